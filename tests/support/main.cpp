@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/dynapi.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    BindDynamicApiTable();
     int rc = RUN_ALL_TESTS();
     ::CoUninitialize();
     return rc;

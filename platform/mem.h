@@ -1,0 +1,55 @@
+// Growable byte block.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CVolMem {
+public:
+    CVolMem() = default;
+    CVolMem(const void* p, size_t n) { Append(p, n); }
+    explicit CVolMem(std::string_view bytes) { Append(bytes.data(), bytes.size()); }
+
+    // The UTF-16LE bytes of a text, without terminator.
+    static CVolMem ConstructFromText(std::wstring_view text) { return CVolMem(text.data(), text.size() * 2); }
+    // The whole file, opened by its wide name; a missing or unreadable file gives an empty block.
+    static CVolMem ConstructFromFile(std::wstring_view path) { CVolMem m; m.ReadWholeFile(path); return m; }
+
+    const uint8_t* GetPtr() const noexcept { return data_.data(); }
+    uint8_t* GetPtr() noexcept { return data_.data(); }
+    const uint8_t* data() const noexcept { return data_.data(); }
+    uint8_t* data() noexcept { return data_.data(); }
+    size_t GetSize() const noexcept { return data_.size(); }
+    size_t size() const noexcept { return data_.size(); }
+    bool IsEmpty() const noexcept { return data_.empty(); }
+    uint8_t operator[](size_t i) const noexcept { return data_[i]; }
+    std::string_view View() const noexcept { return {reinterpret_cast<const char*>(data_.data()), data_.size()}; }
+
+    void Empty() noexcept { data_.clear(); }
+    void Clear() noexcept { data_.clear(); }
+    void SetSize(size_t n) { Reserve(n); data_.resize(n); }
+    void Append(const void* p, size_t n);
+    void Append(const CVolMem& m) { Append(m.GetPtr(), m.GetSize()); }
+    void AppendByte(uint8_t b) { Append(&b, 1); }
+    void Assign(const void* p, size_t n) { data_.clear(); Append(p, n); }
+    void Insert(size_t at, const void* p, size_t n);
+    void Remove(size_t at, size_t n);
+
+    // Up to count bytes from offset (clamped).
+    CVolMem Mid(size_t offset, size_t count) const;
+    // 31-bit hash: length, then every little-endian 32-bit word, then the remaining bytes, each h*5+x.
+    int32_t HashCode() const noexcept;
+    // Start offset of the pattern at or after offset, or -1.
+    long long FindBytes(const void* pattern, size_t n, size_t offset = 0) const noexcept;
+
+    bool ReadWholeFile(std::wstring_view path);
+    bool WriteToFile(std::wstring_view path) const;
+
+    bool operator==(const CVolMem& o) const noexcept { return data_ == o.data_; }
+
+private:
+    void Reserve(size_t n);
+    std::vector<uint8_t> data_;
+};
