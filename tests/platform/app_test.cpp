@@ -4,7 +4,9 @@
 
 #include "platform/app.h"
 #include "platform/exception.h"
+#include "platform/dynapi.h"
 #include "platform/font.h"
+#include "platform/window.h"
 #include "support/ui_helpers.h"
 
 TEST(StartupGuard, PlatformExceptionsAreShownWithCodeAndDescription) {
@@ -58,4 +60,34 @@ TEST(MessageLoop, IdleHookAndQuit) {
     EXPECT_EQ(app.RunMessageLoop(), 5);
     EXPECT_GE(idles, 3);
     EXPECT_EQ(swallowed, 1);
+}
+
+namespace {
+class MainForm : public CVolWinForm {
+    VOL_CLASS(MainForm, CVolWinForm, "test::MainForm")
+    VOL_MEMBERS()
+
+public:
+    MainForm() { SetVisible(false); }
+    ~MainForm() override { DestroyOwnWindow(); }
+    int GetDesignWidth() const override { return 200; }
+    int GetDesignHeight() const override { return 100; }
+};
+}  // namespace
+
+TEST(Application, LoopEndsWhenTheMainWindowIsDestroyed) {
+    MainForm form;
+    int rc;
+    {
+        CVolMFCApp app;
+        rc = app.Run([&] {
+            ASSERT_TRUE(form.LoadWindow());
+            app.SetMainWindow(&form);
+            form.Close();
+        });
+        EXPECT_EQ(app.GetMainWindow(), nullptr);
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(form.IsCreated());
+    BindDynamicApiTable();  // the application released the table's modules; the tests go on with it
 }
