@@ -63,29 +63,12 @@ int32_t Collect(std::wstring_view folder, std::wstring_view pattern, rg_DrenvikW
     return result.GetCount();
 }
 
-// Identity of a folder on its volume, to notice a link that leads back into the walk.
-struct FolderId {
-    DWORD volume;
-    uint64_t index;
-    bool operator==(const FolderId&) const = default;
-};
-
-bool GetFolderId(const CWString& path, FolderId& id) {
-    UniqueHandle h(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!h || !::GetFileInformationByHandle(h.get(), &info)) return false;
-    id = {info.dwVolumeSerialNumber, (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    return true;
-}
-
 struct DropWalk {
     int32_t& choice;
     CWString& lines;
     std::wstring_view patterns;
     HWND owner;
     bool fileTitles;
-    std::vector<FolderId> open;  // the folders being read, outermost first
 };
 
 void HandleDropList(DropWalk& w, const rg_DrenvikWenBenShuZuLei& paths, bool nested) {
@@ -114,12 +97,6 @@ void HandleDropList(DropWalk& w, const rg_DrenvikWenBenShuZuLei& paths, bool nes
         }
         if (w.choice != 1 && w.choice != 2) continue;
 
-        // The same folder reached again below itself (a link the file system does not mark as one).
-        FolderId id{};
-        const bool known = GetFolderId(path, id);
-        if (known && std::find(w.open.begin(), w.open.end(), id) != w.open.end()) continue;
-        if (known) w.open.push_back(id);
-
         rg_DrenvikWenBenShuZuLei files;
         ListFiles(path, w.patterns, files, false);
         HandleDropList(w, files, true);
@@ -129,7 +106,6 @@ void HandleDropList(DropWalk& w, const rg_DrenvikWenBenShuZuLei& paths, bool nes
             ListFiles(path, L"*.*", folders, true);
             HandleDropList(w, folders, true);
         }
-        if (known) w.open.pop_back();
     }
 }
 
@@ -199,7 +175,7 @@ int32_t HasSubfolders(std::wstring_view folder) {
 
 void CollectDroppedFiles(int32_t& choice, const rg_DrenvikWenBenShuZuLei& paths, CWString& lines,
                          std::wstring_view patterns, HWND owner, bool fileTitles) {
-    DropWalk walk{choice, lines, patterns, owner, fileTitles, {}};
+    DropWalk walk{choice, lines, patterns, owner, fileTitles};
     HandleDropList(walk, paths, false);
 }
 
