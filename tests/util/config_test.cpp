@@ -82,6 +82,8 @@ TEST(ConfigText, ParseAndSerialize) {
         {L"[a] \nk=v", L""},
         {L"[a]\n[[b]]\nk=v", L"[[b]]\r\nk=v\r\n"},
         {L"[中文]\n键=值", L"[中文]\r\n键=值\r\n"},
+        // code-unit order: ASCII, then a surrogate pair (D83D...), then U+FF01
+        {L"[s]\n\uFF01=1\n\U0001F600=2\nz=3", L"[s]\r\nz=3\r\n\U0001F600=2\r\n\uFF01=1\r\n"},
         {L"", L""},
     };
     for (auto& c : cases) {

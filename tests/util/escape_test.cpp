@@ -54,35 +54,26 @@ TEST(Escape, ForJson) {
     }
 }
 
-TEST(Escape, DecodeBackslash) {
-    struct { const wchar_t* in; const wchar_t* want; } cases[] = {
-        {L"a\\nb", L"a\r\nb"},
-        {L"\\r\\n", L"\r\n"},
-        {L"\\r", L"\r"},
-        {L"\\rx", L"\rx"},
-        {L"\\t", L"\t"},
-        {L"\\u4e2d", L"中"},
-        {L"%u4E2D", L"中"},
-        {L"\\u0041BC", L"ABC"},
-        {L"\\q\\U", L"qU"},
-        {L"\\\"\\\\\\/", L"\"\\/"},
-        {L"end\\", L"end\\"},
-        {L"\\u12", L"\\u12"},
-        {L"\\uzzzz", L"\\uzzzz"},  // not hexadecimal: left as written
-        {L"100%", L"100%"},
-        {L"%41", L"%41"},          // only %u is an escape here
-        {L"%", L"%"},
-        {L"&amp;", L"&amp;"},
-    };
-    for (auto& c : cases) {
-        CWString s(c.in);
-        DecodeEscapes(s, 0);
-        EXPECT_EQ(s, c.want) << c.in;
-    }
-}
-
-TEST(Escape, DecodeHtml) {
+// Mode 0: backslash escapes; mode 1: HTML references; other modes: numeric references only.
+TEST(Escape, DecodeByMode) {
     struct { const wchar_t* in; int mode; const wchar_t* want; } cases[] = {
+        {L"a\\nb", 0, L"a\r\nb"},
+        {L"\\r\\n", 0, L"\r\n"},
+        {L"\\r", 0, L"\r"},
+        {L"\\rx", 0, L"\rx"},
+        {L"\\t", 0, L"\t"},
+        {L"\\u4e2d", 0, L"中"},
+        {L"%u4E2D", 0, L"中"},
+        {L"\\u0041BC", 0, L"ABC"},
+        {L"\\q\\U", 0, L"qU"},
+        {L"\\\"\\\\\\/", 0, L"\"\\/"},
+        {L"end\\", 0, L"end\\"},
+        {L"\\u12", 0, L"\\u12"},
+        {L"\\uzzzz", 0, L"\\uzzzz"},  // not hexadecimal: left as written
+        {L"100%", 0, L"100%"},
+        {L"%41", 0, L"%41"},          // only %u is an escape here
+        {L"%", 0, L"%"},
+        {L"&amp;", 0, L"&amp;"},
         {L"&amp;", 1, L"&"},
         {L"a &lt;b&gt; &quot;c&quot;", 1, L"a <b> \"c\""},
         {L"&#65;", 1, L"A"},
