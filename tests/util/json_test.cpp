@@ -36,6 +36,14 @@ TEST(JsonParse, KindsAndRoot) {
     EXPECT_EQ(doc.GetCount(L""), 2);
     EXPECT_TRUE(doc.sourceText.empty());
     EXPECT_EQ(doc.sourceLength, 14);
+
+    // "-1" parses the text the document holds (as after a stream load) and empties it.
+    doc.sourceText = L"[7]";
+    CWString held(L"-1");
+    EXPECT_EQ(doc.Parse(held), 3);
+    EXPECT_EQ(doc.GetText(L"[0]"), L"7");
+    EXPECT_TRUE(doc.sourceText.empty());
+    EXPECT_EQ(held, L"-1");
 }
 
 // Each row: source, path, expected text.
