@@ -47,12 +47,7 @@ void JsonChildList::RemoveAll() noexcept {
         std::unique_ptr<rg_DrenvikJSONKanTao> h = std::move(work.back());
         work.pop_back();
         auto& grand = h->node.children.items_;
-        if (grand.empty()) continue;
-        if (work.empty() && grand.size() > 1) {
-            work = std::move(grand);
-        } else {
-            for (auto& g : grand) work.push_back(std::move(g));
-        }
+        for (auto& g : grand) work.push_back(std::move(g));
         grand.clear();
     }
 }
