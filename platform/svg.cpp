@@ -384,6 +384,7 @@ private:
     // A drawing command after a close starts a new figure at the closed figure's start.
     void EnsureFigure() {
         if (open_) return;
+        DropLoneStart();
         figureStart_ = out_.points.size();
         Push(cx_, cy_, Gdiplus::PathPointTypeStart);
         open_ = true;
@@ -430,7 +431,12 @@ void ParsePathData(std::string_view s, PathData& out) {
         bool rel = cmd >= 'a' && cmd <= 'z';
         double ox = rel ? b.X() : 0, oy = rel ? b.Y() : 0;
         char up = char(rel ? cmd - 32 : cmd);
-        double v[7];
+        double v[7], x1, y1;
+        // The first control point of a smooth curve: the last one mirrored, or the current point.
+        auto Reflect = [&](bool follows, double& x, double& y) {
+            x = follows ? 2 * b.X() - lastCx : b.X();
+            y = follows ? 2 * b.Y() - lastCy : b.Y();
+        };
         auto nums = [&](int n) {
             for (int k = 0; k < n; ++k) {
                 SkipCommaWsp(s, i);
@@ -463,30 +469,26 @@ void ParsePathData(std::string_view s, PathData& out) {
                 lastCx = ox + v[2];
                 lastCy = oy + v[3];
                 break;
-            case 'S': {
+            case 'S':
                 if (!(ok = nums(4))) break;
-                double x1 = b.X(), y1 = b.Y();
-                if (prev == 'C' || prev == 'S') { x1 = 2 * b.X() - lastCx; y1 = 2 * b.Y() - lastCy; }
+                Reflect(prev == 'C' || prev == 'S', x1, y1);
                 b.CubicTo(x1, y1, ox + v[0], oy + v[1], ox + v[2], oy + v[3]);
                 lastCx = ox + v[0];
                 lastCy = oy + v[1];
                 break;
-            }
             case 'Q':
                 if (!(ok = nums(4))) break;
                 b.QuadTo(ox + v[0], oy + v[1], ox + v[2], oy + v[3]);
                 lastCx = ox + v[0];
                 lastCy = oy + v[1];
                 break;
-            case 'T': {
+            case 'T':
                 if (!(ok = nums(2))) break;
-                double x1 = b.X(), y1 = b.Y();
-                if (prev == 'Q' || prev == 'T') { x1 = 2 * b.X() - lastCx; y1 = 2 * b.Y() - lastCy; }
+                Reflect(prev == 'Q' || prev == 'T', x1, y1);
                 b.QuadTo(x1, y1, ox + v[0], oy + v[1]);
                 lastCx = x1;
                 lastCy = y1;
                 break;
-            }
             case 'A': {
                 bool large = false, sweep = false;
                 double end[2];
@@ -807,6 +809,14 @@ int SamplesPerSide(int width, int height) noexcept {
     return std::clamp(int(fit), 1, 8);
 }
 
+// Coordinates far outside any canvas are pulled in (and NaN dropped), so absurd numbers in a
+// document cannot make the rasteriser work on huge areas.
+constexpr double kFar = 1e5;
+Gdiplus::PointF Sane(Gdiplus::PointF p) noexcept {
+    auto pull = [](Gdiplus::REAL v) { return std::isnan(v) ? 0.0f : std::clamp(v, Gdiplus::REAL(-kFar), Gdiplus::REAL(kFar)); };
+    return {pull(p.X), pull(p.Y)};
+}
+
 // Box filter of premultiplied pixels: the mean of each s x s block.
 void Downsample(const uint8_t* src, int s, SvgBitmap& out) {
     const int w = out.Width(), h = out.Height(), srcStride = w * s * 4, n = s * s;
@@ -866,7 +876,7 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
             // Points go to device space here, so strokes keep their width under any Graphics state.
             Affine m = view * shape.matrix;
             pts.resize(shape.path.points.size());
-            for (size_t i = 0; i < pts.size(); ++i) pts[i] = m.Apply(shape.path.points[i].X, shape.path.points[i].Y);
+            for (size_t i = 0; i < pts.size(); ++i) pts[i] = Sane(m.Apply(shape.path.points[i].X, shape.path.points[i].Y));
             Gdiplus::GraphicsPath path(pts.data(), shape.path.types.data(), INT(pts.size()),
                                        st.evenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
             if (fill) {
@@ -875,7 +885,8 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
             }
             if (stroke) {
                 double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-                Gdiplus::Pen pen(ToColor(st.stroke, st.strokeOpacity * st.opacity), Gdiplus::REAL(st.strokeWidth * scale));
+                Gdiplus::Pen pen(ToColor(st.stroke, st.strokeOpacity * st.opacity),
+                                 Gdiplus::REAL(std::min(st.strokeWidth * scale, kFar)));
                 Gdiplus::LineCap cap = st.cap == Cap::Round    ? Gdiplus::LineCapRound
                                        : st.cap == Cap::Square ? Gdiplus::LineCapSquare
                                                                : Gdiplus::LineCapFlat;

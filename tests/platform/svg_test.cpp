@@ -262,6 +262,17 @@ TEST_F(SvgRender, BackgroundAndStraightRgba) {
     EXPECT_EQ(p[3], 255);
 }
 
+TEST_F(SvgRender, AbsurdNumbersStayBounded) {
+    const char* bodies[] = {
+        "<path d='M0 0 L1e38 1e38 L-1e38 1e38 Z'/>",
+        "<path d='M0 0 L1e300 0 L0 1e300 Z'/>",
+        "<path d='M0 0 H20 V20 Z' transform='scale(1e30) scale(1e30)'/>",
+        "<line x2='20' y2='20' stroke='red' stroke-width='1e30'/>",
+        "<path d='M1 1 Z L 10 1 L 10 10 Z'/>",  // a drawing command after a bare close
+    };
+    for (const char* body : bodies) EXPECT_FALSE(Render(Doc(body), 20, 20).IsNull()) << body;
+}
+
 TEST_F(SvgRender, RejectsSizesItCannotDraw) {
     auto doc = SvgDocument::LoadFromData(Doc("<rect width='4' height='4'/>"));
     ASSERT_TRUE(doc);
