@@ -639,13 +639,15 @@ void AddPoints(PathBuilder& b, std::string_view s, bool close) {
 
 // The geometry of a basic shape or path, in user units; false when the element draws nothing.
 bool BuildGeometry(const XmlElement& el, std::string_view kind, double vw, double vh, PathData& out) {
+    if (kind == "path") {
+        if (const std::string* d = el.Find("d")) ParsePathData(*d, out);
+        return !out.points.empty();
+    }
     PathBuilder b(out);
     auto len = [&](const char* name, Axis axis, double fallback = 0) {
         return ParseLength(el.Find(name), fallback, axis, vw, vh);
     };
-    if (kind == "path") {
-        if (const std::string* d = el.Find("d")) ParsePathData(*d, out);
-    } else if (kind == "rect") {
+    if (kind == "rect") {
         double x = len("x", Axis::X), y = len("y", Axis::Y), w = len("width", Axis::X), h = len("height", Axis::Y);
         if (!(w > 0 && h > 0)) return false;
         double rx = len("rx", Axis::X, -1), ry = len("ry", Axis::Y, -1);
