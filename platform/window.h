@@ -226,6 +226,8 @@ protected:
 
 private:
     friend LRESULT CALLBACK VolWindowProc(HWND, UINT, WPARAM, LPARAM);
+    // The default GUI font at 9 points when the window object has none yet.
+    void EnsureFont();
     std::shared_ptr<VolWindowObject> window_;
 };
 
