@@ -34,6 +34,14 @@ TEST(RunConsoleCommand, StandardInputIsEmpty) {
     EXPECT_LT(Since(t0), 5000u);
 }
 
+TEST(RunConsoleCommand, AProgramItStartedDoesNotHoldTheWait) {
+    CWString out, err;
+    ULONGLONG t0 = ::GetTickCount64();
+    EXPECT_EQ(RunConsoleCommand(Writer(L"spawn 4000 bytes 6869 exit 2"), out, err), 2);
+    EXPECT_EQ(out, L"hi");
+    EXPECT_LT(Since(t0), 2500u) << "the heir keeps the pipes open for 4 s";
+}
+
 TEST(RunConsoleCommand, ExitCodes) {
     struct { const wchar_t* command; int code; } cases[] = {
         {L"exit 0", 0},

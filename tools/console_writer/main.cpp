@@ -5,6 +5,7 @@
 //   stdin        reads standard input to its end, then writes the byte count to standard output
 //   sleep MS     sleeps
 //   cwd          writes the current folder (UTF-8) to standard output
+//   spawn MS     starts a copy of itself that sleeps MS holding the same standard handles, and goes on
 //   ctrl         from now on a console control event writes "ctrl-<event>" and exits with 100 + event
 //   exit CODE    exits with that code (the default is 0)
 #include <windows.h>
@@ -79,6 +80,22 @@ int main() {
             Write(STD_OUTPUT_HANDLE, "read " + std::to_string(total));
         } else if (cmd == L"sleep") {
             ::Sleep(DWORD(_wtoi(arg)));
+            ++i;
+        } else if (cmd == L"spawn") {
+            wchar_t self[MAX_PATH] = {};
+            ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+            std::wstring line = L"\"" + std::wstring(self) + L"\" sleep " + arg;
+            STARTUPINFOW si{};
+            si.cb = sizeof si;
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+            si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+            si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION pi{};
+            if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+                ::CloseHandle(pi.hThread);
+                ::CloseHandle(pi.hProcess);
+            }
             ++i;
         } else if (cmd == L"cwd") {
             wchar_t dir[MAX_PATH] = {};
