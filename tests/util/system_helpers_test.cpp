@@ -249,6 +249,19 @@ HWND MakeWindow() {
                              wc.hInstance, nullptr);
 }
 
+// A window registered as a drop target whose events go to an owner.
+struct DropSetup {
+    HWND window = MakeWindow();
+    DropOwner owner;
+    std::unique_ptr<rg_DrenvikWenJianTuoFangLei> dropper = std::make_unique<rg_DrenvikWenJianTuoFangLei>();
+    DropSetup() {
+        dropper->FileDropped.Bind(&DropOwner::OnDrop, owner.GetEventTarget());
+        dropper->Register(window);
+    }
+    ~DropSetup() { ::DestroyWindow(window); }
+    void Drop(const std::vector<CWString>& files) { ::SendMessageW(window, WM_DROPFILES, WPARAM(MakeDrop(files)), 0); }
+};
+
 }  // namespace
 
 TEST(WindowProcedure, ReplacedThroughUser32) {
@@ -263,16 +276,14 @@ TEST(WindowProcedure, ReplacedThroughUser32) {
 }
 
 TEST(FileDrop, OneEventPerFileAndOtherMessagesPassOn) {
-    HWND w = MakeWindow();
-    DropOwner owner;
-    rg_DrenvikWenJianTuoFangLei dropper;
-    dropper.FileDropped.Bind(&DropOwner::OnDrop, owner.GetEventTarget());
-    dropper.Register(w);
-    EXPECT_EQ(dropper.windowHandle, reinterpret_cast<intptr_t>(w));
+    DropSetup setup;
+    HWND w = setup.window;
+    DropOwner& owner = setup.owner;
+    EXPECT_EQ(setup.dropper->windowHandle, reinterpret_cast<intptr_t>(w));
     EXPECT_TRUE(::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 
     CWString longPath = L"C:\\" + CWString::Repeat(L"长", 1200) + L".txt";
-    ::SendMessageW(w, WM_DROPFILES, WPARAM(MakeDrop({L"C:\\a\\one.txt", L"C:\\b.dir\\noext", L"C:\\c\\plain", longPath})), 0);
+    setup.Drop({L"C:\\a\\one.txt", L"C:\\b.dir\\noext", L"C:\\c\\plain", longPath});
     ASSERT_EQ(owner.events.size(), 4u);
     const wchar_t* extensions[] = {L".txt", L".dir\\noext", L"", L".txt"};
     for (int i = 0; i < 4; ++i) {
@@ -293,23 +304,16 @@ TEST(FileDrop, OneEventPerFileAndOtherMessagesPassOn) {
         second.Register(w);
         EXPECT_EQ(second.windowHandle, 0);
         owner.events.clear();
-        ::SendMessageW(w, WM_DROPFILES, WPARAM(MakeDrop({L"C:\\x.y"})), 0);
+        setup.Drop({L"C:\\x.y"});
         EXPECT_EQ(owner.events.size(), 1u);
         EXPECT_TRUE(other.events.empty());
     }
-    ::DestroyWindow(w);
 }
 
 TEST(FileDrop, AWindowOutlivingItsRegistrantDropsNothing) {
-    HWND w = MakeWindow();
-    DropOwner owner;
-    {
-        rg_DrenvikWenJianTuoFangLei dropper;
-        dropper.FileDropped.Bind(&DropOwner::OnDrop, owner.GetEventTarget());
-        dropper.Register(w);
-    }
-    EXPECT_EQ(::SendMessageW(w, WM_DROPFILES, WPARAM(MakeDrop({L"C:\\a.txt"})), 0), 0);
-    EXPECT_TRUE(owner.events.empty());
+    DropSetup setup;
+    setup.dropper.reset();
+    EXPECT_EQ(::SendMessageW(setup.window, WM_DROPFILES, WPARAM(MakeDrop({L"C:\\a.txt"})), 0), 0);
+    EXPECT_TRUE(setup.owner.events.empty());
     EXPECT_EQ(DropTargetWindowProc(reinterpret_cast<HWND>(intptr_t(0x1234)), WM_APP, 0, 0), 1) << "unknown window";
-    ::DestroyWindow(w);
 }

@@ -60,6 +60,13 @@ struct Owner : CVolObject, VolEventReceiver {
     }
 };
 
+// A pool with all three task events bound to an owner.
+struct BoundPool {
+    Owner owner;
+    rg_DrenvikXianChengChiLei pool;
+    BoundPool() { owner.BindAll(pool); }
+};
+
 void StopAndWait(rg_DrenvikXianChengChiLei& pool) {
     pool.StartWorkers(0);
     ASSERT_TRUE(WaitFor([&] { return pool.GetStartedCount() == 0; }));
@@ -69,9 +76,8 @@ void StopAndWait(rg_DrenvikXianChengChiLei& pool) {
 
 TEST(ThreadPool, OldestOrNewestFirst) {
     for (int lifo : {0, 1}) {
-        Owner owner;
-        rg_DrenvikXianChengChiLei pool;
-        owner.BindAll(pool);
+        BoundPool bound;
+        auto& [owner, pool] = bound;
         pool.lifo = lifo;
         for (int32_t i = 1; i <= 5; ++i) pool.AddTask(i, 0, 0, L"", L"", L"");
         pool.StartWorkers(1);
@@ -91,9 +97,8 @@ TEST(ThreadPool, ParameterCountChoosesTheEventAndWhatIsKept) {
         {6, 6, 20, 30, L"甲", L"丙"},
     };
     for (auto& c : cases) {
-        Owner owner;
-        rg_DrenvikXianChengChiLei pool;
-        owner.BindAll(pool);
+        BoundPool bound;
+        auto& [owner, pool] = bound;
         pool.paramCount = c.count;
         pool.AddTask(10, 20, 30, L"甲", L"乙", L"丙");
         EXPECT_EQ(pool.taskInts2.size(), c.count >= 2 ? 1u : 0u);
@@ -113,9 +118,8 @@ TEST(ThreadPool, ParameterCountChoosesTheEventAndWhatIsKept) {
 }
 
 TEST(ThreadPool, ParameterCountRaisedAfterTasksWereAdded) {
-    Owner owner;
-    rg_DrenvikXianChengChiLei pool;
-    owner.BindAll(pool);
+    BoundPool bound;
+    auto& [owner, pool] = bound;
     pool.paramCount = 1;
     pool.AddTask(7, 8, 9, L"a", L"b", L"c");
     pool.paramCount = 6;  // the other arrays are short: the task still runs, with defaults
@@ -128,9 +132,8 @@ TEST(ThreadPool, ParameterCountRaisedAfterTasksWereAdded) {
 }
 
 TEST(ThreadPool, LoweringTheTargetEndsTheSurplus) {
-    Owner owner;
-    rg_DrenvikXianChengChiLei pool;
-    owner.BindAll(pool);
+    BoundPool bound;
+    auto& [owner, pool] = bound;
     pool.StartWorkers(4);
     EXPECT_EQ(pool.GetStartedCount(), 4);
     pool.StartWorkers(2);
@@ -143,9 +146,8 @@ TEST(ThreadPool, LoweringTheTargetEndsTheSurplus) {
 }
 
 TEST(ThreadPool, StartInterval) {
-    Owner owner;
-    rg_DrenvikXianChengChiLei pool;
-    owner.BindAll(pool);
+    BoundPool bound;
+    auto& [owner, pool] = bound;
     pool.startInterval = 250;
     for (int32_t i = 0; i < 3; ++i) pool.AddTask(i, 0, 0, L"", L"", L"");
     pool.StartWorkers(3);
@@ -160,9 +162,8 @@ TEST(ThreadPool, StartInterval) {
 }
 
 TEST(ThreadPool, StoppingEndsAnIntervalWait) {
-    Owner owner;
-    rg_DrenvikXianChengChiLei pool;
-    owner.BindAll(pool);
+    BoundPool bound;
+    auto& [owner, pool] = bound;
     pool.startInterval = 60000;
     pool.AddTask(1, 0, 0, L"", L"", L"");
     pool.AddTask(2, 0, 0, L"", L"", L"");
@@ -174,9 +175,8 @@ TEST(ThreadPool, StoppingEndsAnIntervalWait) {
 }
 
 TEST(ThreadPool, StopFlagDropsTasks) {
-    Owner owner;
-    rg_DrenvikXianChengChiLei pool;
-    owner.BindAll(pool);
+    BoundPool bound;
+    auto& [owner, pool] = bound;
     volatile int32_t stop = 1;
     pool.stopFlag.p = &stop;
     for (int32_t i = 0; i < 10; ++i) pool.AddTask(i, 0, 0, L"", L"", L"");
