@@ -33,3 +33,5 @@ using CDoubleArray = std::vector<double>;
 template <class V>
 using CTextMap = std::map<CWString, V, std::less<>>;
 using CTextSet = std::set<CWString, std::less<>>;
+using rg_WenBenDaoWenBenHaXiBiao = CTextMap<CWString>;
+using rg_WenBenDaoZhengShuHaXiBiao = CTextMap<int>;

@@ -1,0 +1,23 @@
+// Boxed integers: objects that carry one number, used as optional out arguments. A box whose
+// empty-object flag is set stands for an argument the caller left out.
+#pragma once
+#include <cstdint>
+
+#include "platform/object.h"
+
+// Pointer-sized integer.
+class rg_BianZhengShuLei : public CVolObject {
+    VOL_CLASS(rg_BianZhengShuLei, CVolObject, "vol::rg_BianZhengShuLei")
+    VOL_MEMBERS(value)
+    intptr_t value = 0;
+};
+
+// 64-bit integer.
+class rg_ChangZhengShuLei : public CVolObject {
+    VOL_CLASS(rg_ChangZhengShuLei, CVolObject, "vol::rg_ChangZhengShuLei")
+    VOL_MEMBERS(value)
+    int64_t value = 0;
+};
+
+// True when an optional box was given: present and not marked as omitted.
+inline bool VolBoxGiven(const CVolObject* box) noexcept { return box && !box->IsEmptyObject(); }
