@@ -89,13 +89,6 @@ CWString GetSpecialFolderPath(int kind) {
     return path;
 }
 
-CWString MakeTempFileName(std::wstring_view folder) {
-    CWString dir = folder.empty() ? GetSpecialFolderPath(11) : CWString(folder);
-    wchar_t name[MAX_PATH] = {};
-    if (dir.empty() || !::GetTempFileNameW(dir.c_str(), L"kv", 0, name)) return {};
-    return name;
-}
-
 CWString ReadUserRegistryText(std::wstring_view keyPath, std::wstring_view valueName) {
     CWString key(keyPath), value(valueName);
     DWORD bytes = 0;

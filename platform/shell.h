@@ -1,5 +1,5 @@
-// Desktop services: message boxes, the clipboard, the shell, special folders, temporary files and
-// the user's registry. Those that show something or leave the program go through Seams().
+// Desktop services: message boxes, the clipboard, the shell, special folders and the user's
+// registry. Those that show something or leave the program go through Seams().
 #pragma once
 #include "platform/text.h"
 #include "platform/win.h"
@@ -25,10 +25,6 @@ int OpenWithShell(std::wstring_view target, int showMode = -1);
 // Kinds: 1 documents, 2 favourites, 3 desktop, 4 fonts, 5 start menu, 6 programs, 7 startup,
 // 8 application data, 9 Windows, 10 system, 11 temporary files. Ends with "\"; empty when unknown.
 CWString GetSpecialFolderPath(int kind);
-
-// A new, empty file with a unique name in a folder (empty: the temporary folder); its path, or
-// empty when none could be made.
-CWString MakeTempFileName(std::wstring_view folder = {});
 
 // A text value under HKEY_CURRENT_USER; empty when the key or value is absent or not text.
 CWString ReadUserRegistryText(std::wstring_view keyPath, std::wstring_view valueName);

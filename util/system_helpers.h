@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/flag.h"
+#include "platform/boxed.h"
 #include "platform/object.h"
 
 // Sets a persistent user environment variable with "setx NAME "VALUE"" and waits for it without

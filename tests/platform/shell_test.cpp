@@ -8,6 +8,7 @@
 #include "platform/notice.h"
 #include "platform/seams.h"
 #include "platform/shell.h"
+#include "platform/temp_file.h"
 
 namespace {
 
