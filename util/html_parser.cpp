@@ -43,6 +43,15 @@ void SortRanges(CVolObjectArray& ranges, Key key, bool reverse) {
 
 }  // namespace
 
+// Pending messages are handled at most once per clock tick: a window stays live during a long page,
+// and the searches don't pay a message-queue round trip per tag.
+void rg_DrenvikWangYeJieXiLei::PumpNow() {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now == lastPumpTick_) return;
+    lastPumpTick_ = now;
+    PumpPendingMessages();
+}
+
 long long rg_DrenvikWangYeJieXiLei::FindBytes(const CVolMem& pattern, long long from) const noexcept {
     const size_t n = pattern.GetSize();
     const size_t size = lowerBytes.GetSize();
@@ -62,7 +71,7 @@ long long rg_DrenvikWangYeJieXiLei::FindBytes(const CVolMem& pattern, long long 
 
 void rg_DrenvikWangYeJieXiLei::FindTagStart(const CVolMem& pattern, int32_t length, int32_t& holder) {
     for (;;) {
-        PumpPendingMessages();
+        PumpNow();
         if (pattern.IsEmpty()) {
             holder = -1;
             return;
@@ -89,7 +98,7 @@ int32_t rg_DrenvikWangYeJieXiLei::CountNestedTags(const CVolMem& pattern, int32_
         ++tagCounts.opening;
     }
     for (long long d = start;;) {
-        PumpPendingMessages();
+        PumpNow();
         d = FindBytes(closePattern, d + 1);
         if (d < 0 || d >= end) break;
         lastClose = int32_t(d);

@@ -56,6 +56,8 @@ public:
     int32_t CountNestedTags(const CVolMem& pattern, int32_t length, int32_t start, int32_t end, int32_t& holder);
 
 private:
+    void PumpNow();
+    unsigned long long lastPumpTick_ = 0;
     long long FindBytes(const CVolMem& pattern, long long from) const noexcept;
 };
 

@@ -199,7 +199,9 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
                         ::TranslateMessage(&msg);
                         ::DispatchMessageW(&msg);
                     }
-                    ::Sleep(1);
+                    // Wakes as soon as the worker ends or a message arrives; at the latest after 1 ms.
+                    HANDLE h = thread.get();
+                    ::MsgWaitForMultipleObjectsEx(1, &h, 1, QS_ALLINPUT, 0);
                 }
                 waiting_ = false;
             }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "util/loopback_server.h"
+#include "support/loopback_server.h"
 
 #include <chrono>
 
@@ -395,4 +395,15 @@ TEST(WebUiThread, NestedRequestOnTheBusyObjectIsRefused) {
     EXPECT_TRUE(ran);
     EXPECT_EQ(nested, L"");
     EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+TEST(WebUiThread, QuitMessageStaysQueuedForTheRealLoop) {
+    AsUiThread ui;
+    LoopbackServer server([](const SeenRequest&) { Reply r = Ok("done"); r.delayMs = 50; return r; });
+    rg_DrenvikWangYeFangWenLei web;
+    ::PostQuitMessage(3);
+    EXPECT_EQ(Chat(web, server.Url(), L"{}"), L"done");
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
 }
