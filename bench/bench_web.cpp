@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 
+#if KELVARO_HAVE_CURL
 #include "tests/support/loopback_server.h"
+#endif
 
 #include "platform/system.h"
 #include "util/html_parser.h"
@@ -47,6 +49,7 @@ int main() {
     double tAll = SecondsPerRun(1, [&] { parser.GetElement(page, L"a", -1, 0, 0); });
     std::printf("html collect every <a> (%d) 1MB: %.2f ms\n", parser.ranges.GetCount(), tAll * 1e3);
 
+#if KELVARO_HAVE_CURL
     LoopbackServer server([](const SeenRequest&) { Reply r; r.body = "{\"ok\":true}"; return r; });
     const std::wstring url = server.Url(L"/v1/chat/completions");
     auto run = [&](int n) {
@@ -63,5 +66,6 @@ int main() {
     gMainThreadId = 0;
     std::printf("small request: direct=%.0f req/s ui-thread=%.0f req/s ratio(ui/direct time)=%.2f\n", 1 / direct, 1 / ui,
                 ui / direct);
+#endif
     return 0;
 }
