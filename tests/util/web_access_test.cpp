@@ -407,3 +407,14 @@ TEST(WebUiThread, QuitMessageStaysQueuedForTheRealLoop) {
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
 }
+
+TEST(UrlRedirector, HoldsItsOwnWinHttpObject) {
+    ASSERT_TRUE(gUrlRedirector.comRequest.IsCreated());
+    std::unique_ptr<CVolObject> copy(gUrlRedirector.Clone());
+    auto& clone = static_cast<rg_DrenvikWangZhiChongDingXiangLei&>(*copy);
+    EXPECT_TRUE(clone.comRequest.SameAs(gUrlRedirector.comRequest));
+    EXPECT_FALSE(clone.IsEqual(gUrlRedirector));
+    clone.Reset();
+    EXPECT_TRUE(clone.comRequest.IsCreated());
+    EXPECT_FALSE(clone.comRequest.SameAs(gUrlRedirector.comRequest));
+}
