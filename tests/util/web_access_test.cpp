@@ -104,6 +104,16 @@ TEST(WebProxy, AddressWithCredentialsGoesToTheProxy) {
     EXPECT_EQ(seen[0].Header("Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");  // user:secret
 }
 
+TEST(WebProxy, EnvironmentProxyIsIgnoredWithoutAProxyText) {
+    // Wine hands the Linux environment to the program: a stray http_proxy must not take the traffic.
+    LoopbackServer server([](const SeenRequest&) { return Ok("direct"); });
+    _wputenv(L"http_proxy=http://127.0.0.1:9");
+    rg_DrenvikWangYeFangWenLei web;
+    CVolMem got = Get(web, server.Url());
+    _wputenv(L"http_proxy=");
+    EXPECT_EQ(got.View(), "direct");
+}
+
 TEST(WebRequest, ChatPostLineHeadersAndBody) {
     LoopbackServer server([](const SeenRequest&) { return Ok("{\"ok\":\"是\"}", {"Content-Type: application/json"}); });
     rg_DrenvikWangYeFangWenLei web;
