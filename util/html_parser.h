@@ -64,6 +64,3 @@ private:
 void SortPositionsByStart(CVolObjectArray& ranges);
 // Longest first.
 void SortPositionsByLength(CVolObjectArray& ranges);
-
-// "&name; &#code;" lines, CR LF separated, read by the HTML escape decoder.
-extern const CWString gHtmlEntityList;

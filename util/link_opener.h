@@ -6,9 +6,3 @@
 // clipboard and a message tells the user where to paste it; 0. A web address of the search engine
 // written with "www." is opened without it (the target is changed in place).
 int32_t OpenLinkOrPath(CWString& target, std::wstring_view parameters);
-
-// Opens a target with the shell's "open" verb; "browse://path" shows path selected in the file
-// manager. 0 when it could not be opened.
-int32_t OpenWithShell(std::wstring_view target, int32_t showMode);
-// Puts a text on the clipboard; false when the clipboard cannot be had.
-bool SetClipboardText(std::wstring_view text);

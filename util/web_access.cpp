@@ -7,7 +7,11 @@
 #include "platform/handles.h"
 #include "platform/system.h"
 #include "util/page_redirect.h"
-#include "util/web_text.h"
+#include "platform/shell.h"
+#include "util/encoding.h"
+#include "util/escape.h"
+#include "util/path_parts.h"
+#include "util/text_helpers.h"
 
 const CWString gDefaultUserAgent =
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/106.0.0.0 "
@@ -56,8 +60,10 @@ CWString FileNameFromHeaders(const rg_WenBenShuZuLei& lines) {
     CWString name;
     for (const CWString& line : lines) {
         if (line.FindText(L"Content-Disposition:", 0, true) < 0) continue;
-        name = kvweb::Between(line, L"filename=\"", L"\"", true);
-        if (name.empty()) name = kvweb::Between(line, L"filename='", L"'", true);
+        int32_t pos = 0;
+        name = GetTextBetween(line, L"filename=\"", L"\"", pos, false, true);
+        pos = 0;
+        if (name.empty()) name = GetTextBetween(line, L"filename='", L"'", pos, false, true);
         break;
     }
     if (!name.empty()) return name;
@@ -66,8 +72,8 @@ CWString FileNameFromHeaders(const rg_WenBenShuZuLei& lines) {
         if (at < 0) continue;
         CWString target = line.Mid(at + 9);
         target.TrimAll();
-        name = kvweb::PathLeaf(target, L'/');
-        kvweb::DecodePercentEscapes(name);
+        name = GetPathLeaf(target, 1);
+        DecodePercentEscapes(name);
         break;
     }
     return name;
@@ -112,7 +118,7 @@ rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::BuildHeaderLines(std::wstring_view
 rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::ParseProxy(std::wstring_view proxy) {
     rg_WenBenShuZuLei items;
     if (proxy == L"IE") {
-        items.push_back(kvweb::ReadUserRegistryText(L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+        items.push_back(ReadUserRegistryText(L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
                                                     L"ProxyServer"));
     } else {
         SplitTextBySeparator(proxy, items, L",", true, true);
@@ -225,17 +231,23 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
         if (!response.body.IsEmpty()) break;
     }
 
-    receivedCookies.clear();
-    for (size_t i = 0; i < response.cookies.size(); ++i) {
-        if (i) receivedCookies += L"; ";
-        receivedCookies += response.cookies[i];
-    }
+    receivedCookies = JoinTextArray(response.cookies, L"; ", 1);
     if (raw) *raw = response.body;
 
     CVolMem data = std::move(response.body);
     if (code != -1) {
-        charset = code == 0 ? kvweb::DetectCharset(data) : GetCharsetNameForCode(code);
-        kvweb::ConvertToUtf16(data, charset);
+        if (code == 0) {
+            int32_t bomLength = 0;  // the mark stays in the data and is decoded with it
+            charset = DetectTextEncoding(data, 1, bomLength, L"");
+        } else {
+            charset = GetCharsetNameForCode(code);
+        }
+        CWString upper = charset;
+        upper.MakeUpper();
+        if (upper != L"UTF-16" && upper != L"UTF-16LE") {
+            CWString target = L"UTF-16";
+            ConvertEncoding(data, charset, target, 0, L"");
+        }
     }
 
     // Only an HTML page redirects in its content; a JSON or text answer that happens to hold a
