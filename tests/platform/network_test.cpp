@@ -72,7 +72,12 @@ TEST(Network, RedirectLimitAndMultipart) {
     EXPECT_EQ(resp.status, 302);
     EXPECT_EQ(resp.GetHeader(L"Location"), L"/m");
 
-    rg_WenBenShuZuLei names{L"field", L"note"}, texts{L"值", L"n"};
+    wchar_t dir[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring file = std::wstring(dir) + L"kelvaro_part.bin";
+    ASSERT_TRUE(CVolMem("file bytes").WriteToFile(file));
+    rg_WenBenShuZuLei names{L"field", L"note", L"upload"}, texts{L"值", L"n", L""}, files{L"", L"", file};
+    rq.partFiles = &files;
     rq.url = server.Url(L"/form");
     rq.method = kHttpPost;
     rq.partNames = &names;
@@ -82,6 +87,9 @@ TEST(Network, RedirectLimitAndMultipart) {
     EXPECT_NE(last.Header("Content-Type").find("multipart/form-data; boundary="), std::string::npos);
     EXPECT_NE(last.body.find("name=\"field\"\r\n\r\n\xE5\x80\xBC\r\n"), std::string::npos);
     EXPECT_NE(last.body.find("name=\"note\"\r\n\r\nn\r\n"), std::string::npos);
+    EXPECT_NE(last.body.find("name=\"upload\"; filename=\"kelvaro_part.bin\""), std::string::npos);
+    EXPECT_NE(last.body.find("file bytes"), std::string::npos);
+    ::DeleteFileW(file.c_str());
 }
 
 TEST(Network, FailuresGiveAnEmptyBodyAndAReason) {

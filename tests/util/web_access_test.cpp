@@ -50,6 +50,35 @@ TEST(WebUrl, Normalisation) {
     for (auto& c : cases) EXPECT_EQ(rg_DrenvikWangYeFangWenLei::NormalizeUrl(c.in), c.out) << c.in;
 }
 
+TEST(WebObject, StreamsItsMembersAfterTheBase) {
+    rg_DrenvikWangYeFangWenLei a;
+    a.lastError = L"base text";
+    a.receivedCookies = L"c=1";
+    a.requestUrl = L"http://h/";
+    a.workerHeaders = {L"A: 1"};
+    a.workerResponse.body = CVolMem("bytes");
+    a.headOnly = 1;
+    VolMemStream s;
+    a.SaveToStream(&s);
+    rg_DrenvikWangYeFangWenLei b;
+    VolMemStream in(s.Data());
+    b.LoadFromStream(&in);
+    EXPECT_EQ(in.status, VolDataStream::kGood);
+    EXPECT_EQ(in.Position(), s.Data().GetSize());
+    EXPECT_EQ(b.lastError, L"base text");
+    EXPECT_EQ(b.receivedCookies, L"c=1");
+    EXPECT_EQ(b.requestUrl, L"http://h/");
+    EXPECT_EQ(b.workerHeaders, a.workerHeaders);
+    EXPECT_EQ(b.workerResponse.body.View(), "bytes");
+    EXPECT_EQ(b.headOnly, 1);
+    EXPECT_FALSE(a.IsEqual(b));
+    EXPECT_TRUE(a.IsEqual(a));
+    std::unique_ptr<CVolObject> copy(a.Clone());
+    auto& c = static_cast<rg_DrenvikWangYeFangWenLei&>(*copy);
+    EXPECT_TRUE(c.requestLock.SameAs(a.requestLock));
+    EXPECT_EQ(c.workerResponse.body.View(), "bytes");
+}
+
 TEST(WebCharsetCodes, Names) {
     struct { int code; const wchar_t* name; } cases[] = {{0, L""}, {1, L"GB2312"}, {2, L"UTF-8"}, {3, L"UTF-16"},
                                                          {4, L"GBK"}, {5, L"GB18030"}, {6, L"BIG5"}, {7, L"BIG5-HKSCS"},
