@@ -112,7 +112,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
                                               int32_t innerOnly, int32_t append) {
     if (index < 0 && !append) ranges.RemoveAll();
     CVolMem savedPage;
-    if (index >= 0) savedPage = pageBytes;
+    if (index >= 0) savedPage = std::move(pageBytes);  // a lookup by index leaves the last collection alone
     pageBytes = BytesOf(page);
     CWString lower(page);
     lower.MakeLower();
@@ -151,6 +151,18 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     openLength = int32_t(openPattern.GetSize());
     gtPattern = BytesOf(L">");
 
+    // Every condition names a word: a start tag that holds none of them cannot match, and is passed
+    // over without reading its attributes.
+    std::vector<CVolMem> requiredWords;
+    for (int i = 0; i < conds.GetCount(); ++i) {
+        const CWString& word = static_cast<rg_DrenvikJianZhiLei*>(conds.GetAt(i))->value;
+        if (word.empty()) {
+            requiredWords.clear();
+            break;
+        }
+        requiredWords.push_back(BytesOf(word));
+    }
+
     int32_t matches = 0;
     int32_t h = -1;
     for (;;) {
@@ -159,6 +171,14 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         if (w == -1) break;
         const long long g = FindBytes(gtPattern, (long long)w + 1);
         if (g < 0) break;
+        if (!requiredWords.empty()) {
+            const uint8_t* tag = lowerBytes.GetPtr() + w;
+            const uint8_t* tagEnd = lowerBytes.GetPtr() + g;
+            bool any = false;
+            for (const CVolMem& word : requiredWords)
+                any = any || std::search(tag, tagEnd, word.GetPtr(), word.GetPtr() + word.GetSize()) != tagEnd;
+            if (!any) continue;
+        }
         CVolMem startBytes = SubBytes(pageBytes, w, int32_t(g - w + 1));
         const CWString startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
         const int32_t L = 2 * startTag.GetLength();
