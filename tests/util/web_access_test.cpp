@@ -396,11 +396,11 @@ TEST(WebUiThread, TimerKeepsTickingWhileTheRequestRuns) {
     static int ticks;
     ticks = 0;
     UINT_PTR timer = ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
-    LoopbackServer server([](const SeenRequest&) { Reply r = Ok("slow"); r.delayMs = 400; return r; });
+    LoopbackServer server([](const SeenRequest&) { Reply r = Ok("slow"); r.delayMs = 500; return r; });
     rg_DrenvikWangYeFangWenLei web;
     EXPECT_EQ(Chat(web, server.Url(), L"{}"), L"slow");
     ::KillTimer(nullptr, timer);
-    EXPECT_GE(ticks, 5);
+    EXPECT_GE(ticks, 3);  // a blocked thread would see none
 }
 
 TEST(WebUiThread, RequestRunsHereWhenNoThreadCanBeMade) {
