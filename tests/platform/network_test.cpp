@@ -4,6 +4,10 @@
 
 #include "platform/network.h"
 
+#define SECURITY_WIN32
+#include <security.h>
+#include <schannel.h>
+
 namespace {
 
 Reply Echo(const SeenRequest& r) {
@@ -125,4 +129,45 @@ TEST(Network, TlsFailureIsReportedNotIgnored) {
     rg_WangYeFangWenXiangYingLei resp;
     EXPECT_FALSE(net.Perform(rq, resp));
     EXPECT_TRUE(resp.body.IsEmpty());
+}
+
+namespace {
+// The Schannel credentials libcurl asks for, caught in the system's security function table.
+DWORD gSeenCredFlags;
+int gSeenCreds;
+ACQUIRE_CREDENTIALS_HANDLE_FN_W gRealAcquire;
+SECURITY_STATUS SEC_ENTRY RecordingAcquire(LPWSTR principal, LPWSTR package, unsigned long use, void* logon, void* auth,
+                                           SEC_GET_KEY_FN getKey, void* arg, PCredHandle cred, PTimeStamp expiry) {
+    if (auth && static_cast<SCHANNEL_CRED*>(auth)->dwVersion == SCHANNEL_CRED_VERSION) {
+        gSeenCredFlags = static_cast<SCHANNEL_CRED*>(auth)->dwFlags;
+        ++gSeenCreds;
+    }
+    return gRealAcquire(principal, package, use, logon, auth, getKey, arg, cred, expiry);
+}
+}  // namespace
+
+TEST(Network, TlsAsksSchannelToVerifyCertificateAndHostName) {
+    ASSERT_TRUE(rg_WangLaoFangWenLei::IsAvailable());  // libcurl has taken the table by now
+    PSecurityFunctionTableW table = ::InitSecurityInterfaceW();
+    ASSERT_TRUE(table);
+    DWORD old = 0;
+    ASSERT_TRUE(::VirtualProtect(&table->AcquireCredentialsHandleW, sizeof(void*), PAGE_READWRITE, &old));
+    gRealAcquire = table->AcquireCredentialsHandleW;
+    table->AcquireCredentialsHandleW = &RecordingAcquire;
+    gSeenCreds = 0;
+
+    LoopbackServer plain([](const SeenRequest&) { Reply r; r.body = "plain"; return r; });
+    rg_WangLaoFangWenLei net;
+    NetworkRequest rq;
+    rq.url = L"https://" + plain.HostPort() + L"/";
+    rq.timeoutMs = 1000;
+    rg_WangYeFangWenXiangYingLei resp;
+    net.Perform(rq, resp);
+    table->AcquireCredentialsHandleW = gRealAcquire;
+    ::VirtualProtect(&table->AcquireCredentialsHandleW, sizeof(void*), old, &old);
+
+    ASSERT_EQ(gSeenCreds, 1);
+    EXPECT_TRUE(gSeenCredFlags & SCH_CRED_AUTO_CRED_VALIDATION);
+    EXPECT_FALSE(gSeenCredFlags & SCH_CRED_MANUAL_CRED_VALIDATION);
+    EXPECT_FALSE(gSeenCredFlags & SCH_CRED_NO_SERVERNAME_CHECK);
 }
