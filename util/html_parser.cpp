@@ -119,7 +119,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     lowerBytes = BytesOf(lower);
     lowerLength = int32_t(lowerBytes.GetSize());
 
-    // The spec: a tag name and conditions as key-value pairs.
+    // The element spec: a tag name and conditions as key-value pairs.
     CWString tagName;
     CVolObjectArray conds;
     if (spec.find(L'<') != std::wstring_view::npos) {

@@ -37,7 +37,8 @@ public:
     CVolMem closePattern;
     int32_t closeLength = 0;
 
-    // Spec: "tag" or "tag,attr=word word,attr2=..." (any condition may match), or a start tag "<tag a=...>".
+    // Element spec: "tag" or "tag,attr=word word,attr2=..." (any condition may match), or a start tag
+    // "<tag a=...>".
     // index >= 0: that match's text (inner text with innerOnly), or empty. index -1: records every
     // match in `ranges` (kept when append is set) and returns their count as decimal text.
     CWString GetElement(std::wstring_view page, std::wstring_view spec, int32_t index, int32_t innerOnly, int32_t append);
