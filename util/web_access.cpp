@@ -79,6 +79,26 @@ CWString FileNameFromHeaders(const rg_WenBenShuZuLei& lines) {
     return name;
 }
 
+// One transfer: GET for an omitted body, else POST; HEAD follows no redirect; every content
+// encoding libcurl can decode is offered.
+NetworkRequest TransferRequest(const CWString& url, const CVolMem* body, const rg_WenBenShuZuLei& headers,
+                               std::wstring_view cookies, const CWString& proxy, const CWString& proxyUser,
+                               const CWString& proxyPassword, int32_t timeoutMs, bool headOnly) {
+    NetworkRequest rq;
+    rq.url = url;
+    rq.method = headOnly ? kHttpHead : body ? kHttpPost : kHttpGet;
+    if (body) rq.body = *body;
+    rq.headers = headers;
+    rq.cookies = cookies;
+    rq.acceptEncoding = CWString();
+    rq.proxy = proxy;
+    rq.proxyUser = proxyUser;
+    rq.proxyPassword = proxyPassword;
+    rq.timeoutMs = timeoutMs;
+    rq.redirectLimit = headOnly ? 0 : -1;
+    return rq;
+}
+
 }  // namespace
 
 HANDLE rg_DrenvikWangYeFangWenLei::StartThread(LPTHREAD_START_ROUTINE entry, void* arg) {
@@ -131,19 +151,9 @@ rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::ParseProxy(std::wstring_view proxy
 }
 
 void rg_DrenvikWangYeFangWenLei::PerformTransfer() {
-    NetworkRequest rq;
-    rq.url = workerUrl;
-    rq.method = headOnly ? kHttpHead : workerBodyOmitted_ ? kHttpGet : kHttpPost;
-    rq.body = workerBody;
-    rq.headers = workerHeaders;
-    rq.cookies = workerCookies;
-    rq.acceptEncoding = CWString();
-    rq.proxy = workerProxy;
-    rq.proxyUser = workerProxyUser;
-    rq.proxyPassword = workerProxyPassword;
-    rq.timeoutMs = workerTimeout;
-    rq.redirectLimit = headOnly ? 0 : -1;
-    Perform(rq, workerResponse);
+    Perform(TransferRequest(workerUrl, workerBodyOmitted_ ? nullptr : &workerBody, workerHeaders, workerCookies, workerProxy,
+                            workerProxyUser, workerProxyPassword, workerTimeout, headOnly != 0),
+            workerResponse);
     std::atomic_ref<int32_t>(transferDone).store(1, std::memory_order_release);
 }
 
@@ -214,19 +224,9 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
             response.CopyFrom(workerResponse);
             requestLock.Unlock();
         } else {
-            NetworkRequest rq;
-            rq.url = target;
-            rq.method = body ? kHttpPost : kHttpGet;
-            if (body) rq.body = *body;
-            rq.headers = headers;
-            rq.cookies = cookies;
-            rq.acceptEncoding = CWString();
-            rq.proxy = proxyItems[0];
-            rq.proxyUser = proxyItems[1];
-            rq.proxyPassword = proxyItems[2];
-            rq.timeoutMs = timeoutMs;
-            rq.redirectLimit = -1;
-            Perform(rq, response);
+            Perform(TransferRequest(target, body ? &*body : nullptr, headers, cookies, proxyItems[0], proxyItems[1],
+                                    proxyItems[2], timeoutMs, false),
+                    response);
         }
         if (!response.body.IsEmpty()) break;
     }
