@@ -1,0 +1,102 @@
+// Helpers of the control tests: a plain form to host controls, faked mouse input, pixel reads, and
+// an event recorder.
+#pragma once
+#include <vector>
+
+#include "platform/dynapi.h"
+#include "platform/input.h"
+#include "platform/painter.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "ui/scroll_bar.h"
+
+// The left button's state and the cursor as the controls read them.
+struct FakeInput {
+    static inline bool leftDown = false;
+    static inline bool ctrlDown = false;
+    static inline POINT cursor{0, 0};
+    static inline decltype(DynamicApiTable.GetAsyncKeyState) saved = nullptr;
+    static inline bool installed = false;
+
+    static SHORT WINAPI KeyState(int key) {
+        if (key == VK_LBUTTON) return leftDown ? SHORT(0x8000) : 0;
+        if (key == VK_CONTROL) return ctrlDown ? SHORT(0x8000) : 0;
+        return 0;
+    }
+    static POINT Cursor() { return cursor; }
+    static void Install() {
+        if (!installed) saved = DynamicApiTable.GetAsyncKeyState;
+        installed = true;
+        DynamicApiTable.GetAsyncKeyState = &KeyState;
+        SetCursorSourceForTest(&Cursor);
+    }
+    static void Reset() {
+        if (installed) DynamicApiTable.GetAsyncKeyState = saved;
+        installed = false;
+        SetCursorSourceForTest(nullptr);
+        leftDown = ctrlDown = false;
+        cursor = POINT{0, 0};
+    }
+};
+
+// A fixed form of the given client size, created shown at (20, 20).
+class TestForm : public CVolWinForm {
+public:
+    TestForm(int width, int height) : width_(width), height_(height) { FakeInput::Install(); }
+    ~TestForm() override {
+        DestroyOwnWindow();
+        FakeInput::Reset();
+    }
+    int GetDesignWidth() const override { return width_; }
+    int GetDesignHeight() const override { return height_; }
+    bool Create() {
+        VolCreateParams p;
+        p.x = 20;
+        p.y = 20;
+        return CreateNativeWindow(p) != 0;
+    }
+
+private:
+    int width_, height_;
+};
+
+// A child panel to host controls inside a form.
+class TestPanel : public rg_ZuJianBuJuQi {
+public:
+    ~TestPanel() override { DestroyOwnWindow(); }
+};
+
+inline COLORREF PixelAt(const rg_WeiTuDuiXiangLei& picture, int x, int y) {
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, picture.GetHandle());
+    COLORREF c = ::GetPixel(dc, x, y);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    return c;
+}
+
+// Records a scroll bar's events; may answer a position report with a new position once.
+class ScrollRecorder : public CVolObject, public VolEventReceiver {
+public:
+    ScrollRecorder() : VolEventReceiver(this) {}
+    ScrollRecorder(const ScrollRecorder&) = delete;
+    void Watch(rg_DrenvikGunDongTiao1& bar) {
+        bar_ = &bar;
+        VOL_BIND(bar.PositionChanged, &ScrollRecorder::OnPosition);
+        VOL_BIND(bar.DragEnded, &ScrollRecorder::OnDragEnded);
+    }
+    void OnPosition(CVolObject*, int p) {
+        positions.push_back(p);
+        if (nextPosition) bar_->SetPosition(std::exchange(nextPosition, 0));
+    }
+    void OnDragEnded(CVolObject*) { ++dragEnds; }
+
+    std::vector<int> positions;
+    int dragEnds = 0;
+    int nextPosition = 0;
+
+private:
+    rg_DrenvikGunDongTiao1* bar_ = nullptr;
+};
