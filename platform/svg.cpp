@@ -384,6 +384,7 @@ private:
     // A drawing command after a close starts a new figure at the closed figure's start.
     void EnsureFigure() {
         if (open_) return;
+        DropLoneStart();
         figureStart_ = out_.points.size();
         Push(cx_, cy_, Gdiplus::PathPointTypeStart);
         open_ = true;
@@ -430,7 +431,12 @@ void ParsePathData(std::string_view s, PathData& out) {
         bool rel = cmd >= 'a' && cmd <= 'z';
         double ox = rel ? b.X() : 0, oy = rel ? b.Y() : 0;
         char up = char(rel ? cmd - 32 : cmd);
-        double v[7];
+        double v[7], x1, y1;
+        // The first control point of a smooth curve: the last one mirrored, or the current point.
+        auto Reflect = [&](bool follows, double& x, double& y) {
+            x = follows ? 2 * b.X() - lastCx : b.X();
+            y = follows ? 2 * b.Y() - lastCy : b.Y();
+        };
         auto nums = [&](int n) {
             for (int k = 0; k < n; ++k) {
                 SkipCommaWsp(s, i);
@@ -463,30 +469,26 @@ void ParsePathData(std::string_view s, PathData& out) {
                 lastCx = ox + v[2];
                 lastCy = oy + v[3];
                 break;
-            case 'S': {
+            case 'S':
                 if (!(ok = nums(4))) break;
-                double x1 = b.X(), y1 = b.Y();
-                if (prev == 'C' || prev == 'S') { x1 = 2 * b.X() - lastCx; y1 = 2 * b.Y() - lastCy; }
+                Reflect(prev == 'C' || prev == 'S', x1, y1);
                 b.CubicTo(x1, y1, ox + v[0], oy + v[1], ox + v[2], oy + v[3]);
                 lastCx = ox + v[0];
                 lastCy = oy + v[1];
                 break;
-            }
             case 'Q':
                 if (!(ok = nums(4))) break;
                 b.QuadTo(ox + v[0], oy + v[1], ox + v[2], oy + v[3]);
                 lastCx = ox + v[0];
                 lastCy = oy + v[1];
                 break;
-            case 'T': {
+            case 'T':
                 if (!(ok = nums(2))) break;
-                double x1 = b.X(), y1 = b.Y();
-                if (prev == 'Q' || prev == 'T') { x1 = 2 * b.X() - lastCx; y1 = 2 * b.Y() - lastCy; }
+                Reflect(prev == 'Q' || prev == 'T', x1, y1);
                 b.QuadTo(x1, y1, ox + v[0], oy + v[1]);
                 lastCx = x1;
                 lastCy = y1;
                 break;
-            }
             case 'A': {
                 bool large = false, sweep = false;
                 double end[2];
@@ -516,7 +518,7 @@ void ParsePathData(std::string_view s, PathData& out) {
 enum class Cap { Butt, Round, Square };
 enum class Join { Miter, Round, Bevel };
 
-// Inherited properties, plus the opacity product of the element and its ancestors.
+// Inherited properties, plus the element's own opacity (not inherited: groups draw as layers).
 struct Style {
     Paint fill{false, 0};
     Paint stroke;
@@ -539,7 +541,7 @@ double ParseOpacity(std::string_view v, double fallback) noexcept {
 }
 
 // One property, from an attribute or a style declaration; `inherit` and bad values keep the parent's.
-void ApplyProperty(Style& st, std::string_view name, std::string_view value, double& opacity) {
+void ApplyProperty(Style& st, std::string_view name, std::string_view value) {
     value = Trim(value);
     if (value == "inherit") return;
     if (name == "fill") ParsePaint(value, st.fill);
@@ -550,7 +552,7 @@ void ApplyProperty(Style& st, std::string_view name, std::string_view value, dou
         if (w >= 0) st.strokeWidth = w;
     } else if (name == "fill-opacity") st.fillOpacity = ParseOpacity(value, st.fillOpacity);
     else if (name == "stroke-opacity") st.strokeOpacity = ParseOpacity(value, st.strokeOpacity);
-    else if (name == "opacity") opacity = ParseOpacity(value, opacity);
+    else if (name == "opacity") st.opacity = ParseOpacity(value, st.opacity);
     else if (name == "fill-rule") {
         if (value == "evenodd") st.evenOdd = true;
         else if (value == "nonzero") st.evenOdd = false;
@@ -568,13 +570,13 @@ void ApplyProperty(Style& st, std::string_view name, std::string_view value, dou
 // The element's style: the parent's inherited properties, then presentation attributes, then `style`.
 Style ResolveStyle(const XmlElement& el, const Style& parent) {
     Style st = parent;
-    double opacity = 1;
+    st.opacity = 1;
     static constexpr std::string_view kProps[] = {"fill", "stroke", "stroke-width", "fill-opacity",
                                                   "stroke-opacity", "opacity", "fill-rule", "stroke-linecap",
                                                   "stroke-linejoin"};
     for (const auto& [name, value] : el.attributes)
         for (std::string_view p : kProps)
-            if (name == p) ApplyProperty(st, name, value, opacity);
+            if (name == p) ApplyProperty(st, name, value);
     if (const std::string* style = el.Find("style")) {
         std::string_view rest = *style;
         while (!rest.empty()) {
@@ -586,10 +588,9 @@ Style ResolveStyle(const XmlElement& el, const Style& parent) {
             std::string_view value = Trim(decl.substr(colon + 1));
             size_t bang = value.find("!important");
             if (bang != std::string_view::npos) value = Trim(value.substr(0, bang));
-            ApplyProperty(st, Trim(decl.substr(0, colon)), value, opacity);
+            ApplyProperty(st, Trim(decl.substr(0, colon)), value);
         }
     }
-    st.opacity = parent.opacity * opacity;
     return st;
 }
 
@@ -597,10 +598,13 @@ Style ResolveStyle(const XmlElement& el, const Style& parent) {
 
 // ---- the document --------------------------------------------------------------------------------
 
+// One step of drawing: a shape, or the start or end of a layer that is drawn apart and then laid
+// over what is below at the layer's opacity.
 struct SvgDocument::Shape {
+    enum Kind { Draw, BeginLayer, EndLayer } kind = Draw;
     PathData path;   // user units
     Affine matrix;   // user units to the root's viewBox space
-    Style style;
+    Style style;     // style.opacity: the shape's own, or the layer's
 };
 
 namespace {
@@ -734,31 +738,43 @@ std::unique_ptr<SvgDocument> SvgDocument::LoadFromData(std::string_view bytes) {
     doc->height_ = std::max(h, 0.0);
     double vw = doc->viewW_ > 0 ? doc->viewW_ : 100, vh = doc->viewH_ > 0 ? doc->viewH_ : 100;
 
-    // Walk the tree without recursion: containers push their children with their style and transform.
+    // Walk the tree without recursion: containers push their children with their style and
+    // transform, and a container at partial opacity also pushes the end of its layer.
     struct Item {
-        const XmlElement* el;
+        const XmlElement* el;  // null: the end of a layer
         Style style;
         Affine matrix;
     };
-    std::vector<Item> stack;
-    Style rootStyle = ResolveStyle(*root, Style{});
-    Affine rootMatrix;
-    if (const std::string* t = root->Find("transform")) rootMatrix = ParseTransform(*t);
-    for (auto it = root->children.rbegin(); it != root->children.rend(); ++it)
-        stack.push_back({it->get(), rootStyle, rootMatrix});
+    auto marker = [](Shape::Kind kind, double opacity) {
+        Shape s;
+        s.kind = kind;
+        s.style.opacity = opacity;
+        return s;
+    };
+    std::vector<Item> stack{{root.get(), Style{}, Affine{}}};
     while (!stack.empty()) {
         Item item = std::move(stack.back());
         stack.pop_back();
+        if (!item.el) {
+            doc->shapes_.push_back(marker(Shape::EndLayer, 1));
+            continue;
+        }
         const XmlElement& el = *item.el;
         std::string_view kind = el.LocalName();
-        bool group = kind == "g";
+        bool group = kind == "g" || item.el == root.get();
         if (!group && kind != "path" && kind != "rect" && kind != "circle" && kind != "ellipse" && kind != "line" &&
             kind != "polyline" && kind != "polygon")
             continue;  // defs, gradients, text, nested documents...: not drawn
         Style st = ResolveStyle(el, item.style);
+        if (st.opacity <= 0) continue;
         Affine m = item.matrix;
         if (const std::string* t = el.Find("transform")) m = m * ParseTransform(*t);
         if (group) {
+            if (el.children.empty()) continue;
+            if (st.opacity < 1) {
+                doc->shapes_.push_back(marker(Shape::BeginLayer, st.opacity));
+                stack.push_back({nullptr, st, m});
+            }
             for (auto it = el.children.rbegin(); it != el.children.rend(); ++it) stack.push_back({it->get(), st, m});
             continue;
         }
@@ -766,7 +782,14 @@ std::unique_ptr<SvgDocument> SvgDocument::LoadFromData(std::string_view bytes) {
         if (!BuildGeometry(el, kind, vw, vh, shape.path)) continue;
         shape.matrix = m;
         shape.style = st;
+        // A shape with both paints is one picture: the fill must not show through the stroke.
+        bool layered = st.opacity < 1 && !st.fill.none && !st.stroke.none && st.strokeWidth > 0;
+        if (layered) {
+            doc->shapes_.push_back(marker(Shape::BeginLayer, st.opacity));
+            shape.style.opacity = 1;
+        }
         doc->shapes_.push_back(std::move(shape));
+        if (layered) doc->shapes_.push_back(marker(Shape::EndLayer, 1));
     }
     return doc;
 }
@@ -807,6 +830,14 @@ int SamplesPerSide(int width, int height) noexcept {
     return std::clamp(int(fit), 1, 8);
 }
 
+// Coordinates far outside any canvas are pulled in (and NaN dropped), so absurd numbers in a
+// document cannot make the rasteriser work on huge areas.
+constexpr double kFar = 1e5;
+Gdiplus::PointF Sane(Gdiplus::PointF p) noexcept {
+    auto pull = [](Gdiplus::REAL v) { return std::isnan(v) ? 0.0f : std::clamp(v, Gdiplus::REAL(-kFar), Gdiplus::REAL(kFar)); };
+    return {pull(p.X), pull(p.Y)};
+}
+
 // Box filter of premultiplied pixels: the mean of each s x s block.
 void Downsample(const uint8_t* src, int s, SvgBitmap& out) {
     const int w = out.Width(), h = out.Height(), srcStride = w * s * 4, n = s * s;
@@ -832,80 +863,123 @@ void Downsample(const uint8_t* src, int s, SvgBitmap& out) {
 
 }  // namespace
 
+namespace {
+
+// A drawing surface over our own pixel memory (premultiplied B, G, R, A), so layers can be
+// combined directly and the result read without a copy.
+struct Canvas {
+    std::vector<uint8_t> pixels;
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+    std::unique_ptr<Gdiplus::Graphics> graphics;
+    double opacity = 1;
+
+    bool Open(int w, int h) {
+        pixels.assign(size_t(w) * size_t(h) * 4, 0);
+        bitmap = std::make_unique<Gdiplus::Bitmap>(w, h, w * 4, PixelFormat32bppPARGB, pixels.data());
+        if (bitmap->GetLastStatus() != Gdiplus::Ok) return false;
+        graphics = std::make_unique<Gdiplus::Graphics>(bitmap.get());
+        if (graphics->GetLastStatus() != Gdiplus::Ok) return false;
+        graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        graphics->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);  // pixel centres at .5, as SVG has them
+        return true;
+    }
+    // Finishes drawing; the pixels are final afterwards.
+    void Close() {
+        if (graphics) graphics->Flush(Gdiplus::FlushIntentionSync);
+        graphics.reset();
+        bitmap.reset();
+    }
+};
+
+// Source-over of a layer at an opacity, premultiplied.
+void Composite(const std::vector<uint8_t>& src, double opacity, std::vector<uint8_t>& dst) {
+    const uint32_t o = uint32_t(std::lround(std::clamp(opacity, 0.0, 1.0) * 255));
+    for (size_t i = 0; i < dst.size(); i += 4) {
+        uint32_t a = (src[i + 3] * o + 127) / 255;
+        if (a == 0) continue;
+        for (size_t k = 0; k < 4; ++k) {
+            uint32_t s = (src[i + k] * o + 127) / 255;
+            dst[i + k] = uint8_t(std::min<uint32_t>(255, s + (dst[i + k] * (255 - a) + 127) / 255));
+        }
+    }
+}
+
+}  // namespace
+
 SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t backgroundRgba) const {
     constexpr int kMaxSide = 16384;
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return {};
     // Edges are anti-aliased by drawing on a finer grid and averaging: GDI+ under Wine draws
     // aliased whatever the smoothing mode, and on Windows the grid only refines its own smoothing.
     const int s = SamplesPerSide(width, height), cw = width * s, ch = height * s;
-    Gdiplus::Bitmap canvas(cw, ch, PixelFormat32bppPARGB);
-    if (canvas.GetLastStatus() != Gdiplus::Ok) return {};
+    std::vector<std::unique_ptr<Canvas>> layers;
+    layers.push_back(std::make_unique<Canvas>());
+    if (!layers.back()->Open(cw, ch)) return {};
     {
-        Gdiplus::Graphics g(&canvas);
-        if (g.GetLastStatus() != Gdiplus::Ok) return {};
-        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);  // pixel centres at .5, as SVG has them
+        Gdiplus::Graphics& g = *layers.back()->graphics;
         g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
         g.Clear(Gdiplus::Color(BYTE(backgroundRgba), BYTE(backgroundRgba >> 24), BYTE(backgroundRgba >> 16),
                                BYTE(backgroundRgba >> 8)));
         g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-
-        Affine view{double(s), 0, 0, double(s), 0, 0};
-        if (viewW_ > 0 && viewH_ > 0) {
-            view.a = cw / viewW_;
-            view.d = ch / viewH_;
-            view.e = -viewX_ * view.a;
-            view.f = -viewY_ * view.d;
+    }
+    Affine view{double(s), 0, 0, double(s), 0, 0};
+    if (viewW_ > 0 && viewH_ > 0) {
+        view.a = cw / viewW_;
+        view.d = ch / viewH_;
+        view.e = -viewX_ * view.a;
+        view.f = -viewY_ * view.d;
+    }
+    std::vector<Gdiplus::PointF> pts;
+    for (const Shape& shape : shapes_) {
+        const Style& st = shape.style;
+        if (shape.kind == Shape::BeginLayer) {
+            layers.push_back(std::make_unique<Canvas>());
+            layers.back()->opacity = st.opacity;
+            if (!layers.back()->Open(cw, ch)) return {};
+            continue;
         }
-        std::vector<Gdiplus::PointF> pts;
-        for (const Shape& shape : shapes_) {
-            const Style& st = shape.style;
-            bool fill = !st.fill.none && st.fillOpacity * st.opacity > 0;
-            bool stroke = !st.stroke.none && st.strokeWidth > 0 && st.strokeOpacity * st.opacity > 0;
-            if (!fill && !stroke) continue;
-            // Points go to device space here, so strokes keep their width under any Graphics state.
-            Affine m = view * shape.matrix;
-            pts.resize(shape.path.points.size());
-            for (size_t i = 0; i < pts.size(); ++i) pts[i] = m.Apply(shape.path.points[i].X, shape.path.points[i].Y);
-            Gdiplus::GraphicsPath path(pts.data(), shape.path.types.data(), INT(pts.size()),
-                                       st.evenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
-            if (fill) {
-                Gdiplus::SolidBrush brush(ToColor(st.fill, st.fillOpacity * st.opacity));
-                g.FillPath(&brush, &path);
-            }
-            if (stroke) {
-                double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-                Gdiplus::Pen pen(ToColor(st.stroke, st.strokeOpacity * st.opacity), Gdiplus::REAL(st.strokeWidth * scale));
-                Gdiplus::LineCap cap = st.cap == Cap::Round    ? Gdiplus::LineCapRound
-                                       : st.cap == Cap::Square ? Gdiplus::LineCapSquare
-                                                               : Gdiplus::LineCapFlat;
-                pen.SetLineCap(cap, cap, Gdiplus::DashCapFlat);
-                pen.SetLineJoin(st.join == Join::Round   ? Gdiplus::LineJoinRound
-                                : st.join == Join::Bevel ? Gdiplus::LineJoinBevel
-                                                         : Gdiplus::LineJoinMiterClipped);
-                pen.SetMiterLimit(4);  // SVG's default
-                g.DrawPath(&pen, &path);
-            }
+        if (shape.kind == Shape::EndLayer) {
+            if (layers.size() < 2) continue;
+            std::unique_ptr<Canvas> top = std::move(layers.back());
+            layers.pop_back();
+            top->Close();
+            layers.back()->graphics->Flush(Gdiplus::FlushIntentionSync);
+            Composite(top->pixels, top->opacity, layers.back()->pixels);
+            continue;
+        }
+        Gdiplus::Graphics& g = *layers.back()->graphics;
+        bool fill = !st.fill.none && st.fillOpacity * st.opacity > 0;
+        bool stroke = !st.stroke.none && st.strokeWidth > 0 && st.strokeOpacity * st.opacity > 0;
+        if (!fill && !stroke) continue;
+        // Points go to device space here, so strokes keep their width under any Graphics state.
+        Affine m = view * shape.matrix;
+        pts.resize(shape.path.points.size());
+        for (size_t i = 0; i < pts.size(); ++i) pts[i] = Sane(m.Apply(shape.path.points[i].X, shape.path.points[i].Y));
+        Gdiplus::GraphicsPath path(pts.data(), shape.path.types.data(), INT(pts.size()),
+                                   st.evenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
+        if (fill) {
+            Gdiplus::SolidBrush brush(ToColor(st.fill, st.fillOpacity * st.opacity));
+            g.FillPath(&brush, &path);
+        }
+        if (stroke) {
+            double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+            Gdiplus::Pen pen(ToColor(st.stroke, st.strokeOpacity * st.opacity),
+                             Gdiplus::REAL(std::min(st.strokeWidth * scale, kFar)));
+            Gdiplus::LineCap cap = st.cap == Cap::Round    ? Gdiplus::LineCapRound
+                                   : st.cap == Cap::Square ? Gdiplus::LineCapSquare
+                                                           : Gdiplus::LineCapFlat;
+            pen.SetLineCap(cap, cap, Gdiplus::DashCapFlat);
+            pen.SetLineJoin(st.join == Join::Round   ? Gdiplus::LineJoinRound
+                            : st.join == Join::Bevel ? Gdiplus::LineJoinBevel
+                                                     : Gdiplus::LineJoinMiterClipped);
+            pen.SetMiterLimit(4);  // SVG's default
+            g.DrawPath(&pen, &path);
         }
     }
+    Canvas& base = *layers.front();
+    base.Close();
     SvgBitmap out(width, height);
-    std::vector<uint8_t> fine;
-    Gdiplus::Rect rect(0, 0, cw, ch);
-    Gdiplus::BitmapData data{};
-    data.Width = UINT(cw);
-    data.Height = UINT(ch);
-    data.Stride = cw * 4;
-    data.PixelFormat = PixelFormat32bppPARGB;
-    if (s == 1) {
-        data.Scan0 = out.Data();
-    } else {
-        fine.resize(size_t(cw) * size_t(ch) * 4);
-        data.Scan0 = fine.data();
-    }
-    if (canvas.LockBits(&rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                        PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
-        return {};
-    canvas.UnlockBits(&data);
-    if (s > 1) Downsample(fine.data(), s, out);
+    if (s == 1) std::memcpy(out.Data(), base.pixels.data(), base.pixels.size());
+    else Downsample(base.pixels.data(), s, out);
     return out;
 }

@@ -48,9 +48,8 @@ public:
     // absurdly large, or GDI+ fails.
     SvgBitmap RenderToBitmap(int width, int height, uint32_t backgroundRgba) const;
 
-    struct Shape;
-
 private:
+    struct Shape;
     SvgDocument();
     double width_ = 0, height_ = 0;
     double viewX_ = 0, viewY_ = 0, viewW_ = 0, viewH_ = 0;  // viewW_ 0: user units are pixels

@@ -14,8 +14,9 @@ int32_t gSvgIconCacheLoaded = 0;
 
 namespace {
 
-// The exact index of gSvgIconCache, and the file tests read instead of the program's.
-SvgIconCacheIndex gIndex;
+// The exact index of gSvgIconCache (it describes every record the buffer holds), and the file
+// tests read instead of the program's.
+SvgIconCacheIndex gSvgIconCacheIndex;
 std::wstring gCacheFileOverride;
 
 constexpr size_t kKeyShort = 16, kKeyLong = 20;
@@ -101,15 +102,15 @@ namespace {
 // The index slot of a key, after making sure the index still describes the buffer (it is a public
 // byte block that anyone could have changed).
 const SvgIconCacheIndex::Slot* FindRecord(const std::string& key) {
-    const SvgIconCacheIndex::Slot* slot = gIndex.Find(key);
+    const SvgIconCacheIndex::Slot* slot = gSvgIconCacheIndex.Find(key);
     auto fits = [&](const SvgIconCacheIndex::Slot* s) {
         return s->offset >= key.size() + 4 && s->offset + s->length <= gSvgIconCache.GetSize() &&
                std::memcmp(gSvgIconCache.GetPtr() + s->offset - key.size(), key.data(), key.size()) == 0;
     };
     if (slot && fits(slot)) return slot;
-    if (!slot && gIndex.Count() != 0) return nullptr;
-    gIndex.Rebuild(gSvgIconCache);
-    slot = gIndex.Find(key);
+    if (!slot && gSvgIconCacheIndex.Count() != 0) return nullptr;
+    gSvgIconCacheIndex.Rebuild(gSvgIconCache);
+    slot = gSvgIconCacheIndex.Find(key);
     return slot && fits(slot) ? slot : nullptr;
 }
 
@@ -121,7 +122,7 @@ CVolMem GetSvgIcon(CVolMem& svg, int32_t resourceId, int32_t width, int32_t heig
         gSvgIconCacheLoaded = 1;
         std::wstring file = gCacheFileOverride.empty() ? GetModuleDirectory() + L"drenvik.svgs" : gCacheFileOverride;
         gSvgIconCache.ReadWholeFile(file);  // a missing or unreadable file leaves it empty
-        gIndex.Rebuild(gSvgIconCache);
+        gSvgIconCacheIndex.Rebuild(gSvgIconCache);
     }
     if (svg.IsEmpty()) CVolAppInstance::LoadResourceData(svg, resourceId, CVolAppInstance::kResourceRcData);
     if (!noScale) {
@@ -135,7 +136,7 @@ CVolMem GetSvgIcon(CVolMem& svg, int32_t resourceId, int32_t width, int32_t heig
     int32_t length = int32_t(image.GetSize());
     gSvgIconCache.Append(&length, 4);
     gSvgIconCache.Append(key.data(), key.size());
-    gIndex.Add(key, gSvgIconCache.GetSize(), image.GetSize());
+    gSvgIconCacheIndex.Add(key, gSvgIconCache.GetSize(), image.GetSize());
     gSvgIconCache.Append(image);
     return image;
 }
@@ -148,6 +149,6 @@ CVolMem GetSvgIconFromResource(int32_t resourceId, int32_t width, int32_t height
 void ResetSvgIconCacheForTest(const std::wstring& cacheFile) {
     gSvgIconCache.Empty();
     gSvgIconCacheLoaded = 0;
-    gIndex.Clear();
+    gSvgIconCacheIndex.Clear();
     gCacheFileOverride = cacheFile;
 }

@@ -244,6 +244,30 @@ TEST_F(SvgRender, ShapesColoursAndOpacity) {
     EXPECT_EQ(At(bmp, 10, 0).a, 255);
 }
 
+TEST_F(SvgRender, OpacityCompositesGroupsAsOnePicture) {
+    // Two overlapping white squares in a half-transparent group: the overlap is no darker.
+    SvgBitmap bmp = Render(Doc("<g opacity='0.5'><rect width='12' height='12' fill='#fff'/>"
+                               "<rect x='8' y='8' width='12' height='12' fill='#fff'/></g>"),
+                           20, 20);
+    EXPECT_NEAR(At(bmp, 4, 4).a, 128, 1);
+    EXPECT_NEAR(At(bmp, 10, 10).a, 128, 1);
+    EXPECT_EQ(At(bmp, 16, 2).a, 0);
+    // A filled and stroked shape at half opacity: the fill does not show through the stroke.
+    bmp = Render(Doc("<rect x='4' y='4' width='12' height='12' fill='#00f' stroke='#f00' stroke-width='4' "
+                     "opacity='0.5'/>"),
+                 20, 20);
+    Px edge = At(bmp, 4, 10);
+    EXPECT_NEAR(edge.a, 128, 1);
+    EXPECT_NEAR(edge.r, 128, 1);
+    EXPECT_EQ(edge.b, 0);
+    EXPECT_NEAR(At(bmp, 10, 10).b, 128, 1);
+    // Nested layers multiply; opacity 0 hides everything.
+    bmp = Render(Doc("<g opacity='0.5'><g opacity='0.5'><rect width='20' height='20' fill='#fff'/></g></g>"
+                     "<g opacity='0'><rect width='5' height='5'/></g>"),
+                 20, 20);
+    EXPECT_NEAR(At(bmp, 2, 2).a, 64, 1);
+}
+
 TEST_F(SvgRender, BackgroundAndStraightRgba) {
     // Background 0xRRGGBBAA: half-transparent green.
     SvgBitmap bmp = Render(Doc("<rect width='10' height='20' fill='red'/>"), 20, 20, 0x00FF0080);
@@ -260,6 +284,17 @@ TEST_F(SvgRender, BackgroundAndStraightRgba) {
     EXPECT_EQ(p[0], 255);
     EXPECT_EQ(p[1], 0);
     EXPECT_EQ(p[3], 255);
+}
+
+TEST_F(SvgRender, AbsurdNumbersStayBounded) {
+    const char* bodies[] = {
+        "<path d='M0 0 L1e38 1e38 L-1e38 1e38 Z'/>",
+        "<path d='M0 0 L1e300 0 L0 1e300 Z'/>",
+        "<path d='M0 0 H20 V20 Z' transform='scale(1e30) scale(1e30)'/>",
+        "<line x2='20' y2='20' stroke='red' stroke-width='1e30'/>",
+        "<path d='M1 1 Z L 10 1 L 10 10 Z'/>",  // a drawing command after a bare close
+    };
+    for (const char* body : bodies) EXPECT_FALSE(Render(Doc(body), 20, 20).IsNull()) << body;
 }
 
 TEST_F(SvgRender, RejectsSizesItCannotDraw) {
