@@ -361,5 +361,5 @@ int rg_DrenvikGunDongTiao1::OnCanvasRightUp(CVolObject*, int, int, int) {
 
 int rg_DrenvikGunDongTiao1::OnCanvasWheel(CVolObject*, int notches, int) {
     OnWheel(notches);
-    return 0;
+    return 1;  // used here: an owner that also scrolls on the wheel must not see it again
 }
