@@ -60,10 +60,14 @@ int ComboEditField::CreateNativeWindow(VolCreateParams& p) {
 rg_DrenvikZuGeKuang1::rg_DrenvikZuGeKuang1() {
     font = ParseFontDescription(kDefaultFontText);
     editField.SetFont(kDefaultFontText);
-    editField.ModifyStyle(WS_VISIBLE, ES_NOHIDESEL);
+    // Siblings overlap here (the canvases under the edit field and the list's scroll bar, an open
+    // list over other controls): each paints only where it is on top.
+    editField.ModifyStyle(WS_VISIBLE, ES_NOHIDESEL | WS_CLIPSIBLINGS);
     drawCanvas.SetFont(kDefaultFontText);
-    drawCanvas.ModifyStyle(WS_VISIBLE, 0);
+    drawCanvas.ModifyStyle(WS_VISIBLE, WS_CLIPSIBLINGS);
     shownCanvas.SetFont(kDefaultFontText);
+    shownCanvas.ModifyStyle(0, WS_CLIPSIBLINGS);
+    ModifyStyle(0, WS_CLIPSIBLINGS);
 }
 
 rg_DrenvikZuGeKuang1::~rg_DrenvikZuGeKuang1() {
