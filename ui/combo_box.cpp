@@ -294,7 +294,8 @@ int rg_DrenvikZuGeKuang1::IconColumnWidth() const noexcept {
 }
 
 bool rg_DrenvikZuGeKuang1::ScrollBarShown() const {
-    return listScrollBar_ && listScrollBar_->IsCreated() && listScrollBar_->IsVisible();
+    // Its own visibility: a list inside a hidden form still scrolls.
+    return listScrollBar_ && listScrollBar_->IsCreated() && (listScrollBar_->GetStyle() & WS_VISIBLE);
 }
 
 int rg_DrenvikZuGeKuang1::GetListHeight(int top) {

@@ -132,7 +132,7 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     ASSERT_LT(visible, 30);
     rg_DrenvikGunDongTiao1* bar = combo.PeekListScrollBar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_TRUE(bar->GetStyle() & WS_VISIBLE);
     EXPECT_EQ(bar->total, 30);
     EXPECT_EQ(bar->maximum, 30 - visible + 1);
     EXPECT_EQ(combo.firstVisibleRow, 25 - visible + 1) << "the current item is the last visible row";
@@ -152,8 +152,39 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     combo.OnWatchTimer();
     EXPECT_EQ(combo.listOpen, 0);
     EXPECT_FALSE(combo.watchTimer.IsRunning());
-    EXPECT_FALSE(bar->IsVisible());
+    EXPECT_FALSE(bar->GetStyle() & WS_VISIBLE);
     EXPECT_EQ(combo.GetHeight(), 30);
+}
+
+TEST_F(ComboWindow, EditFieldTextAndFocus) {
+    class Counter : public CVolObject, public VolEventReceiver {
+    public:
+        Counter() : VolEventReceiver(this) {}
+        void OnText(CVolObject*) { ++texts; }
+        void OnLost(CVolObject*) { ++lost; }
+        int texts = 0, lost = 0;
+    } counter;
+    rg_DrenvikZuGeKuang1 combo;
+    combo.style = 1;
+    combo.TextChanged.Bind(&VolThunk<&Counter::OnText>::Call, counter.GetEventTarget());
+    combo.LostFocus.Bind(&VolThunk<&Counter::OnLost>::Call, counter.GetEventTarget());
+    Place(combo, form, 10, 50, 3);
+    EXPECT_TRUE(combo.editField.GetStyle() & WS_VISIBLE);
+    EXPECT_FALSE(combo.editField.GetStyle() & WS_BORDER);
+    combo.editField.SetText(L"typed");
+    EXPECT_EQ(counter.texts, 1);
+    EXPECT_EQ(combo.GetCurrentText(), L"typed");
+    combo.SelectIndex(1);
+    EXPECT_EQ(combo.GetCurrentText(), L"item 1");
+
+    combo.OnFocusGained();
+    combo.ToggleDropDown();
+    ASSERT_EQ(combo.listOpen, 1);
+    combo.OnFocusLost();  // closes without a choice
+    EXPECT_EQ(combo.listOpen, 0);
+    EXPECT_EQ(combo.GetHeight(), 30);
+    EXPECT_EQ(combo.GetSelectedIndex(), 1);
+    EXPECT_EQ(counter.lost, 1);
 }
 
 TEST_F(ComboWindow, ItemIconsFollowTheFont) {
@@ -239,6 +270,7 @@ TEST_F(ComboWindow, CaptionBesideSingleAndMultiLineEditFields) {
 }
 
 TEST_F(ComboWindow, Screenshot) {
+    form.SetVisible(true);
     rg_DrenvikZuGeKuang1 editable, list;
     editable.style = 1;
     editable.caption = L"角色";

@@ -41,10 +41,14 @@ struct FakeInput {
     }
 };
 
-// A fixed form of the given client size, created shown at (20, 20).
+// A fixed form of the given client size at (20, 20); hidden unless asked (showing a window on the
+// X server takes seconds).
 class TestForm : public CVolWinForm {
 public:
-    TestForm(int width, int height) : width_(width), height_(height) { FakeInput::Install(); }
+    TestForm(int width, int height, bool visible = false) : width_(width), height_(height) {
+        FakeInput::Install();
+        SetVisible(visible);
+    }
     ~TestForm() override {
         DestroyOwnWindow();
         FakeInput::Reset();
