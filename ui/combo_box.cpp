@@ -22,10 +22,6 @@ int ResolveColour(int c) {
     return c;
 }
 
-bool LeftButtonHeld() noexcept {
-    VolGetAsyncKeyState(VK_LBUTTON);  // the first reading may report a press since the last call
-    return (VolGetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
-}
 
 CWString ReadClipboardText() {
     CWString text;
@@ -748,7 +744,7 @@ void rg_DrenvikZuGeKuang1::OnFocusLost() {
 }
 
 void rg_DrenvikZuGeKuang1::OnWatchTimer() {
-    bool down = LeftButtonHeld();
+    bool down = IsLeftButtonHeld();
     if (down && !pressed) {  // a press outside the control
         watchTimer.SetInterval(0);
         if (listOpen) listOpen = 0;

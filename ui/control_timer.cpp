@@ -1,6 +1,7 @@
 #include "ui/control_timer.h"
 
 #include "platform/dynapi.h"
+#include "platform/input.h"
 #include "platform/window.h"
 
 namespace {
@@ -25,4 +26,9 @@ void ControlWindowTimer::SetInterval(int ms) {
     if (running_ && h) StopTimer(h, id_);
     running_ = false;
     if (interval_ > 0 && h) running_ = StartTimer(h, id_, UINT(interval_)) != 0;
+}
+
+bool IsLeftButtonHeld() noexcept {
+    VolGetAsyncKeyState(VK_LBUTTON);
+    return (VolGetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
 }

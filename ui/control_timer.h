@@ -26,3 +26,7 @@ private:
     int interval_ = 0;
     bool running_ = false;
 };
+
+// Whether the left mouse button is down now, read twice through the run-time function table (the
+// first reading may still report a press made since the previous read). Press timers poll it.
+bool IsLeftButtonHeld() noexcept;

@@ -19,10 +19,6 @@ int SaturateToInt(double v) noexcept {
     return int(v);
 }
 
-bool LeftButtonHeld() noexcept {
-    VolGetAsyncKeyState(VK_LBUTTON);  // the first reading may report a press since the last call
-    return (VolGetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
-}
 }  // namespace
 
 // ---- geometry -----------------------------------------------------------------------------------------
@@ -292,7 +288,7 @@ void rg_DrenvikGunDongTiao1::OnMouseDown(int x, int y, int keys) {
 }
 
 void rg_DrenvikGunDongTiao1::OnTimer() {
-    if (!LeftButtonHeld()) {
+    if (!IsLeftButtonHeld()) {
         pressTimer.SetInterval(0);
         pressed = 0;
         if (thumbGrabbed) {

@@ -42,7 +42,7 @@ bool MessageBoxWatcher::Wait() {
     return seen_;
 }
 
-std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
+std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool fromScreen) {
     RECT r;
     if (!::GetWindowRect(hwnd, &r)) return {};
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -50,7 +50,7 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     HDC mem = ::CreateCompatibleDC(screen);
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = ::SelectObject(mem, bmp);
-    if (!::PrintWindow(hwnd, mem, 0)) ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    if (fromScreen || !::PrintWindow(hwnd, mem, 0)) ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);

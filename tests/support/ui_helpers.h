@@ -37,5 +37,6 @@ private:
 };
 
 // Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
-// GDI+ must be started.
-std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
+// GDI+ must be started. `fromScreen` copies what the screen shows instead (Wine's PrintWindow
+// leaves out child windows).
+std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool fromScreen = false);

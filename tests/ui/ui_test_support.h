@@ -72,27 +72,13 @@ public:
     ~TestPanel() override { DestroyOwnWindow(); }
 };
 
-// Saves what the screen shows of a window as PNG in %TEMP% (Wine's PrintWindow leaves out the
-// child windows). GDI+ must be started. The path, or an empty text.
+// Saves what the screen shows of a window, raised and repainted, as PNG in %TEMP%. GDI+ must be
+// started. The path, or an empty text.
 inline std::wstring SaveScreenOfWindow(HWND hwnd, const std::wstring& fileName) {
     ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessagesFor(300);  // the X server shows the picture a little later
-    RECT r;
-    if (!::GetWindowRect(hwnd, &r)) return {};
-    int w = int(r.right - r.left), h = int(r.bottom - r.top);
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, w, h));
-    HGDIOBJ old = ::SelectObject(mem, bitmap.get());
-    ::BitBlt(mem, 0, 0, w, h, screen, int(r.left), int(r.top), SRCCOPY);
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
-    wchar_t dir[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + fileName;
-    return SaveBitmapAsPng(static_cast<HBITMAP>(bitmap.get()), path.c_str()) ? path : std::wstring();
+    return SaveWindowScreenshot(hwnd, fileName, true);
 }
 
 inline COLORREF PixelAt(const rg_WeiTuDuiXiangLei& picture, int x, int y) {
