@@ -175,8 +175,13 @@ void CVolWinControl::FillCreateParams(VolCreateParams& p) {
     p.caption = window_->caption;
     p.style = window_->style;
     p.exStyle = window_->exStyle;
-    if (p.parent && !(p.style & WS_POPUP)) p.style |= WS_CHILD;
-    else p.style &= ~DWORD(WS_CHILD);
+    if (p.parent && !(p.style & WS_POPUP)) {
+        p.style |= WS_CHILD;
+        // A child's birth and death need not reach the parent, which may be tearing down itself.
+        p.exStyle |= WS_EX_NOPARENTNOTIFY;
+    } else {
+        p.style &= ~DWORD(WS_CHILD);
+    }
     if (!window_->font) {
         // The stock GUI font's face at 9 points.
         LOGFONTW lf{};
@@ -281,6 +286,20 @@ int CVolWinControl::CreateInParent(CVolWinControl& parent, int x, int y, int wid
     p.height = height;
     p.id = id;
     return CreateNativeWindow(p);
+}
+
+int CVolWinControl::CreateControlWindow(VolCreateParams& p, const WindowClassSpec& spec) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    ResolveInitialSize(p);
+    p.style = (p.style & ~spec.removeStyle) | spec.addStyle;
+    p.exStyle |= spec.addExStyle;
+    if (!spec.systemClass &&
+        !VolRegisterWindowClass(spec.name, spec.classStyle, spec.background, ::LoadCursorW(nullptr, IDC_ARROW)))
+        return 0;
+    if (!CreateWindowOfClass(p, spec.name)) return 0;
+    OnNativeWindowCreated(p);
+    return 1;
 }
 
 bool CVolWinControl::CreateWindowOfClass(const VolCreateParams& p, const wchar_t* className) {
@@ -517,17 +536,11 @@ int CVolWinContainer::CreateChild(CVolWinControl& child, int x, int y, int width
 // ---- the component host --------------------------------------------------------------------------
 
 int rg_ZuJianBuJuQi::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    ResolveInitialSize(p);
-    p.style &= ~DWORD(WS_TABSTOP);
-    if (GetWindowObject().transparent) p.exStyle |= WS_EX_TRANSPARENT;
-    if (!VolRegisterWindowClass(L"VolContainer", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
-                                static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)), ::LoadCursorW(nullptr, IDC_ARROW)))
-        return 0;
-    if (!CreateWindowOfClass(p, L"VolContainer")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
+    WindowClassSpec spec{L"VolContainer", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS};
+    spec.removeStyle = WS_TABSTOP;
+    spec.addExStyle = GetWindowObject().transparent ? WS_EX_TRANSPARENT : 0;
+    spec.background = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+    return CreateControlWindow(p, spec);
 }
 
 void rg_ZuJianBuJuQi::FillCreateParams(VolCreateParams& p) {

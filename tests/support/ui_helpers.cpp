@@ -18,7 +18,13 @@ MessageBoxWatcher::MessageBoxWatcher(std::wstring caption, int timeoutMs) : capt
     thread_ = std::thread([this, timeoutMs] {
         DWORD start = ::GetTickCount();
         while (!stop_ && int(::GetTickCount() - start) < timeoutMs) {
-            HWND box = ::FindWindowW(L"#32770", caption_.c_str());
+            // Only this process's boxes: tests run side by side.
+            HWND box = nullptr;
+            while ((box = ::FindWindowExW(nullptr, box, L"#32770", caption_.c_str())) != nullptr) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(box, &pid);
+                if (pid == ::GetCurrentProcessId()) break;
+            }
             if (box) {
                 wchar_t buf[1024] = {};
                 ::GetDlgItemTextW(box, 0xFFFF, buf, 1024);
@@ -50,7 +56,15 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool 
     HDC mem = ::CreateCompatibleDC(screen);
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = ::SelectObject(mem, bmp);
+<<<<<<< HEAD
     if (fromScreen || !::PrintWindow(hwnd, mem, 0)) ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+=======
+    // What the screen shows of the window, children included (PrintWindow leaves out children that
+    // paint only on WM_PAINT).
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessagesFor(100);  // lets the window surface reach the screen
+    if (!::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) ::PrintWindow(hwnd, mem, 0);
+>>>>>>> uicore
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
