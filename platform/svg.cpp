@@ -639,13 +639,15 @@ void AddPoints(PathBuilder& b, std::string_view s, bool close) {
 
 // The geometry of a basic shape or path, in user units; false when the element draws nothing.
 bool BuildGeometry(const XmlElement& el, std::string_view kind, double vw, double vh, PathData& out) {
+    if (kind == "path") {
+        if (const std::string* d = el.Find("d")) ParsePathData(*d, out);
+        return !out.points.empty();
+    }
     PathBuilder b(out);
     auto len = [&](const char* name, Axis axis, double fallback = 0) {
         return ParseLength(el.Find(name), fallback, axis, vw, vh);
     };
-    if (kind == "path") {
-        if (const std::string* d = el.Find("d")) ParsePathData(*d, out);
-    } else if (kind == "rect") {
+    if (kind == "rect") {
         double x = len("x", Axis::X), y = len("y", Axis::Y), w = len("width", Axis::X), h = len("height", Axis::Y);
         if (!(w > 0 && h > 0)) return false;
         double rx = len("rx", Axis::X, -1), ry = len("ry", Axis::Y, -1);
@@ -951,10 +953,21 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
         bool fill = !st.fill.none && st.fillOpacity * st.opacity > 0;
         bool stroke = !st.stroke.none && st.strokeWidth > 0 && st.strokeOpacity * st.opacity > 0;
         if (!fill && !stroke) continue;
-        // Points go to device space here, so strokes keep their width under any Graphics state.
+        // GDI+ draws in user units under the shape's matrix, so strokes widen as SVG has them under
+        // uneven scales and skews. Points are bounded in device space first.
         Affine m = view * shape.matrix;
+        double det = m.a * m.d - m.b * m.c;
+        if (!(std::fabs(det) > 1e-12)) continue;  // flattened to nothing
+        Affine inv{m.d / det, -m.b / det, -m.c / det, m.a / det, (m.c * m.f - m.d * m.e) / det,
+                   (m.b * m.e - m.a * m.f) / det};
         pts.resize(shape.path.points.size());
-        for (size_t i = 0; i < pts.size(); ++i) pts[i] = Sane(m.Apply(shape.path.points[i].X, shape.path.points[i].Y));
+        for (size_t i = 0; i < pts.size(); ++i) {
+            Gdiplus::PointF d = Sane(m.Apply(shape.path.points[i].X, shape.path.points[i].Y));
+            pts[i] = inv.Apply(d.X, d.Y);
+        }
+        Gdiplus::Matrix transform(Gdiplus::REAL(m.a), Gdiplus::REAL(m.b), Gdiplus::REAL(m.c), Gdiplus::REAL(m.d),
+                                  Gdiplus::REAL(m.e), Gdiplus::REAL(m.f));
+        g.SetTransform(&transform);
         Gdiplus::GraphicsPath path(pts.data(), shape.path.types.data(), INT(pts.size()),
                                    st.evenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
         if (fill) {
@@ -962,9 +975,8 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
             g.FillPath(&brush, &path);
         }
         if (stroke) {
-            double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
             Gdiplus::Pen pen(ToColor(st.stroke, st.strokeOpacity * st.opacity),
-                             Gdiplus::REAL(std::min(st.strokeWidth * scale, kFar)));
+                             Gdiplus::REAL(std::min(st.strokeWidth, kFar / std::sqrt(std::fabs(det)))));
             Gdiplus::LineCap cap = st.cap == Cap::Round    ? Gdiplus::LineCapRound
                                    : st.cap == Cap::Square ? Gdiplus::LineCapSquare
                                                            : Gdiplus::LineCapFlat;

@@ -55,8 +55,8 @@ void SvgIconCacheIndex::Add(std::string_view key, size_t offset, size_t length) 
     slots_.try_emplace(std::string(key), Slot{offset, length});
 }
 
-const SvgIconCacheIndex::Slot* SvgIconCacheIndex::Find(std::string_view key) const {
-    auto it = slots_.find(std::string(key));
+const SvgIconCacheIndex::Slot* SvgIconCacheIndex::Find(const std::string& key) const {
+    auto it = slots_.find(key);
     return it == slots_.end() ? nullptr : &it->second;
 }
 

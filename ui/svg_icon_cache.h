@@ -38,7 +38,7 @@ public:
     void Rebuild(const CVolMem& buffer);
     // Records the first record of a key; a later one with the same key is never found.
     void Add(std::string_view key, size_t offset, size_t length);
-    const Slot* Find(std::string_view key) const;
+    const Slot* Find(const std::string& key) const;
     void Clear() noexcept { slots_.clear(); }
     size_t Count() const noexcept { return slots_.size(); }
 

@@ -194,6 +194,11 @@ TEST_F(SvgRender, StrokeWidthCapsAndScale) {
     EXPECT_EQ(At(bmp, 10, 8).a, 255);
     EXPECT_EQ(At(bmp, 10, 11).a, 255);
     EXPECT_EQ(At(bmp, 10, 12).a, 0);
+    // Under an uneven scale each side of the stroke scales with its own axis: 2 units are 2 pixels
+    // across a horizontal line and 8 across a vertical one when x is stretched 4 times.
+    bmp = Render(Doc("<path d='M1 5 H9 M5 12 V19' stroke='black' stroke-width='2' fill='none'/>", "0 0 10 20"), 40, 20);
+    for (int y = 2; y < 8; ++y) EXPECT_EQ(At(bmp, 20, y).a, (y == 4 || y == 5) ? 255 : 0) << y;
+    for (int x = 13; x < 27; ++x) EXPECT_EQ(At(bmp, x, 15).a, (x >= 16 && x < 24) ? 255 : 0) << x;
     // No stroke without a stroke paint, and none at width 0.
     bmp = Render(Doc("<line x1='4' y1='10' x2='16' y2='10' stroke-width='4'/>"
                      "<line x1='4' y1='4' x2='16' y2='4' stroke='red' stroke-width='0'/>"),
