@@ -48,7 +48,7 @@ bool MessageBoxWatcher::Wait() {
     return seen_;
 }
 
-std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool fromScreen) {
+std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     RECT r;
     if (!::GetWindowRect(hwnd, &r)) return {};
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -56,15 +56,11 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool 
     HDC mem = ::CreateCompatibleDC(screen);
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = ::SelectObject(mem, bmp);
-<<<<<<< HEAD
-    if (fromScreen || !::PrintWindow(hwnd, mem, 0)) ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-=======
     // What the screen shows of the window, children included (PrintWindow leaves out children that
     // paint only on WM_PAINT).
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpMessagesFor(100);  // lets the window surface reach the screen
     if (!::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) ::PrintWindow(hwnd, mem, 0);
->>>>>>> uicore
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);

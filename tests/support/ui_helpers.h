@@ -39,9 +39,8 @@ private:
 };
 
 // Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
-// GDI+ must be started. `fromScreen` copies what the screen shows instead (Wine's PrintWindow
-// leaves out child windows).
-std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName, bool fromScreen = false);
+// GDI+ must be started.
+std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 
 // A plain form of a given design size, created hidden: Wine without a window manager takes 2 s to
 // hide a shown top-level window, so tests keep their forms hidden unless they look at them.

@@ -30,9 +30,12 @@ protected:
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_TRUE(icons_) << "svg_icons.dll beside the test";
         CVolAppInstance::SetResourceModule(icons_);
-        ASSERT_TRUE(form.Create());
+        FakeInput::Install();
+        MakeTestForm(form, 400, 400);
+        ASSERT_TRUE(form.IsCreated());
     }
     void TearDown() override {
+        FakeInput::Reset();
         CVolAppInstance::SetResourceModule(nullptr);
         ::FreeLibrary(icons_);
         SetDpiFactorsForTest(1.0);
@@ -49,7 +52,7 @@ protected:
 
     VolGdiplusSession gdiplus;
     HMODULE icons_ = nullptr;
-    TestForm form{400, 400};
+    HiddenTestForm form;
 };
 
 TEST_F(ComboWindow, OpensBelowOrAboveAndCloses) {

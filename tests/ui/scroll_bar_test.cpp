@@ -222,8 +222,9 @@ TEST_F(ScrollBarLogic, HandlerPaintsInsideADrainAreDrawnByIt) {
 
 TEST(ScrollBarWindow, MeasuresItsCanvasAndDrawsTheThumb) {
     SetDpiFactorsForTest(1.0);
-    TestForm form(300, 100);
-    ASSERT_TRUE(form.Create());
+    HiddenTestForm form;
+    MakeTestForm(form, 300, 100);
+    ASSERT_TRUE(form.IsCreated());
     rg_DrenvikGunDongTiao1 bar;
     ASSERT_TRUE(bar.CreateInParent(form, 10, 10, 200, 16, 101));
     EXPECT_EQ(bar.trackLength, 200);

@@ -1,5 +1,5 @@
-// Helpers of the control tests: a plain form to host controls, faked mouse input, pixel reads, and
-// an event recorder.
+// Helpers of the control tests: faked mouse input, a panel to host controls, screenshots, pixel
+// reads, and a scroll bar's event recorder.
 #pragma once
 #include <string>
 #include <vector>
@@ -41,30 +41,12 @@ struct FakeInput {
     }
 };
 
-// A fixed form of the given client size at (20, 20); hidden unless asked (showing a window on the
-// X server takes seconds).
-class TestForm : public CVolWinForm {
-public:
-    TestForm(int width, int height, bool visible = false) : width_(width), height_(height) {
-        FakeInput::Install();
-        SetVisible(visible);
-    }
-    ~TestForm() override {
-        DestroyOwnWindow();
-        FakeInput::Reset();
-    }
-    int GetDesignWidth() const override { return width_; }
-    int GetDesignHeight() const override { return height_; }
-    bool Create() {
-        VolCreateParams p;
-        p.x = 20;
-        p.y = 20;
-        return CreateNativeWindow(p) != 0;
-    }
-
-private:
-    int width_, height_;
-};
+// A hidden form of the given client size, made now.
+inline void MakeTestForm(HiddenTestForm& form, int width, int height) {
+    form.designWidth = width;
+    form.designHeight = height;
+    form.LoadWindow();
+}
 
 // A child panel to host controls inside a form.
 class TestPanel : public rg_ZuJianBuJuQi {
@@ -78,7 +60,7 @@ inline std::wstring SaveScreenOfWindow(HWND hwnd, const std::wstring& fileName) 
     ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessagesFor(300);  // the X server shows the picture a little later
-    return SaveWindowScreenshot(hwnd, fileName, true);
+    return SaveWindowScreenshot(hwnd, fileName);
 }
 
 inline COLORREF PixelAt(const rg_WeiTuDuiXiangLei& picture, int x, int y) {
