@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/input.h"
+#include "ui/mouse_buttons.h"
 #include "platform/system.h"
 #include "ui/control_foundation.h"
 
@@ -39,22 +40,11 @@ CWString ReadClipboardText() {
 bool IsSeparator(const rg_DrenvikXiangMu& item) { return item.text.EqualsString(kComboSeparatorItem); }
 }  // namespace
 
-// ---- the edit field ---------------------------------------------------------------------------------
-
-int ComboEditField::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    ResolveInitialSize(p);
-    p.style |= ES_AUTOHSCROLL;
-    if (!CreateWindowOfClass(p, L"EDIT")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
-}
-
 // ---- construction ------------------------------------------------------------------------------------
 
 rg_DrenvikZuGeKuang1::rg_DrenvikZuGeKuang1() {
-    font = ParseFontDescription(kDefaultFontText);
+    font.ParseFontText(kDefaultFontText);
+    VOL_BIND(enterLeaveWatcher.MouseLeft, &rg_DrenvikZuGeKuang1::OnWatcherLeft);
     editField.SetFont(kDefaultFontText);
     // Siblings overlap here (the canvases under the edit field and the list's scroll bar, an open
     // list over other controls): each paints only where it is on top.
@@ -78,6 +68,7 @@ void rg_DrenvikZuGeKuang1::CreateChildren() {
     editField.ModifyExStyle(kEditFrameExStyles, 0);
     CreateChild(drawCanvas, 96, 77, 96, 80);
     CreateChild(shownCanvas, 211, 70, 96, 80);
+    CreateChild(watchTimer, 384, 77, 21, 21);
 }
 
 void rg_DrenvikZuGeKuang1::BindEvents() {
@@ -92,8 +83,9 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
     VOL_BIND(shownCanvas.RightButtonUp, &rg_DrenvikZuGeKuang1::OnShownCanvasRightUp);
     VOL_BIND(shownCanvas.FocusGained, &rg_DrenvikZuGeKuang1::OnShownCanvasFocus);
     VOL_BIND(shownCanvas.FocusLost, &rg_DrenvikZuGeKuang1::OnShownCanvasBlur);
-    VOL_BIND(shownCanvas.WindowMessage, &rg_DrenvikZuGeKuang1::OnShownCanvasMessage);
     shownCanvas.AttachEventListener();
+    VOL_BIND(watchTimer.Tick, &rg_DrenvikZuGeKuang1::OnWatchTick);
+    watchTimer.AttachEventListener();
     VOL_BIND(editField.LeftButtonDown, &rg_DrenvikZuGeKuang1::OnEditDown);
     VOL_BIND(editField.LeftButtonUp, &rg_DrenvikZuGeKuang1::OnEditUp);
     VOL_BIND(editField.KeyDown, &rg_DrenvikZuGeKuang1::OnEditKeyDown);
@@ -105,10 +97,6 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
 }
 
 bool rg_DrenvikZuGeKuang1::DispatchWindowMessage(VolMessage& m) {
-    if (watchTimer.Matches(m.message, m.wParam)) {
-        OnWatchTimer();
-        return true;
-    }
     if (m.message == WM_MOUSEWHEEL) OnWheelMessage(m.wParam);  // and it goes on as not handled
     if (m.message == WM_COMMAND && HIWORD(m.wParam) == EN_CHANGE && editField.IsCreated() &&
         reinterpret_cast<HWND>(m.lParam) == editField.GetHwnd() && style == 1 && colourMode == 0)
@@ -443,8 +431,8 @@ void rg_DrenvikZuGeKuang1::SetCanvasTip(const CWString& tip) {
 void rg_DrenvikZuGeKuang1::SetRowFont(bool bold) {
     if (fontBold_ == int(bold)) return;
     fontBold_ = int(bold);
-    font.bold = bold;
-    drawCanvas.SetFont(FormatFontDescription(font));
+    font.bold = bold ? 1 : 0;
+    drawCanvas.SetFont(font.FormatFontText());
 }
 
 void rg_DrenvikZuGeKuang1::Refresh() {
@@ -634,8 +622,8 @@ void rg_DrenvikZuGeKuang1::ApplyFont(const CWString& text, bool noRefresh, bool 
     if (!applied.empty()) {
         drawCanvas.SetFont(applied);
         editField.SetFont(applied);
-        font = ParseFontDescription(applied);
-        fontBold_ = int(font.bold);
+        font.ParseFontText(applied);
+        fontBold_ = font.bold ? 1 : 0;
     }
     textHeight = MeasureTextHeight(drawCanvas, gLineHeightSample, applied);
     Layout();
@@ -648,7 +636,7 @@ void rg_DrenvikZuGeKuang1::Layout() {
         captionWidth = 0;
         return;
     }
-    if (!editField.IsMultiline()) {
+    if (!IsMultilineEdit()) {
         captionWidth = MeasureTextWidth(drawCanvas, caption, fontText);
         captionHeight = 0;
         return;
@@ -669,13 +657,7 @@ void rg_DrenvikZuGeKuang1::OnMouseMove(int x, int y, int keys) {
     hotRow = ComboHotRow(y, Spacing(), rowHeight, dropsAbove != 0, listHeight, GetRowPitch(), firstVisibleRow);
     bool redraw = hotRow != lastHotRow;
     lastHotRow = hotRow;
-    // Enter and leave of the visible canvas: the first move asks Windows for the leave.
-    if (!trackingLeave_) {
-        if (shownCanvas.IsCreated()) {
-            TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, shownCanvas.GetHwnd(), 0};
-            ::TrackMouseEvent(&t);
-        }
-        trackingLeave_ = true;
+    if (enterLeaveWatcher.OnMouseMove(&shownCanvas, x, y) == 1) {  // just came over the canvas
         hovered = 1;
         watchTimer.SetInterval(0);
         redraw = true;
@@ -691,8 +673,12 @@ void rg_DrenvikZuGeKuang1::OnMouseMove(int x, int y, int keys) {
     MouseMoved.Raise(this, x, y, keys);
 }
 
+int rg_DrenvikZuGeKuang1::OnWatcherLeft(CVolObject*, CVolWinControl*, CVolWinControl*, int) {
+    OnMouseLeave();
+    return 0;
+}
+
 void rg_DrenvikZuGeKuang1::OnMouseLeave() {
-    trackingLeave_ = false;
     mouseInside = hovered = buttonHot = 0;
     hotRow = lastHotRow = -1;
     Refresh();
@@ -799,11 +785,6 @@ int rg_DrenvikZuGeKuang1::OnShownCanvasFocus(CVolObject*) {
 
 int rg_DrenvikZuGeKuang1::OnShownCanvasBlur(CVolObject*) {
     OnFocusLost();
-    return 0;
-}
-
-int rg_DrenvikZuGeKuang1::OnShownCanvasMessage(CVolObject*, HWND, UINT message, WPARAM, LPARAM, VolMessage*) {
-    if (message == WM_MOUSELEAVE) OnMouseLeave();
     return 0;
 }
 
