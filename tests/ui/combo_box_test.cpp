@@ -143,6 +143,9 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     combo.OnWheelMessage(MAKEWPARAM(0, 120));  // away from the user scrolls up one row
     EXPECT_EQ(combo.firstVisibleRow, 25 - visible);
     EXPECT_EQ(combo.GetSelectedIndex(), 25) << "the open list's wheel scrolls, it does not select";
+    // Turned over the bar itself, the bar scrolls once: the message does not reach the control too.
+    ::SendMessageW(bar->shownCanvas.GetHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), 0);
+    EXPECT_EQ(combo.firstVisibleRow, 25 - visible + 1);
 
     // A press outside closes the list after the mouse left it; a press on its scroll bar does not.
     combo.OnMouseLeave();
@@ -157,6 +160,12 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     EXPECT_EQ(combo.watchTimer.GetInterval(), 0);
     EXPECT_FALSE(bar->GetStyle() & WS_VISIBLE);
     EXPECT_EQ(combo.GetHeight(), 30);
+
+    // A shorter list that fits shows from its first row, whatever the old scroll position.
+    combo.SetListText(Lines(3));
+    combo.openBehaviour = 0;  // keep the scroll position on opening
+    combo.ToggleDropDown();
+    EXPECT_EQ(combo.firstVisibleRow, 0);
 }
 
 TEST_F(ComboWindow, EditFieldTextAndFocus) {
