@@ -286,7 +286,8 @@ TEST_F(ComboWindow, Screenshot) {
     rg_DrenvikZuGeKuang1 editable, list;
     editable.style = 1;
     editable.caption = L"角色";
-    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n以下预设||-1||1\r\n写一首诗");
+    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n"
+                         L"以下预设||-1||1\r\n写一首诗");
     editable.SetItemImage(kRingOff, 0);
     editable.SetItemImage(kRingOn, 1);
     list.numberRows = 1;
