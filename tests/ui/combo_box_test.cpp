@@ -83,9 +83,12 @@ TEST_F(ComboWindow, OpensBelowOrAboveAndCloses) {
 TEST_F(ComboWindow, ChoosingARowWithTheMouse) {
     rg_DrenvikZuGeKuang1 combo;
     Place(combo, form, 10, 50, 10);
+    combo.numberRows = 1;
+    combo.AddItem(L"[-]", L"");  // a separator gets no number
     combo.OnCanvasLeftDown(20, 10, 0);
     combo.OnCanvasLeftUp(20, 10, 0);
     ASSERT_EQ(combo.listOpen, 1);
+    EXPECT_EQ(combo.numberedCount, 10);
     int pitch = combo.GetRowPitch();
     combo.OnMouseMove(20, 30 + 2 + 2 * pitch + 1, 0);
     EXPECT_EQ(combo.hotRow, 2);
