@@ -1,8 +1,9 @@
 // The window bases: every control and form is a CVolObject that adds the visual slots below and a
 // set of standard events. One window procedure serves every window the library creates; it finds
 // the owning object through GWLP_USERDATA (stored at WM_NCCREATE, or when a system control is
-// subclassed), hands the message to the registered listener (slot 22) and then to the object's own
-// default handling.
+// subclassed; a window property marks the window as ours), hands the message to the registered
+// listener (slot 22) and then to the object's own default handling (DefaultWindowProc).
+// A control raises its events only while a listener is attached (BindEvents attaches it).
 //
 // Slots appended to CVolObject's 18 (the numbers name them; C++ places them in this order):
 //   18 CreateNativeWindow  19 FillCreateParams  20 ResolveInitialSize  21 OnNativeWindowCreated
@@ -226,6 +227,8 @@ protected:
 
 private:
     friend LRESULT CALLBACK VolWindowProc(HWND, UINT, WPARAM, LPARAM);
+    // The default GUI font at 9 points when the window object has none yet.
+    void EnsureFont();
     std::shared_ptr<VolWindowObject> window_;
 };
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/font.h"
+#include "util/file_ui_hooks.h"
 #include "util/text_helpers.h"
 
 CTextMap<int> gTextMeasureIndex;
@@ -117,6 +118,12 @@ void SetTitleHint(const CWString& hint, const CWString& secondsText) {
     CWString middle;
     if (WideTextToDouble(secondsText) > 0) middle = L"等待 " + secondsText + L" 秒后，";
     gMainForm->SetText(gSavedTitle + L" - " + middle + hint);
+}
+
+void InstallTitleHintHook() {
+    GetFileUiHooks().setTitleHint = [](std::wstring_view hint, std::wstring_view seconds) {
+        if (gMainForm) SetTitleHint(CWString(hint), CWString(seconds));
+    };
 }
 
 rg_ZhengShuShuZuLei RgbToHsl240(int color) {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/app.h"
+#include "platform/dpi.h"
 #include "platform/exception.h"
 #include "platform/dynapi.h"
 #include "platform/font.h"
@@ -77,4 +78,15 @@ TEST(Application, LoopEndsWhenTheMainWindowIsDestroyed) {
     EXPECT_EQ(rc, 0);
     EXPECT_FALSE(form.IsCreated());
     BindDynamicApiTable();  // the application released the table's modules; the tests go on with it
+}
+
+TEST(Application, InitialisesTheProcess) {
+    CVolMFCApp app;
+    DpiScale = 3.0;
+    ASSERT_TRUE(app.InitInstance());
+    HDC screen = ::GetDC(nullptr);
+    double expected = ComputeDpiScale(0, ::GetDeviceCaps(screen, LOGPIXELSX));
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_DOUBLE_EQ(DpiScale, expected);  // Xvfb: 96 DPI, so 1.0
+    SetDpiFactorsForTest(1.0);
 }

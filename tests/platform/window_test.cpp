@@ -186,6 +186,10 @@ TEST_F(WindowTest, DesignSizesFollowTheScale) {
         ::SendMessageW(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
         EXPECT_EQ(margin.left, scale == 1.25 ? 4 : 5);
         EXPECT_EQ(::SendMessageW(tip, TTM_GETTIPTEXTCOLOR, 0, 0), 0x008000);
+        EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);  // only the first child has a tip
+        form.second.SetTipText(L"second tip");
+        form.first.SetTipText(L"");
+        EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
     }
 }
 

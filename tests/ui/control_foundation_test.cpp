@@ -3,6 +3,7 @@
 #include "platform/font.h"
 #include "support/ui_helpers.h"
 #include "ui/control_foundation.h"
+#include "util/file_ui_hooks.h"
 
 namespace {
 
@@ -146,5 +147,12 @@ TEST(WindowHelpers, TitleHints) {
         EXPECT_EQ(form.GetText(), c.title) << c.hint << " " << c.seconds;
     }
     EXPECT_EQ(gSavedTitle, L"T");
+
+    auto saved = GetFileUiHooks().setTitleHint;
+    InstallTitleHintHook();
+    GetFileUiHooks().setTitleHint(L"读取中", L"");
+    EXPECT_EQ(form.GetText(), L"T - 读取中");
     gMainForm = nullptr;
+    GetFileUiHooks().setTitleHint(L"no box without a main form", L"");
+    GetFileUiHooks().setTitleHint = saved;
 }
