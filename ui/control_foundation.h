@@ -60,10 +60,6 @@ void SetTitleHint(const CWString& hint, const CWString& secondsText);
 // Called once at start-up.
 void InstallTitleHintHook();
 
-// An information box without owner ("信息:"). One place, so it can move to the shared message-box
-// service with its test seam.
-void ShowInfoMessageBox(const CWString& text);
-
 // ---- colours -------------------------------------------------------------------------------------
 
 rg_ZhengShuShuZuLei RgbToHsl240(int color);

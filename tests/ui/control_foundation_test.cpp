@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/font.h"
+#include "platform/seams.h"
 #include "support/ui_helpers.h"
 #include "ui/control_foundation.h"
 #include "util/file_ui_hooks.h"
@@ -128,12 +129,18 @@ TEST(WindowHelpers, TitlesAndRectangles) {
 
 TEST(WindowHelpers, TitleHints) {
     gMainForm = nullptr;
+    CWString boxText, boxCaption;
     {
-        MessageBoxWatcher box(L"信息:");
+        ScopedSeam box(&PlatformSeams::messageBox, [&](HWND owner, const CWString& text, const CWString& caption, UINT) {
+            EXPECT_EQ(owner, nullptr);
+            boxText = text;
+            boxCaption = caption;
+            return IDOK;
+        });
         SetTitleHint(L"x", L"3");
-        ASSERT_TRUE(box.Wait());
-        EXPECT_EQ(box.Text(), L"还没有设置主窗口指针，无法设置标题提示");
     }
+    EXPECT_EQ(boxText, L"还没有设置主窗口指针，无法设置标题提示");
+    EXPECT_EQ(boxCaption, L"信息:");
     HiddenTestForm form;
     form.SetText(L"T");
     ASSERT_TRUE(form.LoadWindow());
