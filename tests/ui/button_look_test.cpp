@@ -223,3 +223,44 @@ TEST(ButtonLook, ObjectProtocol) {
     EXPECT_TRUE(copy->IsEqual(box));
     EXPECT_FALSE(copy->IsEqual(a));
 }
+
+namespace {
+
+class GroupWatcher : public CVolObject, public VolEventReceiver {
+public:
+    GroupWatcher() : VolEventReceiver(this) {}
+    void OnChosen(CVolObject* source, int index) {
+        chosen = source;
+        chosenIndex = index;
+    }
+    CVolObject* chosen = nullptr;
+    int chosenIndex = -1;
+};
+
+}  // namespace
+
+TEST(ButtonLook, RadioGroupKeepsOneChecked) {
+    rg_DrenvikAnNiu1 a, b, c;
+    ButtonRadioGroup group;
+    group.buttons = {&a, &b, &c};
+    GroupWatcher watcher;
+    group.Chosen.Bind(&VolThunk<&GroupWatcher::OnChosen>::Call, watcher.GetEventTarget());
+    for (rg_DrenvikAnNiu1* x : group.buttons) {
+        x->roundMarks = 1;
+        x->radioGroup = &group;
+    }
+    a.checked = 1;
+    b.OnMousePress(0);
+    EXPECT_EQ(a.checked, 0);
+    EXPECT_EQ(b.checked, 1);
+    EXPECT_EQ(c.checked, 0);
+    EXPECT_EQ(watcher.chosen, &b);
+    EXPECT_EQ(watcher.chosenIndex, 1);
+    b.OnMousePress(0);  // pressing the checked one keeps it checked
+    EXPECT_EQ(b.checked, 1);
+
+    c.roundMarks = 0;  // without round marks there is no group behaviour
+    c.OnMousePress(0);
+    EXPECT_EQ(c.checked, 1);
+    EXPECT_EQ(b.checked, 1);
+}
