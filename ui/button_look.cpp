@@ -57,7 +57,8 @@ ButtonLayout ComputeButtonLayout(const ButtonLayoutInput& in, bool markBox) noex
 }
 
 int ProgressFillRight(int progress, int width) noexcept {
-    return 1 + int(int64_t(progress) * (width - 2) / 100);
+    // Above 100 % the bar would cover the right border.
+    return int(std::min<int64_t>(1 + int64_t(progress) * (width - 2) / 100, width - 1));
 }
 
 namespace {

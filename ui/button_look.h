@@ -68,7 +68,7 @@ struct ButtonLayout {
 };
 ButtonLayout ComputeButtonLayout(const ButtonLayoutInput& in, bool markBox) noexcept;
 
-// Right edge of the progress fill, which starts at x = 1.
+// Right edge of the progress fill, which starts at x = 1; never past the inner right edge.
 int ProgressFillRight(int progress, int width) noexcept;
 
 // A 32-bit picture, premultiplied B, G, R, A, rows top-down without padding.

@@ -118,6 +118,8 @@ TEST(ButtonLook, ProgressFill) {
     EXPECT_EQ(ProgressFillRight(50, 102), 51);
     EXPECT_EQ(ProgressFillRight(100, 102), 101);
     EXPECT_EQ(ProgressFillRight(1, 50), 1);
+    EXPECT_EQ(ProgressFillRight(150, 102), 101);  // stops inside the border
+    EXPECT_EQ(ProgressFillRight(2000000000, 102), 101);
 }
 
 TEST(ButtonLook, BaseColour) {

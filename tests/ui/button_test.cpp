@@ -128,6 +128,9 @@ TEST_F(Buttons, ChildrenAndFirstPaint) {
     EXPECT_GT(b.lineHeight, 0);
     EXPECT_EQ(b.shownCanvas.GetClientWidth(), 120);
     EXPECT_EQ(b.drawCanvas.GetClientHeight(), 40);
+    b.SetTooltip(L"刷新模型列表");
+    EXPECT_EQ(b.GetTooltip(), L"刷新模型列表");
+    EXPECT_EQ(b.shownCanvas.GetWindowObject().tipText, L"刷新模型列表");
 }
 
 TEST_F(Buttons, LeftPressTogglesThenClicksWhileDown) {
@@ -370,4 +373,28 @@ TEST_F(Buttons, IconPlacedAndHoverIconDerived) {
     CVolMem notSvg(std::string_view("not an svg"));
     b.SetIcon(notSvg, b.normalIcon);
     EXPECT_TRUE(b.normalIcon.IsEmpty());
+}
+
+TEST_F(Buttons, MultiLineCaptionCentresEachLine) {
+    rg_DrenvikAnNiu1& b = form.button;
+    b.Move(kVolDefaultValue, kVolDefaultValue, 120, 50);
+    b.SetCaption(L"a\r\nbb");
+    const int h = MeasureTextHeight(b.drawCanvas, L"a", b.fontText);
+    const int top = (50 - (2 * h + 1)) / 2;
+    // Leftmost dark pixel of a band of rows.
+    auto leftmost = [&](int y0, int y1) {
+        for (int x = 1; x < 119; ++x)
+            for (int y = y0; y < y1; ++y)
+                if (GetGValue(Pixel(b.shownCanvas, x, y)) < 128) return x;
+        return -1;
+    };
+    int a = leftmost(top, top + h), bb = leftmost(top + h + 1, top + 2 * h + 1);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(bb, 0);
+    EXPECT_GT(a, bb + 2);  // the short line sits in the middle of the long one
+    b.centerLines = 0;
+    b.Paint();
+    a = leftmost(top, top + h);
+    bb = leftmost(top + h + 1, top + 2 * h + 1);
+    EXPECT_LE(std::abs(a - bb), 1);
 }
