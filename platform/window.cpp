@@ -7,6 +7,7 @@
 
 #include "platform/font.h"
 #include "platform/input.h"
+#include "platform/shell.h"
 
 namespace {
 
@@ -443,6 +444,22 @@ void CVolWinControl::SetEnabled(bool enabled) {
 
 void CVolWinControl::SetFocus() {
     if (HWND h = GetHwnd()) ::SetFocus(h);
+}
+
+namespace {
+HWND DialogOwnerFor(HWND h) noexcept {
+    if (h) return ::GetAncestor(h, GA_ROOT);
+    CVolWinForm* main = VolGetMainWindow();
+    return main ? main->GetHwnd() : nullptr;
+}
+}  // namespace
+
+int CVolWinControl::ShowMessageBox(std::wstring_view text, std::wstring_view caption, UINT type) {
+    return ShowMessageBoxOwned(text, type, caption, DialogOwnerFor(GetHwnd()));
+}
+
+bool CVolWinControl::ShowInputDialog(std::wstring_view prompt, std::wstring_view title, CWString& text) {
+    return ::ShowInputDialog(DialogOwnerFor(GetHwnd()), prompt, title, text);
 }
 
 void CVolWinControl::Invalidate() {

@@ -174,6 +174,12 @@ public:
     void SetFocus();
     void Invalidate();
 
+    // A message box owned by this control's top-level window (the main window while this control
+    // has none); the focus returns afterwards. The button pressed (IDOK, ...).
+    int ShowMessageBox(std::wstring_view text, std::wstring_view caption, UINT type);
+    // The platform's modal input dialog, owned like ShowMessageBox: true and the text on OK.
+    bool ShowInputDialog(std::wstring_view prompt, std::wstring_view title, CWString& text);
+
     // Geometry in the parent's client coordinates (screen for top-level windows).
     int GetLeft() const;
     int GetTop() const;
