@@ -83,24 +83,26 @@ template <class T> struct VolMember<ButtonUncompared<T>> {
     static void Save(VolDataStream* s, const ButtonUncompared<T>& v) { VolMember<Plain>::Save(s, *v.object); }
     static void Load(VolDataStream* s, const ButtonUncompared<T>& v) { VolMember<Plain>::Load(s, *v.object); }
 };
-template <class T> ButtonUncompared<T> VolUncompared(T& object) { return {&object}; }
+template <class T> ButtonUncompared<T> UncomparedPart(T& object) { return {&object}; }
 // A member list whose entries are references, or ButtonUncompared values.
-template <class... A> std::tuple<A...> VolTieMixed(A&&... a) { return std::tuple<A...>(std::forward<A>(a)...); }
+template <class... A> std::tuple<A...> TieButtonMembers(A&&... a) { return std::tuple<A...>(std::forward<A>(a)...); }
 
 class rg_DrenvikAnNiu1 : public rg_ZuJianBuJuQi {
     VOL_CLASS(rg_DrenvikAnNiu1, rg_ZuJianBuJuQi, "ui::rg_DrenvikAnNiu1")
 
-#define KV_BUTTON_MEMBERS                                                                                    \
-    noTabStop, checkMode, progressColor, VolUncompared(drawCanvas), VolUncompared(hoverTimer),                 \
-        VolUncompared(shownCanvas), state, tooltipText, centerContent, fontText, multiLine, roundMarks,        \
+    // The protocol's member list, as VOL_MEMBERS would give it, but with the children and the
+    // bitmaps left out of comparisons.
+#define KV_BUTTON_MEMBERS                                                                                      \
+    noTabStop, checkMode, progressColor, UncomparedPart(drawCanvas), UncomparedPart(hoverTimer),              \
+        UncomparedPart(shownCanvas), state, tooltipText, centerContent, fontText, multiLine, roundMarks,       \
         markStyle, checked, spareFlag, hoverIconTransform, hoverIconBrightness, paintEnabled, progress,        \
-        iconByChecked, iconDrawWidth, iconDrawHeight, shown, pressSeen, radioGroup, focused, pressTime, enterX, \
-        enterY, enterScreenX, enterScreenY, hoverDelay, restStart, restPosition, mouseInside, stretchIcon,     \
-        iconGap, margin, centerLines, iconTransparentColor, backColor, iconHeight, iconWidth, iconBackground,  \
-        lineHeight, iconSources, VolUncompared(normalIcon), VolUncompared(hoverIcon),                          \
-        VolUncompared(pressedIcon), VolUncompared(disabledIcon), textColors, faceColors, borderColors
-    auto VolTie() { return VolTieMixed(KV_BUTTON_MEMBERS); }
-    auto VolTie() const { return VolTieMixed(KV_BUTTON_MEMBERS); }
+        iconByChecked, iconDrawWidth, iconDrawHeight, shown, pressSeen, radioGroup, focused, pressTime,        \
+        enterX, enterY, enterScreenX, enterScreenY, hoverDelay, restStart, restPosition, mouseInside,          \
+        stretchIcon, iconGap, margin, centerLines, iconTransparentColor, backColor, iconHeight, iconWidth,     \
+        iconBackground, lineHeight, iconSources, UncomparedPart(normalIcon), UncomparedPart(hoverIcon),        \
+        UncomparedPart(pressedIcon), UncomparedPart(disabledIcon), textColors, faceColors, borderColors
+    auto VolTie() { return TieButtonMembers(KV_BUTTON_MEMBERS); }
+    auto VolTie() const { return TieButtonMembers(KV_BUTTON_MEMBERS); }
 #undef KV_BUTTON_MEMBERS
 
 public:
@@ -130,7 +132,7 @@ public:
     void DrawCheckMark(int x, int y, int size, int checkedFlag, int hover);
     // Renders SVG bytes into one of the four icon bitmaps (at iconWidth x iconHeight, or the line
     // height); bytes that are no SVG leave the bitmap empty.
-    void SetIcon(CVolMem& source, rg_WeiTuDuiXiangLei& target, bool noPaint = false);
+    void SetIcon(const CVolMem& source, rg_WeiTuDuiXiangLei& target, bool noPaint = false);
     void RefreshIcons(bool noPaint);
     // normalIcon from the program's RCDATA resource of picture bytes (PNG, BMP, ...).
     void SetIconFromResource(int resourceId);

@@ -64,14 +64,15 @@ void AppendRoundMarks(int size, CVolObjectArray& into) {
 
 // ---- icons ---------------------------------------------------------------------------------------------
 
-void rg_DrenvikAnNiu1::SetIcon(CVolMem& source, rg_WeiTuDuiXiangLei& target, bool noPaint) {
+void rg_DrenvikAnNiu1::SetIcon(const CVolMem& source, rg_WeiTuDuiXiangLei& target, bool noPaint) {
     iconTransparentColor = 0;
     if (IsCreated()) {
+        CVolMem svg = source;  // the cache may fill an empty block in place; the caller's stays as it is
         const int32_t format = iconBackground != 0 ? kSvgImageBmp : kSvgImagePng;
         const uint32_t background = uint32_t(iconBackground);
         CVolMem image = iconWidth != 0 && iconHeight != 0
-                            ? GetSvgIcon(source, 0, iconWidth, iconHeight, format, false, background)
-                            : GetSvgIcon(source, 0, lineHeight, lineHeight, format, true, background);
+                            ? GetSvgIcon(svg, 0, iconWidth, iconHeight, format, false, background)
+                            : GetSvgIcon(svg, 0, lineHeight, lineHeight, format, true, background);
         target = BitmapFromImage(image);
         if (&target == &hoverIcon) {
             hoverDerived_ = false;

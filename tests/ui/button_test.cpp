@@ -373,6 +373,9 @@ TEST_F(Buttons, IconPlacedAndHoverIconDerived) {
     CVolMem notSvg(std::string_view("not an svg"));
     b.SetIcon(notSvg, b.normalIcon);
     EXPECT_TRUE(b.normalIcon.IsEmpty());
+    b.SetIcon(b.iconSources[0], b.normalIcon);
+    b.SetIconFromResource(999);  // no such picture: no icon, the caption starts at the margin
+    EXPECT_TRUE(b.normalIcon.IsEmpty());
 }
 
 TEST_F(Buttons, MultiLineCaptionCentresEachLine) {
