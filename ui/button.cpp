@@ -43,8 +43,8 @@ void rg_DrenvikAnNiu1::CreateChildren() {
 // ---- caption, font, tool tip, colours ------------------------------------------------------------
 
 void rg_DrenvikAnNiu1::SetCaption(std::wstring_view text) {
-    drawCanvas.caption = text;
     multiLine = text.find(L'\n') != std::wstring_view::npos ? 1 : 0;
+    drawCanvas.caption = text;  // last: the text may be a view of the caption itself
     Paint();
 }
 

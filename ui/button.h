@@ -10,8 +10,10 @@
 //   runButton.SetCaption(L"运行");  runButton.SetBaseColor(0x808000);  runButton.SetFontText(...);
 //   CreateChild(runButton, x, y, w, h);
 //   runButton.SetCaption(caption + L"执行中");  // repaints on screen at once, even before a blocking call
-// Icons: put SVG bytes into iconSources[0..3] (normal, hover, pressed, disabled) and call
-// RefreshIcons, or SetIcon(bytes, normalIcon) for one; iconWidth/iconHeight give the logical size.
+// Icons: put SVG bytes into iconSources[0..3] (normal, hover, pressed, disabled), e.g. with
+// CVolAppInstance::LoadResourceData(b.iconSources[0], id, CVolAppInstance::kResourceRcData), and call
+// RefreshIcons, or SetIcon(bytes, b.normalIcon) for one; iconWidth/iconHeight give the logical size
+// (0: the caption's line height). Disabled: state = kButtonDisabled, then Paint().
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -107,7 +107,8 @@ const rg_WeiTuDuiXiangLei& rg_DrenvikAnNiu1::ChooseIcon(int iconState) {
     const rg_WeiTuDuiXiangLei* chosen = &normalIcon;
     switch (iconState) {
     case kButtonHover:
-        if (hoverIcon.IsEmpty() && !normalIcon.IsEmpty()) {
+        if (hoverIcon.IsEmpty() && !normalIcon.IsEmpty() &&
+            (hoverIconBrightness != 0 || (hoverIconTransform >= 1 && hoverIconTransform <= 5))) {
             ButtonPixels source, derived;
             if (ReadPixels(normalIcon, source) &&
                 DeriveHoverPixels(source, hoverIconBrightness, hoverIconTransform, derived)) {

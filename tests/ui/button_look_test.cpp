@@ -155,6 +155,9 @@ TEST(ButtonLook, CaptionFlagsMultiLine) {
     EXPECT_EQ(b.GetCaption(), L"a\r\nbb");
     b.SetCaption(L"a\nb");
     EXPECT_EQ(b.multiLine, 1);
+    b.SetCaption(b.GetCaption());  // a view of the caption itself
+    EXPECT_EQ(b.GetCaption(), L"a\nb");
+    EXPECT_EQ(b.multiLine, 1);
 }
 
 namespace {
