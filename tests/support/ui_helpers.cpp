@@ -1,6 +1,7 @@
 #include "support/ui_helpers.h"
 
 #include "platform/picture.h"
+#include "platform/system.h"
 
 void PumpMessagesFor(int ms) {
     DWORD start = ::GetTickCount();
@@ -30,9 +31,10 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
-    wchar_t dir[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + fileName;
+    // Beside the test programs, so the pictures outlive the run's temporary Wine prefix.
+    std::wstring dir = GetModuleDirectory() + L"screenshots\\";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring path = dir + fileName;
     bool ok = SaveBitmapAsPng(bmp, path.c_str());
     ::DeleteObject(bmp);
     return ok ? path : std::wstring();
