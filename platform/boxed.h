@@ -5,6 +5,13 @@
 
 #include "platform/object.h"
 
+// 32-bit integer.
+class rg_ZhengShuLei : public CVolObject {
+    VOL_CLASS(rg_ZhengShuLei, CVolObject, "vol::rg_ZhengShuLei")
+    VOL_MEMBERS(value)
+    int32_t value = 0;
+};
+
 // Pointer-sized integer.
 class rg_BianZhengShuLei : public CVolObject {
     VOL_CLASS(rg_BianZhengShuLei, CVolObject, "vol::rg_BianZhengShuLei")

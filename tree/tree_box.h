@@ -1,0 +1,230 @@
+// The owner-drawn tree box: every node is one packed record in a single byte block, in pre-order,
+// addressed by its index. Structural questions are answered by byte searches over that block, or by
+// four lookup indexes that background jobs rebuild after the block changes size.
+//
+// Record layout (offsets from the delimiter d; integers little-endian):
+//   text (UTF-16LE, no terminator) | d: 01 02 03 04 | +4 level | +8 icon | +12 selectedIcon | +16 data
+//   | +20 state byte | +21 check byte | +22 textColour | +26 textBackColour (the colour pair only
+//   without compactRecords)
+// A locator caches one record: {first byte, last byte, level}.
+//
+// Threads: every node operation runs on the user-interface thread. The index jobs never read
+// nodeBuffer: StartIndexJobs hands them an immutable snapshot, and they publish a finished index
+// under their gate's mutex. An index is used only while it is current (see IsIndexCurrent).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "platform/boxed.h"
+#include "platform/window.h"
+#include "ui/scroll_bar.h"
+#include "util/thread_pool.h"
+
+// The tree box's structural edits bump a stamp, so an index built for an equal-length but
+// different buffer never counts as current. Not streamed: a stamp means nothing in another object.
+struct TreeEditStamp {
+    uint32_t value = 0;
+};
+template <> struct VolMember<TreeEditStamp> : VolUnstreamedMember<TreeEditStamp> {};
+
+class rg_DrenvikShuXingKuang : public rg_ZuJianBuJuQi {
+    VOL_CLASS(rg_DrenvikShuXingKuang, rg_ZuJianBuJuQi, "drenvik::rg_DrenvikShuXingKuang")
+    VOL_MEMBERS(refreshGate, indexPool, useThreadPool, skipIndexJobs, verticalBar, horizontalBar, nodeBuffer,
+                delimiter, delimiterLength, fixedFieldsLength, nodeCount, itemHeight, autoRefresh, topNode,
+                checkKind, horizontalBarShown, rowNodes, compactRecords, selectedNode, rowSpacing,
+                visibleRowIndexBuiltFor, visibleRowCount, visibleRowIndex, offsetIndex, offsetIndexReady,
+                offsetIndexBuilding, offsetIndexBuiltFor, offsetIndexGate, parentIndex, parentIndexReady,
+                parentIndexBuilding, parentIndexBuiltFor, parentIndexGate, previousSiblingIndex, nextSiblingIndex,
+                siblingIndexReady, siblingIndexBuilding, siblingIndexBuiltFor, siblingIndexGate, lastDescendantIndex,
+                lastDescendantIndexReady, lastDescendantIndexBuilding, lastDescendantIndexBuiltFor,
+                lastDescendantIndexGate, valueWidth, isShown, treeLock, editStamp)
+
+public:
+    rg_DrenvikShuXingKuang();
+    ~rg_DrenvikShuXingKuang() override;
+
+    void BindEvents() override;
+
+    // ---- node store ----
+    void AddNode(std::wstring_view text, int32_t icon, int32_t data, int32_t state, int32_t level);
+    // Appends a record to the caller's block (for InsertNodes): data 0, state 0, check 0.
+    void WriteNodeRecord(CVolMem& target, std::wstring_view text, int32_t icon, int32_t selectedIcon,
+                         int32_t level) const;
+    // Fills the locator for `node`; a locator already holding record `locatorNode` continues from it.
+    int32_t LocateNodeRecord(int32_t node, rg_ZhengShuShuZuLei& locator, int32_t locatorNode = -1) const;
+    CWString GetNodeText(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeLevel(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeIcon(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeData(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeState(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeExtra(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    // Check byte (not in the getter table, but the view and the check search need it); 255 when unreadable.
+    int32_t GetNodeCheck(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    // state/check: 255 or -1 keep, 254 or -2 toggle/cycle. A null or omitted text keeps the text.
+    int32_t SetNodeFields(int32_t node, const CWString* text, int32_t state, int32_t check,
+                          rg_ZhengShuShuZuLei& locator, int32_t noRefresh = 0);
+    int32_t SetNodeExpanded(int32_t node, int32_t expand, int32_t toggle, rg_ZhengShuShuZuLei& locator);
+    int32_t SetNodeChecked(int32_t node, int32_t value, int32_t cycle, rg_ZhengShuShuZuLei& locator,
+                           int32_t noRefresh = 0);
+    // Optional outputs may be null or omitted objects (empty-object mark).
+    int32_t FindCheckedNodes(rg_ZhengShuShuZuLei& indexes, rg_WenBenShuZuLei* texts, rg_ZhengShuShuZuLei* data,
+                             rg_ZhengShuShuZuLei* offsets) const;
+    int32_t CollectNodesAtLevel(int32_t level, rg_ZhengShuShuZuLei& indexes, rg_ZhengShuShuZuLei& offsets,
+                                int32_t within = -1) const;
+    int32_t FindFavouritesRoot() const;
+    void MakeLocatorAtOffset(int32_t firstByte, rg_ZhengShuShuZuLei& locator) const;
+    CWString ReadTextAtOffset(int32_t firstByte) const;
+    int32_t RaiseNodeColourEvent(int32_t node, int32_t colour);
+
+    // ---- subtree queries and editing ----
+    int32_t InsertNodes(int32_t node, int32_t mode, const CVolMem& records, int32_t recordCount,
+                        rg_ZhengShuShuZuLei& locator);
+    int32_t InsertChildNode(int32_t parent, std::wstring_view text, int32_t icon, int32_t selectedIcon,
+                            int32_t data, rg_ZhengShuShuZuLei& locator, int32_t noRefresh = 0);
+    int32_t GetSubtreeRange(int32_t node, rg_ZhengShuShuZuLei& locator, rg_ZhengShuShuZuLei& range,
+                            int32_t includeNode) const;
+    int32_t CountNodesBetween(const rg_ZhengShuShuZuLei& range) const;
+    int32_t HasChildren(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetParentNode(int32_t node, rg_ZhengShuShuZuLei& locator, rg_ZhengShuShuZuLei& parentLocator,
+                          rg_ZhengShuLei* parentDelimiter) const;
+    int32_t FindParentDelimiter(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetRootNode(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetPreviousSibling(int32_t node, rg_ZhengShuShuZuLei& locator, rg_ZhengShuShuZuLei& siblingLocator,
+                               rg_ZhengShuLei* parentDelimiter) const;
+    int32_t GetNextSibling(int32_t node, rg_ZhengShuShuZuLei& locator, rg_ZhengShuShuZuLei& siblingLocator,
+                           rg_ZhengShuLei* parentDelimiter) const;
+    void ExpandAncestors(int32_t node, rg_ZhengShuShuZuLei& locator);
+
+    // ---- index jobs ----
+    int32_t StartIndexJobs();
+    int32_t RunPoolIndexJob(CVolObject* pool, int32_t taskType, int32_t, int32_t, const CWString&, const CWString&,
+                            const CWString&);
+    int32_t OnStopPool(CVolObject* source);
+    int32_t IndexJob1();  // record offsets
+    int32_t IndexJob2();  // parents
+    int32_t IndexJob3();  // siblings
+    int32_t IndexJob4();  // last descendants
+    static DWORD WINAPI IndexJob1ThreadProc(void* treeBox);
+    static DWORD WINAPI IndexJob2ThreadProc(void* treeBox);
+    static DWORD WINAPI IndexJob3ThreadProc(void* treeBox);
+    static DWORD WINAPI IndexJob4ThreadProc(void* treeBox);
+    int32_t IsOffsetIndexCurrent() const;
+    int32_t IsParentIndexCurrent() const;
+    int32_t IsSiblingIndexCurrent() const;
+    int32_t IsLastDescendantIndexCurrent() const;
+    int32_t GetRecordOffsetFromIndex(int32_t node) const;
+    int32_t FindNodeIndexByOffset(int32_t start, int32_t from, int32_t backwards) const;
+    int32_t GetParentFromIndex(int32_t node) const;
+    int32_t GetPreviousSiblingFromIndex(int32_t node) const;
+    int32_t GetNextSiblingFromIndex(int32_t node) const;
+    int32_t GetLastDescendantFromIndex(int32_t node) const;
+    // True while no index job of this tree box is active (tests and teardown).
+    bool IndexJobsIdle() const;
+
+    // ---- visible rows ----
+    int32_t CollectVisibleRows(int32_t start, rg_ZhengShuShuZuLei& locator, CVolMem& out) const;
+    int32_t GetVisibleRowEntry(int32_t row) const;
+    int32_t FindVisibleRowPosition(int32_t node) const;
+    int32_t GetVisibleRowNumber(int32_t node) const;
+
+    // ---- view ----
+    // Starts the index jobs and keeps the visible rows counted; drawing is the view's.
+    void RefreshView(int32_t start);
+
+    // ---- members (declaration order is the stream order of the members listed above) ----
+    rg_DrenvikDuiLieWeiYiLei refreshGate;
+    rg_DrenvikXianChengChiLei indexPool;
+    int32_t useThreadPool = 0;
+    int32_t skipIndexJobs = 0;
+    rg_DrenvikGunDongTiao1 verticalBar;
+    rg_DrenvikGunDongTiao1 horizontalBar;
+    CVolMem nodeBuffer;
+    CVolMem delimiter;
+    int32_t delimiterLength = 4;
+    int32_t fixedFieldsLength = 26;
+    int32_t nodeCount = 0;
+    int32_t itemHeight = 0;
+    int32_t autoRefresh = 1;
+    int32_t topNode = 0;
+    int32_t checkKind = 2;
+    int32_t horizontalBarShown = 0;
+    rg_ZhengShuShuZuLei rowNodes;
+    int32_t compactRecords = 0;
+    int32_t selectedNode = -1;
+    int32_t rowSpacing = 3;
+    int32_t visibleRowIndexBuiltFor = 0;
+    int32_t visibleRowCount = 0;
+    CVolMem visibleRowIndex;
+
+    // Lookup indexes: buffers, ready flag, a run active, the length the index was started for, gate.
+    CVolMem offsetIndex;
+    int32_t offsetIndexReady = 0, offsetIndexBuilding = 0, offsetIndexBuiltFor = -1;
+    rg_DrenvikDuiLieWeiYiLei offsetIndexGate;
+    CVolMem parentIndex;
+    int32_t parentIndexReady = 0, parentIndexBuilding = 0, parentIndexBuiltFor = -1;
+    rg_DrenvikDuiLieWeiYiLei parentIndexGate;
+    CVolMem previousSiblingIndex, nextSiblingIndex;
+    int32_t siblingIndexReady = 0, siblingIndexBuilding = 0, siblingIndexBuiltFor = -1;
+    rg_DrenvikDuiLieWeiYiLei siblingIndexGate;
+    CVolMem lastDescendantIndex;
+    int32_t lastDescendantIndexReady = 0, lastDescendantIndexBuilding = 0, lastDescendantIndexBuiltFor = -1;
+    rg_DrenvikDuiLieWeiYiLei lastDescendantIndexGate;
+
+    int32_t valueWidth = 4;
+    int32_t isShown = 0;
+    rg_HuChiSuoLei treeLock;
+    TreeEditStamp editStamp;
+
+    // text, icon, selectedIcon, data, state, check, textColour, textBackColour, level
+    VolEventBinding<const CWString&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>
+        nodeAddedEvent;
+    VolEventBinding<int32_t, int32_t> nodeColourEvent;             // node, stored colour → colour
+    VolEventBinding<int32_t, int32_t, int32_t> selectionChangedEvent;  // node, reason, same node
+
+    // The index kinds, as the pool's task types name them.
+    enum IndexKind : int32_t { kOffsets = 1, kLastDescendants = 2, kParents = 3, kSiblings = 4 };
+
+    struct IndexSnapshot;  // the node buffer as one pass of the jobs sees it
+
+private:
+    struct IndexRefs;
+    IndexRefs Refs(IndexKind kind) const;
+    // Test for a current index, under the gate's mutex so a publishing job can't tear it.
+    bool IsIndexCurrent(IndexKind kind) const;
+    // An int32 of an index buffer; missing bytes read as 0.
+    static int32_t ReadIndexInt(const CVolMem& block, int64_t at) noexcept;
+    int32_t RunIndexJob(IndexKind kind);
+    void LaunchIndexJob(IndexKind kind);
+    std::shared_ptr<const IndexSnapshot> TakeSnapshot() const;
+    void MarkStructureChanged() noexcept { ++editStamp.value; }
+    void PatchVisibleRows(int32_t node, bool expanded);
+    void StopIndexJobs() noexcept;
+
+    // Byte searches over the node buffer.
+    int64_t FindForward(const void* pattern, size_t n, int64_t from) const noexcept;
+    int64_t FindBackward(const void* pattern, size_t n, int64_t before) const noexcept;
+    int64_t FindDelimiter(int64_t from) const noexcept { return FindForward(delimiter.GetPtr(), 4, from); }
+    int64_t FindDelimiterBefore(int64_t before) const noexcept { return FindBackward(delimiter.GetPtr(), 4, before); }
+    int64_t FindLevelForward(int32_t level, int64_t from) const noexcept;
+    int64_t FindLevelBackward(int32_t level, int64_t before) const noexcept;
+    int32_t ReadInt(int64_t at) const noexcept;  // 0 when outside the buffer
+    int32_t RecordStartBefore(int64_t delimiterPos) const noexcept;
+    // The delimiter of the located record, or -1 when it lies beyond the locator's last byte.
+    int64_t DelimiterOf(const rg_ZhengShuShuZuLei& locator) const noexcept;
+    bool Locate(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    void FillLocatorFromDelimiter(int64_t d, rg_ZhengShuShuZuLei& locator) const;
+    int32_t SetStateByte(int32_t node, rg_ZhengShuShuZuLei& locator, uint8_t newState);
+    void AfterChange(int32_t noRefresh) { if (!noRefresh && autoRefresh) RefreshView(-1); }
+    int32_t RecordTailLength() const noexcept { return 4 + fixedFieldsLength; }
+    // Complete records in a prepared block.
+    int32_t CountRecords(const CVolMem& block) const noexcept;
+
+    std::shared_ptr<const IndexSnapshot> snapshot_;  // the latest, guarded by snapshotLock_
+    mutable CriticalSection snapshotLock_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int32_t> liveJobThreads_{0};
+    uint32_t requestedStamp_[5] = {};   // per kind, UI thread: the edit stamp a job was started for
+    uint32_t publishedStamp_[5] = {};   // per kind, under the gate's mutex: what the index was built from
+    int32_t publishedLength_[5] = {};
+};
