@@ -9,8 +9,8 @@
 // A locator caches one record: {first byte, last byte, level}.
 //
 // Threads: every node operation runs on the user-interface thread. The index jobs never read
-// nodeBuffer: StartIndexJobs hands them an immutable snapshot, and they publish a finished index
-// under their gate's mutex. An index is used only while it is current (see IsIndexCurrent).
+// nodeBuffer: StartIndexJobs hands them an immutable snapshot, and they hand back a finished index
+// that the UI thread adopts. An index is used only while it is current (see IsIndexCurrent).
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -190,7 +190,7 @@ public:
 private:
     struct IndexRefs;
     IndexRefs Refs(IndexKind kind) const;
-    // Test for a current index, under the gate's mutex so a publishing job can't tear it.
+    // Adopts a finished pass, then tests for a current index.
     bool IsIndexCurrent(IndexKind kind) const;
     // An int32 of an index buffer; missing bytes read as 0.
     static int32_t ReadIndexInt(const CVolMem& block, int64_t at) noexcept;
@@ -224,7 +224,18 @@ private:
     mutable CriticalSection snapshotLock_;
     std::atomic<bool> stopping_{false};
     std::atomic<int32_t> liveJobThreads_{0};
-    uint32_t requestedStamp_[5] = {};   // per kind, UI thread: the edit stamp a job was started for
-    uint32_t publishedStamp_[5] = {};   // per kind, under the gate's mutex: what the index was built from
-    int32_t publishedLength_[5] = {};
+    // Per kind, indexed by IndexKind. A pass leaves its result in `finished_` under the gate's
+    // mutex; only the UI thread moves it into the index members, so every index member is the UI
+    // thread's alone and a copy of the tree box never races a job.
+    struct FinishedPass {
+        CVolMem blocks[2];
+        bool waiting = false;
+        bool built = false;  // a complete index (not an empty or malformed tree)
+        int32_t length = 0;
+        uint32_t stamp = 0;
+    };
+    FinishedPass finished_[5];
+    uint32_t requestedStamp_[5] = {};  // UI thread: the edit stamp a job was last started for
+    uint32_t builtStamp_[5] = {};      // UI thread: what the adopted index was built from
+    int32_t builtLength_[5] = {};
 };

@@ -1,11 +1,10 @@
 // The four lookup indexes built in the background, and the visible-row index kept by the UI thread.
 //
 // How the jobs stay off the UI thread's data: StartIndexJobs copies nodeBuffer into an immutable
-// snapshot, and a pass reads only that snapshot. A pass builds into its own buffers and publishes
-// them under the index's gate mutex together with the length and edit stamp it was built from. An
-// index counts as current only for the present length and stamp, so the UI thread reads a published
-// buffer only while no job can publish over it: a new publish needs a new start, and a new start
-// follows an edit that already made the index stale.
+// snapshot, and a pass reads only that snapshot. A pass builds into its own buffers and leaves them,
+// with the length and edit stamp it was built from, under the index's gate mutex. The UI thread
+// takes them over when it next asks whether the index is current, so the index members are only
+// ever touched by the UI thread. An index counts as current only for the present length and stamp.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -127,8 +126,24 @@ bool rg_DrenvikShuXingKuang::IsIndexCurrent(IndexKind kind) const {
     const IndexRefs r = Refs(kind);
     const int32_t length = int32_t(nodeBuffer.GetSize());
     if (*r.builtFor != length || requestedStamp_[kind] != editStamp.value) return false;
-    LockGuard guard(r.gate->gateLock);
-    return *r.ready && publishedLength_[kind] == length && publishedStamp_[kind] == editStamp.value;
+    {
+        // Taking over a finished pass is a cache fill: the index members change, the tree does not.
+        auto* self = const_cast<rg_DrenvikShuXingKuang*>(this);
+        FinishedPass& f = self->finished_[kind];
+        LockGuard guard(r.gate->gateLock);
+        if (f.waiting) {
+            *r.blocks[0] = std::move(f.blocks[0]);
+            if (r.blocks[1]) *r.blocks[1] = std::move(f.blocks[1]);
+            f.blocks[0] = CVolMem();
+            f.blocks[1] = CVolMem();
+            *r.ready = f.built ? 1 : 0;
+            self->builtLength_[kind] = f.length;
+            self->builtStamp_[kind] = f.stamp;
+            if (f.stamp == requestedStamp_[kind] && f.length == *r.builtFor) *r.building = 0;
+            f.waiting = false;
+        }
+    }
+    return *r.ready && builtLength_[kind] == length && builtStamp_[kind] == editStamp.value;
 }
 
 int32_t rg_DrenvikShuXingKuang::IsOffsetIndexCurrent() const { return IsIndexCurrent(kOffsets) ? 1 : 0; }
@@ -207,10 +222,8 @@ int32_t rg_DrenvikShuXingKuang::StartIndexJobs() {
             snapshot_ = std::move(s);
             snapshotTaken = true;
         }
-        {
-            LockGuard guard(r.gate->gateLock);
-            *r.ready = 0;
-        }
+        *r.ready = 0;
+        *r.building = 1;
         *r.builtFor = length;
         requestedStamp_[kind] = editStamp.value;
         LaunchIndexJob(kind);
@@ -292,10 +305,6 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
     const IndexRefs r = Refs(kind);
     rg_DrenvikDuiLieWeiYiLei& gate = *r.gate;
     if (!gate.TryEnter()) return 0;  // the active run starts over
-    {
-        LockGuard guard(gate.gateLock);
-        *r.building = 1;
-    }
     auto interrupted = [&] { return stopping_.load(std::memory_order_relaxed) || gate.TakePending(); };
     std::vector<uint8_t> a, b;
     for (;;) {
@@ -376,20 +385,24 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
             }
         }
         if (pass == Pass::Restart) continue;
+        CVolMem first, second;
+        if (pass == Pass::Done) {
+            first.Assign(a.data(), a.size());
+            second.Assign(b.data(), b.size());
+        }
         {
             LockGuard guard(gate.gateLock);
-            if (pass == Pass::Done) {
-                r.blocks[0]->Assign(a.data(), a.size());
-                if (r.blocks[1]) r.blocks[1]->Assign(b.data(), b.size());
-            }
-            *r.ready = pass == Pass::Done ? 1 : 0;
-            publishedLength_[kind] = snap ? snap->length : 0;
-            publishedStamp_[kind] = snap ? snap->stamp : 0;
+            FinishedPass& f = finished_[kind];
+            f.blocks[0] = std::move(first);
+            f.blocks[1] = std::move(second);
+            f.built = pass == Pass::Done;
+            f.length = snap ? snap->length : 0;
+            f.stamp = snap ? snap->stamp : 0;
+            f.waiting = true;
         }
         if (!gate.FinishPass()) break;
     }
     LockGuard guard(gate.gateLock);
-    *r.building = 0;
     if (stopping_.load()) gate.busy = gate.pending = 0;
     return 0;
 }
