@@ -217,6 +217,8 @@ private:
     int32_t SetStateByte(int32_t node, rg_ZhengShuShuZuLei& locator, uint8_t newState);
     void AfterChange(int32_t noRefresh) { if (!noRefresh && autoRefresh) RefreshView(-1); }
     int32_t RecordTailLength() const noexcept { return 4 + fixedFieldsLength; }
+    // The index of the record starting at `start`, before `node` (whose locator is given).
+    int32_t IndexOfEarlierRecord(int32_t start, int32_t node, const rg_ZhengShuShuZuLei& locator) const;
     // Complete records in a prepared block.
     int32_t CountRecords(const CVolMem& block) const noexcept;
 

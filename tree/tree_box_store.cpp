@@ -28,6 +28,17 @@ CWString StorableText(std::wstring_view text) {
 
 bool HoldsRecord(const rg_ZhengShuShuZuLei& locator) noexcept { return locator.size() >= 2; }
 
+// Expanded and not expanded swap; the bold bit stays. Other values are left alone.
+uint8_t ToggledState(uint8_t state) noexcept {
+    switch (state) {
+        case 0: return 2;
+        case 2: return 0;
+        case 1: return 3;
+        case 3: return 1;
+        default: return state;
+    }
+}
+
 }  // namespace
 
 // ---- byte searches ---------------------------------------------------------------------------------
@@ -233,13 +244,7 @@ int32_t rg_DrenvikShuXingKuang::SetNodeFields(int32_t node, const CWString* text
     const uint8_t stateArg = uint8_t(state), checkArg = uint8_t(check);
     uint8_t newState = oldState;
     if (stateArg == 254) {
-        switch (oldState) {
-            case 0: newState = 2; break;
-            case 2: newState = 0; break;
-            case 1: newState = 3; break;
-            case 3: newState = 1; break;
-            default: break;
-        }
+        newState = ToggledState(oldState);
     } else if (stateArg != 255) {
         newState = stateArg;
     }
@@ -269,17 +274,8 @@ int32_t rg_DrenvikShuXingKuang::SetNodeExpanded(int32_t node, int32_t expand, in
     uint8_t& state = nodeBuffer.GetPtr()[d + kStateAt];
     const uint8_t old = state;
     const bool bold = old == 1 || old == 3;
-    if (toggle) {
-        switch (old) {
-            case 0: state = 2; break;
-            case 2: state = 0; break;
-            case 1: state = 3; break;
-            case 3: state = 1; break;
-            default: break;
-        }
-    } else {
-        state = expand ? (bold ? 3 : 2) : (bold ? 1 : 0);
-    }
+    if (toggle) state = ToggledState(old);
+    else state = expand ? (bold ? 3 : 2) : (bold ? 1 : 0);
     const bool wasExpanded = int8_t(old) >= 2, isExpanded = int8_t(state) >= 2;
     if (wasExpanded != isExpanded) PatchVisibleRows(node, isExpanded);
     AfterChange(0);

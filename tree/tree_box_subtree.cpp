@@ -15,6 +15,12 @@ void SetBox(rg_ZhengShuLei* box, int32_t v) noexcept {
 
 }  // namespace
 
+int32_t rg_DrenvikShuXingKuang::IndexOfEarlierRecord(int32_t start, int32_t node,
+                                                     const rg_ZhengShuShuZuLei& locator) const {
+    if (IsOffsetIndexCurrent()) return FindNodeIndexByOffset(start, node, 1);
+    return node - CountNodesBetween({start, locator[1], 0}) + 1;
+}
+
 int32_t rg_DrenvikShuXingKuang::GetSubtreeRange(int32_t node, rg_ZhengShuShuZuLei& locator,
                                                 rg_ZhengShuShuZuLei& range, int32_t includeNode) const {
     if (!Locate(node, locator) || locator[0] < 0) return -1;
@@ -103,13 +109,7 @@ int32_t rg_DrenvikShuXingKuang::GetParentNode(int32_t node, rg_ZhengShuShuZuLei&
         return -1;
     }
     const int32_t f = RecordStartBefore(c);
-    int32_t p;
-    if (IsOffsetIndexCurrent()) {
-        p = FindNodeIndexByOffset(f, node, 1);
-    } else {
-        rg_ZhengShuShuZuLei span{f, locator[1], 0};
-        p = node - CountNodesBetween(span) + 1;
-    }
+    const int32_t p = IndexOfEarlierRecord(f, node, locator);
     parentLocator.assign({f, int32_t(c + RecordTailLength() - 1), level - 1});
     return p;
 }
@@ -157,13 +157,7 @@ int32_t rg_DrenvikShuXingKuang::GetPreviousSibling(int32_t node, rg_ZhengShuShuZ
     SetBox(parentDelimiter, parentD);
     if (found < 0 || (parentD >= 0 && found < parentD)) return -1;
     const int32_t start = RecordStartBefore(found);
-    int32_t s;
-    if (IsOffsetIndexCurrent()) {
-        s = FindNodeIndexByOffset(start, node, 1);
-    } else {
-        rg_ZhengShuShuZuLei span{start, locator[1], 0};
-        s = node - CountNodesBetween(span) + 1;
-    }
+    const int32_t s = IndexOfEarlierRecord(start, node, locator);
     siblingLocator.assign({start, int32_t(found + RecordTailLength() - 1), level});
     return s;
 }
