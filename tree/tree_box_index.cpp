@@ -228,6 +228,12 @@ int32_t rg_DrenvikShuXingKuang::StartIndexJobs() {
         requestedStamp_[kind] = editStamp.value;
         LaunchIndexJob(kind);
     }
+    // Once every index is current no job needs the copy of the buffer any more.
+    if (!snapshotTaken && IsOffsetIndexCurrent() && IsParentIndexCurrent() && IsSiblingIndexCurrent() &&
+        IsLastDescendantIndexCurrent()) {
+        LockGuard guard(snapshotLock_);
+        snapshot_.reset();
+    }
     return 1;
 }
 
@@ -307,13 +313,23 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
     if (!gate.TryEnter()) return 0;  // the active run starts over
     auto interrupted = [&] { return stopping_.load(std::memory_order_relaxed) || gate.TakePending(); };
     std::vector<uint8_t> a, b;
-    for (;;) {
+    for (;;) {  // each turn is one pass; a restart request or a pending start turns again
         const std::shared_ptr<const IndexSnapshot> snap = TakeSnapshot();
-        if (stopping_.load()) break;
+        if (stopping_.load()) {
+            LockGuard guard(gate.gateLock);
+            gate.busy = gate.pending = 0;
+            return 0;
+        }
+        // No snapshot: every index was current when it was dropped, so a late start has nothing to
+        // do, unless a start for a newer one arrived meanwhile.
+        if (!snap) {
+            if (gate.FinishPass()) continue;
+            return 0;
+        }
         Pass pass = Pass::Malformed;
         a.clear();
         b.clear();
-        if (snap && snap->nodeCount > 0) {
+        if (snap->nodeCount > 0) {
             const IndexSnapshot& s = *snap;
             const size_t n = size_t(s.nodeCount);
             if (kind == kOffsets) {
@@ -396,15 +412,12 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
             f.blocks[0] = std::move(first);
             f.blocks[1] = std::move(second);
             f.built = pass == Pass::Done;
-            f.length = snap ? snap->length : 0;
-            f.stamp = snap ? snap->stamp : 0;
+            f.length = snap->length;
+            f.stamp = snap->stamp;
             f.waiting = true;
         }
-        if (!gate.FinishPass()) break;
+        if (!gate.FinishPass()) return 0;
     }
-    LockGuard guard(gate.gateLock);
-    if (stopping_.load()) gate.busy = gate.pending = 0;
-    return 0;
 }
 
 // ---- visible rows (UI thread) ------------------------------------------------------------------------
