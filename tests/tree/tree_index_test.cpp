@@ -98,6 +98,22 @@ TEST(TreeIndex, ScansAgreeWithTheSameRandomTree) {
     treetest::CheckStructure(t, levels, 5);
 }
 
+TEST(TreeIndex, ACopyAnswersAndBuildsItsOwnIndexes) {
+    const std::vector<int> levels = {0, 1, 2, 1, 0, 1};
+    rg_DrenvikShuXingKuang t;
+    Fill(t, levels);
+    ASSERT_TRUE(BuildIndexes(t));
+    std::unique_ptr<CVolObject> copy(t.Clone());
+    auto& c = *static_cast<rg_DrenvikShuXingKuang*>(copy.get());
+    EXPECT_EQ(c.parentIndex, t.parentIndex);
+    treetest::CheckStructure(c, levels);
+    rg_ZhengShuShuZuLei loc;
+    c.InsertChildNode(5, L"x", 0, 0, 0, loc);
+    ASSERT_TRUE(BuildIndexes(c));
+    treetest::CheckStructure(c, {0, 1, 2, 1, 0, 1, 2});
+    treetest::CheckStructure(t, levels);
+}
+
 TEST(TreeIndex, PoolDispatchIgnoresForeignPoolsAndUnknownTypes) {
     rg_DrenvikShuXingKuang t;
     Fill(t, {0, 1});
