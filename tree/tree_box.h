@@ -132,7 +132,8 @@ public:
     // Starts the index jobs and keeps the visible rows counted; drawing is the view's.
     void RefreshView(int32_t start);
 
-    // ---- members (declaration order is the stream order of the members listed above) ----
+    // ---- members: those the store, the indexes and the subtree operations use, in stream order.
+    // The view's own members (child controls, painting state) join this list in their places. ----
     rg_DrenvikDuiLieWeiYiLei refreshGate;
     rg_DrenvikXianChengChiLei indexPool;
     int32_t useThreadPool = 0;
