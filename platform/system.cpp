@@ -2,6 +2,8 @@
 
 #include "platform/win.h"
 
+unsigned long gMainThreadId = 0;
+
 void PumpPendingMessages() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

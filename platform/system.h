@@ -6,3 +6,6 @@
 void PumpPendingMessages();
 // The program's folder, with a trailing backslash.
 std::wstring GetModuleDirectory();
+
+// The user-interface thread's id, stored by the application object at start-up (0 until then).
+extern unsigned long gMainThreadId;
