@@ -1,0 +1,61 @@
+// Fast text search: index a text once, then find needles without scanning it again.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/object.h"
+
+// One entry per UTF-16 unit value: the number of the unit's position list, 0 when it does not occur.
+struct SearchUnitTable {
+    static constexpr size_t kSize = 65536;
+    std::vector<int32_t> entries = std::vector<int32_t>(kSize, 0);
+    void Clear() noexcept { std::fill(entries.begin(), entries.end(), 0); }
+};
+
+// Every position list in one buffer: list k is positions[starts[k] .. starts[k + 1]).
+// List 0 is the empty placeholder.
+struct SearchPositionLists {
+    std::vector<int32_t> starts;
+    std::vector<int32_t> positions;
+    int32_t Count() const noexcept { return starts.empty() ? 0 : int32_t(starts.size() - 1); }
+    void Clear() noexcept { starts.clear(); starts.shrink_to_fit(); positions.clear(); positions.shrink_to_fit(); }
+};
+
+// The table streams as its 262,144 raw bytes, with no length in front.
+template <> struct VolMember<SearchUnitTable> {
+    static bool Equal(const SearchUnitTable& a, const SearchUnitTable& b) { return a.entries == b.entries; }
+    static void Copy(SearchUnitTable& d, const SearchUnitTable& s) { d.entries = s.entries; }
+    static void Save(VolDataStream* s, const SearchUnitTable& v) {
+        s->WriteBytes(v.entries.data(), v.entries.size() * sizeof(int32_t));
+    }
+    // The stream never carries the position lists, so a loaded table would name lists that are not
+    // there: the bytes are consumed and the table comes back empty.
+    static void Load(VolDataStream* s, SearchUnitTable& v) {
+        std::vector<int32_t> scratch(SearchUnitTable::kSize);
+        s->ReadBytes(scratch.data(), scratch.size() * sizeof(int32_t));
+        v.Clear();
+    }
+};
+// The lists: compared by identity, copied deeply, not streamed; loading drops them.
+template <> struct VolMember<SearchPositionLists> {
+    static bool Equal(const SearchPositionLists& a, const SearchPositionLists& b) { return &a == &b; }
+    static void Copy(SearchPositionLists& d, const SearchPositionLists& s) { if (&d != &s) d = s; }
+    static void Save(VolDataStream*, const SearchPositionLists&) {}
+    static void Load(VolDataStream*, SearchPositionLists& v) { v.Clear(); }
+};
+
+class rg_DrenvikKuaiSuXinZhaoWenBenLei : public CVolObject {
+    VOL_CLASS(rg_DrenvikKuaiSuXinZhaoWenBenLei, CVolObject, "drenvik::rg_DrenvikKuaiSuXinZhaoWenBenLei")
+    VOL_MEMBERS(indexedLength, foldCase, unitTable, positionLists)
+
+public:
+    // Indexes the text, folding A-Z onto a-z; any earlier index is discarded.
+    void IndexText(std::wstring_view text);
+    // The first occurrence of the needle at or after start, or -1.
+    int32_t FindFrom(std::wstring_view needle, int32_t start) const;
+
+    int32_t indexedLength = 0;
+    int32_t foldCase = 0;
+    SearchUnitTable unitTable;
+    SearchPositionLists positionLists;
+};
