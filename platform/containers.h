@@ -30,3 +30,6 @@ using CDoubleArray = std::vector<double>;
 template <class V>
 using CTextMap = std::map<CWString, V, std::less<>>;
 using CTextSet = std::set<CWString, std::less<>>;
+
+// The platform's integer array.
+using rg_ZhengShuShuZuLei = CIntArray;

@@ -12,6 +12,18 @@ namespace {
 
 CVolWinForm* gMainWindow = nullptr;
 
+constexpr wchar_t kOwnWindowMark[] = L"VolWindowObject";
+
+// Ties a window to its object: the pointer in GWLP_USERDATA, the mark as a window property.
+void MarkOwnWindow(HWND h, CVolWinControl* control) noexcept {
+    ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+    ::SetPropW(h, kOwnWindowMark, reinterpret_cast<HANDLE>(1));
+}
+void UnmarkOwnWindow(HWND h) noexcept {
+    ::RemovePropW(h, kOwnWindowMark);
+    ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+}
+
 HINSTANCE ThisInstance() noexcept { return ::GetModuleHandleW(nullptr); }
 
 POINT MousePoint(LPARAM lp) noexcept { return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
@@ -88,8 +100,9 @@ bool VolRegisterWindowClass(const wchar_t* name, UINT style, HBRUSH background, 
 }
 
 CVolWinControl* VolControlFromHwnd(HWND hwnd) noexcept {
-    // Only windows that run through our procedure carry an object pointer in GWLP_USERDATA.
-    if (!hwnd || reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != VolWindowProc) return nullptr;
+    // Only our windows carry the mark; others may use GWLP_USERDATA for their own ends. (The window
+    // procedure is no mark: tooltips subclass the windows they watch.)
+    if (!hwnd || !::GetPropW(hwnd, kOwnWindowMark)) return nullptr;
     return reinterpret_cast<CVolWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
@@ -104,7 +117,7 @@ LRESULT CALLBACK VolWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         if (auto* created = static_cast<CVolWinControl*>(cs->lpCreateParams)) {
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+            MarkOwnWindow(hwnd, created);
             created->window_->hwnd = hwnd;
             created->window_->owner = created;
         }
@@ -125,7 +138,7 @@ LRESULT CALLBACK VolWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_NCDESTROY) {
         control = VolControlFromHwnd(hwnd);
         if (control) {
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            UnmarkOwnWindow(hwnd);
             control->window_->hwnd = nullptr;
             control->window_->tooltip = nullptr;
         }
@@ -148,7 +161,7 @@ void CVolWinControl::DestroyOwnWindow() {
     HWND h = window_->hwnd;
     if (h && ::IsWindow(h)) {
         if (window_->superProc) ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window_->superProc));
-        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        UnmarkOwnWindow(h);
         ::DestroyWindow(h);
     }
     window_->hwnd = nullptr;
@@ -287,7 +300,7 @@ bool CVolWinControl::CreateWindowOfClass(const VolCreateParams& p, const wchar_t
 
 void CVolWinControl::SubclassSystemWindow() {
     HWND h = window_->hwnd;
-    ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    MarkOwnWindow(h, this);
     window_->superProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(VolWindowProc)));
 }
