@@ -163,7 +163,8 @@ void CVWnd_RichEdit::StreamInText(std::wstring_view text, int mode) {
 
 void CVWnd_RichEdit::SetSelection(int start, int length) {
     if (HWND h = GetHwnd()) {
-        SetRange(h, start, length < 0 ? -1 : start + length);
+        // "To the end" stops before the box's final paragraph mark.
+        SetRange(h, start, length < 0 ? LONG(GetTextLength()) : start + length);
         return;
     }
     storedSelStart_ = std::max(start, 0);
