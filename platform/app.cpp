@@ -84,7 +84,7 @@ CVolMFCApp::CVolMFCApp() = default;
 
 CVolMFCApp::~CVolMFCApp() {
     gdiplus_.reset();
-    FreeDynamicApiModules();
+    if (tableBound_) FreeDynamicApiModules();
     if (comStarted_) ::CoUninitialize();
 }
 
@@ -105,6 +105,7 @@ int CVolMFCApp::Run(const std::function<void()>& start) {
     int rc = RunGuarded(
         [&] {
             BindDynamicApiTable();
+            tableBound_ = true;
             start();
         },
         !::IsDebuggerPresent());

@@ -52,5 +52,6 @@ public:
 
 private:
     bool comStarted_ = false;
+    bool tableBound_ = false;
     std::unique_ptr<VolGdiplusSession> gdiplus_;
 };

@@ -175,8 +175,13 @@ void CVolWinControl::FillCreateParams(VolCreateParams& p) {
     p.caption = window_->caption;
     p.style = window_->style;
     p.exStyle = window_->exStyle;
-    if (p.parent && !(p.style & WS_POPUP)) p.style |= WS_CHILD;
-    else p.style &= ~DWORD(WS_CHILD);
+    if (p.parent && !(p.style & WS_POPUP)) {
+        p.style |= WS_CHILD;
+        // A child's birth and death need not reach the parent, which may be tearing down itself.
+        p.exStyle |= WS_EX_NOPARENTNOTIFY;
+    } else {
+        p.style &= ~DWORD(WS_CHILD);
+    }
     if (!window_->font) {
         // The stock GUI font's face at 9 points.
         LOGFONTW lf{};

@@ -356,3 +356,82 @@ TEST_F(WindowTest, GeometryAndTextWithAndWithoutWindow) {
     board.SetVisible(false);
     EXPECT_FALSE(board.IsVisible());
 }
+
+namespace {
+
+// A component host inside a form, logging the container events.
+class Panel : public rg_ZuJianBuJuQi {
+    VOL_CLASS(Panel, rg_ZuJianBuJuQi, "test::Panel")
+    VOL_MEMBERS()
+
+public:
+    ~Panel() override {
+        DetachEvents();
+        DestroyOwnWindow();
+    }
+    void BindEvents() override {
+        VOL_BIND(Shown, &Panel::OnShown);
+        VOL_BIND(Hidden, &Panel::OnHidden);
+        VOL_BIND(Moved, &Panel::OnMoved);
+        VOL_BIND(Resized, &Panel::OnResized);
+        VOL_BIND(MenuCommand, &Panel::OnMenu);
+        VOL_BIND(Destroyed, &Panel::OnDestroyed);
+        VOL_BIND(NcDestroyed, &Panel::OnNcDestroyed);
+        rg_ZuJianBuJuQi::BindEvents();
+    }
+    void OnShown(CVolObject*) { log.push_back("shown"); }
+    void OnHidden(CVolObject*) { log.push_back("hidden"); }
+    void OnMoved(CVolObject*) { log.push_back("moved"); }
+    void OnResized(CVolObject*) { log.push_back("resized"); }
+    int OnMenu(CVolObject*, int id) { log.push_back("menu " + std::to_string(id)); return 1; }
+    void OnDestroyed(CVolObject*) { log.push_back("destroyed"); }
+    void OnNcDestroyed(CVolObject*) { log.push_back("ncdestroyed"); }
+    std::vector<std::string> log;
+};
+
+class MenuForm : public LogForm {
+public:
+    int OnFormMenu(CVolObject*, int id) { log.push_back("form menu " + std::to_string(id)); return 1; }
+    int OnLimits(CVolObject*, MINMAXINFO* info) {
+        log.push_back("limits " + std::to_string(info->ptMinTrackSize.x));
+        info->ptMaxTrackSize = POINT{640, 480};
+        return 1;
+    }
+    void BindEvents() override {
+        VOL_BIND(FormMenuCommand, &MenuForm::OnFormMenu);
+        VOL_BIND(GetPositionLimits, &MenuForm::OnLimits);
+        LogForm::BindEvents();
+    }
+};
+
+}  // namespace
+
+TEST_F(WindowTest, ContainerAndFormEvents) {
+    MenuForm form;
+    ASSERT_TRUE(form.LoadWindow());
+    Panel panel;
+    ASSERT_EQ(panel.CreateInParent(form, 0, 0, 50, 50, 150), 1);
+    HWND p = panel.GetHwnd();
+    panel.log.clear();
+    panel.SetVisible(false);
+    panel.SetVisible(true);
+    panel.Move(5, 5, 60, 60);
+    ::SendMessageW(p, WM_COMMAND, MAKEWPARAM(9, 0), 0);                                   // menu
+    ::SendMessageW(p, WM_COMMAND, MAKEWPARAM(10, BN_CLICKED), reinterpret_cast<LPARAM>(p));  // a control
+    EXPECT_EQ(panel.log, (std::vector<std::string>{"hidden", "shown", "moved", "resized", "menu 9"}));
+
+    form.log.clear();
+    ::SendMessageW(form.GetHwnd(), WM_COMMAND, MAKEWPARAM(3, 1), 0);  // accelerator
+    MINMAXINFO info{};
+    info.ptMinTrackSize = POINT{100, 100};
+    ::SendMessageW(form.GetHwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(form.log, (std::vector<std::string>{"form menu 3", "limits 1"}));
+    EXPECT_EQ(info.ptMaxTrackSize.x, 640);  // written back
+
+    panel.log.clear();
+    ::DestroyWindow(p);
+    ASSERT_GE(panel.log.size(), 2u);  // a visible window may report being hidden first
+    EXPECT_EQ(panel.log[panel.log.size() - 2], "destroyed");
+    EXPECT_EQ(panel.log.back(), "ncdestroyed");
+    EXPECT_FALSE(panel.IsCreated());
+}

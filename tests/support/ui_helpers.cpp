@@ -50,7 +50,11 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     HDC mem = ::CreateCompatibleDC(screen);
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = ::SelectObject(mem, bmp);
-    if (!::PrintWindow(hwnd, mem, 0)) ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    // What the screen shows of the window, children included (PrintWindow leaves out children that
+    // paint only on WM_PAINT).
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessagesFor(100);  // lets the window surface reach the screen
+    if (!::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) ::PrintWindow(hwnd, mem, 0);
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
