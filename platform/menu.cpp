@@ -148,50 +148,38 @@ std::vector<ACCEL> CollectMenuAccelerators(const MenuDefinition& def) {
     return table;
 }
 
-// ---- CRefVolMenu ---------------------------------------------------------------------------------
+// ---- building ------------------------------------------------------------------------------------
 
-bool CRefVolMenu::BuildFromText(std::wstring_view text) {
-    if (menu_) return true;
-    std::optional<MenuDefinition> def = ParseMenuDefinition(text);
-    return def && Build(*def);
-}
-
-bool CRefVolMenu::Build(const MenuDefinition& def) {
+bool BuildMenu(const MenuDefinition& def, BuiltMenu& out) {
     UniqueMenu bar(::CreateMenu());
     if (!bar) return false;
-    std::vector<Item> items;
     std::vector<HMENU> subMenus(def.items.size(), nullptr);
     for (size_t i = 0; i < def.items.size(); ++i) {
         const MenuDefinitionItem& item = def.items[i];
         HMENU parent = item.parent < 0 ? bar.get() : subMenus[size_t(item.parent)];
-        UINT position = UINT(::GetMenuItemCount(parent));
         MENUITEMINFOW mi{};
         mi.cbSize = sizeof(mi);
+        CWString display;
+        UniqueMenu sub;
         if (item.separator) {
             mi.fMask = MIIM_FTYPE;
             mi.fType = MFT_SEPARATOR;
         } else {
-            CWString display = MenuItemDisplayText(item);
+            display = MenuItemDisplayText(item);
             mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
             mi.fType = MFT_STRING;
             mi.wID = UINT(item.id);
             mi.fState = (item.checked ? MFS_CHECKED : 0) | (item.greyed ? MFS_GRAYED : 0);
             mi.dwTypeData = display.data();
             if (item.heads || item.parent < 0) {
-                // Owned by the parent menu as soon as it is inserted.
-                subMenus[i] = ::CreatePopupMenu();
-                if (!subMenus[i]) return false;
+                sub.reset(::CreatePopupMenu());
+                if (!sub) return false;
                 mi.fMask |= MIIM_SUBMENU;
-                mi.hSubMenu = subMenus[i];
+                mi.hSubMenu = sub.get();
             }
-            if (!::InsertMenuItemW(parent, position, TRUE, &mi)) {
-                if (subMenus[i]) ::DestroyMenu(subMenus[i]);
-                return false;
-            }
-            items.push_back(Item{item.id, parent, position, item.greyed, item.checked});
-            continue;
         }
-        if (!::InsertMenuItemW(parent, position, TRUE, &mi)) return false;
+        if (!::InsertMenuItemW(parent, UINT(::GetMenuItemCount(parent)), TRUE, &mi)) return false;
+        subMenus[i] = sub.release();  // the parent menu owns it now
     }
     std::vector<ACCEL> table = CollectMenuAccelerators(def);
     UniqueAccel accel;
@@ -199,39 +187,12 @@ bool CRefVolMenu::Build(const MenuDefinition& def) {
         accel.reset(::CreateAcceleratorTableW(table.data(), int(table.size())));
         if (!accel) return false;
     }
-    menu_ = std::move(bar);
-    accel_ = std::move(accel);
-    items_ = std::move(items);
+    out.menu = std::move(bar);
+    out.accelerators = std::move(accel);
     return true;
 }
 
-const CRefVolMenu::Item* CRefVolMenu::Find(int id) const noexcept {
-    for (const Item& item : items_)
-        if (item.id == id) return &item;
-    return nullptr;
-}
-
-bool CRefVolMenu::EnableItem(int id, bool enable) {
-    Item* item = Find(id);
-    if (!item) return false;
-    if (item->greyed == !enable) return true;
-    item->greyed = !enable;
-    ::CheckMenuItem(item->parent, item->position, MF_BYPOSITION | (item->checked ? MF_CHECKED : MF_UNCHECKED));
-    ::EnableMenuItem(item->parent, item->position, MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
-    return true;
-}
-
-bool CRefVolMenu::IsItemEnabled(int id) const noexcept {
-    const Item* item = Find(id);
-    return item && !item->greyed;
-}
-
-// ---- rg_CaiChanLei -------------------------------------------------------------------------------
-
-CRefVolMenu& rg_CaiChanLei::GetBuiltMenu() {
-    if (!builtMenu_) {
-        builtMenu_ = CreateMenuObject();
-        builtMenu_->BuildFromText(GetDesignText());
-    }
-    return *builtMenu_;
+bool BuildMenuFromText(std::wstring_view text, BuiltMenu& out) {
+    std::optional<MenuDefinition> def = ParseMenuDefinition(text);
+    return def && BuildMenu(*def, out);
 }

@@ -77,9 +77,9 @@ int rg_DrenvikChaoJiBianJiKuang1::ShowContextMenu(CVolObject*) {
     HWND h = GetHwnd();
     if (!h) return 0;
     ::SetFocus(h);
-    CRefVolMenu& menu = contextMenu.GetBuiltMenu();
-    HMENU popup = menu.GetSubMenu(0);
-    if (!menu.GetMenuHandle() || !popup) return 0;
+    std::shared_ptr<CRefVolMenu> menu = contextMenu.GetBuiltMenu();
+    HMENU popup = (menu && menu->handle) ? ::GetSubMenu(menu->handle, 0) : nullptr;
+    if (!popup) return 0;
     POINT pt = VolGetCursorPos();
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, int(pt.x) + 3, int(pt.y) + 3, 0, h, nullptr);
     return 0;

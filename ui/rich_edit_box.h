@@ -1,7 +1,7 @@
 // The library's rich edit box: the rich edit component with the default font and a right-click
 // menu of edit commands whose items follow the box's state each time the menu opens.
 #pragma once
-#include "platform/menu.h"
+#include "platform/components.h"
 #include "platform/richedit.h"
 
 // Command ids of the right-click menu.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/components.h"
 #include "platform/menu.h"
 
 namespace {
@@ -105,10 +106,9 @@ TEST(MenuDefinitionParse, InvalidDefinitionsBuildNoMenu) {
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(ParseMenuDefinition(c.text)) << c.why;
-        CRefVolMenu menu;
-        EXPECT_FALSE(menu.BuildFromText(c.text)) << c.why;
-        EXPECT_EQ(menu.GetMenuHandle(), nullptr) << c.why;
-        EXPECT_FALSE(menu.EnableItem(1001, false)) << c.why;
+        BuiltMenu built;
+        EXPECT_FALSE(BuildMenuFromText(c.text, built)) << c.why;
+        EXPECT_FALSE(built.menu) << c.why;
     }
     // A separator's caption, id and key name are not tested.
     EXPECT_TRUE(ParseMenuDefinition(Menu(L"1", {kTop, Record(L"1", L"x", L"0", L"NoSuchKey", L"0", L"0", L"1")})));
@@ -132,25 +132,38 @@ TEST(MenuDefinitionBuild, AcceleratorsTakeTheFirstItemOfEachShortcut) {
     // The later duplicate still shows its shortcut.
     EXPECT_EQ(MenuItemDisplayText(def->items[2]), L"二\tCtrl+C");
 
-    CRefVolMenu menu;
-    ASSERT_TRUE(menu.Build(*def));
-    EXPECT_EQ(::CopyAcceleratorTableW(menu.GetAccelerators(), nullptr, 0), 3);
+    BuiltMenu built;
+    ASSERT_TRUE(BuildMenu(*def, built));
+    EXPECT_EQ(::CopyAcceleratorTableW(built.accelerators.get(), nullptr, 0), 3);
 }
 
+namespace {
+class TestMenu : public rg_CaiChanLei {
+public:
+    explicit TestMenu(CWString text = {}) : text_(std::move(text)) {}
+    CWString GetDesignText() const override { ++asked; return text_; }
+    mutable int asked = 0;
+
+private:
+    CWString text_;
+};
+}  // namespace
+
 TEST(MenuDefinitionBuild, NativeMenuItemsAndEnabling) {
-    CRefVolMenu menu;
-    ASSERT_TRUE(menu.BuildFromText(Menu(L"1", {kTop, Record(L"1", L"复制", L"21", L"c", L"1"),
-                                               Record(L"1", L"", L"0", L"", L"0", L"0", L"1"),
-                                               Record(L"1", L"灰", L"22", L"", L"0", L"0", L"0", L"1", L"1"),
-                                               Record(L"0", L"空标题", L"23")})));
-    HMENU bar = menu.GetMenuHandle();
+    TestMenu menu(Menu(L"1", {kTop, Record(L"1", L"复制", L"21", L"c", L"1"),
+                              Record(L"1", L"", L"0", L"", L"0", L"0", L"1"),
+                              Record(L"1", L"灰", L"22", L"", L"0", L"0", L"0", L"1", L"1"),
+                              Record(L"0", L"空标题", L"23")}));
+    HMENU bar = menu.GetBuiltMenu()->handle;
     ASSERT_NE(bar, nullptr);
+    EXPECT_NE(menu.GetBuiltMenu()->accelerators, nullptr);
     EXPECT_EQ(::GetMenuItemCount(bar), 2);
-    HMENU popup = menu.GetSubMenu(0);
+    HMENU popup = ::GetSubMenu(bar, 0);
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(::GetMenuItemCount(popup), 3);
-    ASSERT_NE(menu.GetSubMenu(1), nullptr);  // a top-level item is a sub-menu title even when empty
-    EXPECT_EQ(::GetMenuItemCount(menu.GetSubMenu(1)), 0);
+    ASSERT_NE(::GetSubMenu(bar, 1), nullptr);  // a top-level item is a sub-menu title even when empty
+    EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(bar, 1)), 0);
+    EXPECT_EQ(::GetMenuItemID(bar, 1), UINT(-1));
 
     wchar_t buf[64] = {};
     ::GetMenuStringW(popup, 0, buf, 64, MF_BYPOSITION);
@@ -171,37 +184,13 @@ TEST(MenuDefinitionBuild, NativeMenuItemsAndEnabling) {
     EXPECT_FALSE(menu.IsItemEnabled(21));
     EXPECT_FALSE(menu.EnableItem(999, true));
     EXPECT_FALSE(menu.IsItemEnabled(999));
+    EXPECT_EQ(menu.asked, 1);  // built once
 }
 
-namespace {
-class CountingMenu : public rg_CaiChanLei {
-public:
-    CWString GetDesignText() const override { ++asked; return Menu(L"1", {kTop, Record(L"1", L"项", L"31")}); }
-    mutable int asked = 0;
-};
-}  // namespace
-
-TEST(MenuClass, BuiltOnceSharedByCopiesRebuiltAfterReset) {
-    CountingMenu a;
-    EXPECT_EQ(a.GetMenuReference(), nullptr);
-    HMENU first = a.GetBuiltMenu().GetMenuHandle();
-    ASSERT_NE(first, nullptr);
-    a.EnableItem(31, false);
-    EXPECT_EQ(a.asked, 1);
-
-    CountingMenu b;
-    EXPECT_FALSE(a.IsEqual(b));
-    ASSERT_EQ(b.CopyFrom(a), 1);
-    EXPECT_EQ(b.GetMenuReference(), a.GetMenuReference());
-    EXPECT_TRUE(a.IsEqual(b));
-    EXPECT_FALSE(b.IsItemEnabled(31));  // one shared menu object
-
-    a.Reset();
-    EXPECT_EQ(a.GetMenuReference(), nullptr);
-    EXPECT_NE(b.GetMenuReference(), nullptr);
-    EXPECT_TRUE(a.IsItemEnabled(31));  // built again from the text
-    EXPECT_EQ(a.asked, 2);
-
-    rg_CaiChanLei base;  // the base's empty text builds no menu
-    EXPECT_EQ(base.GetBuiltMenu().GetMenuHandle(), nullptr);
+TEST(MenuDefinitionBuild, InvalidTextLeavesTheMenuClassWithoutMenu) {
+    TestMenu menu(Menu(L"3", {kTop, Record(L"1", L"项", L"31")}));
+    ASSERT_NE(menu.GetBuiltMenu(), nullptr);
+    EXPECT_EQ(menu.GetBuiltMenu()->handle, nullptr);
+    EXPECT_FALSE(menu.EnableItem(31, true));
+    EXPECT_FALSE(menu.IsItemEnabled(31));
 }

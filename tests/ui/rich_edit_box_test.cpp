@@ -3,6 +3,7 @@
 #include "platform/font.h"
 #include "platform/input.h"
 #include <richedit.h>
+#include "platform/menu.h"
 #include "platform/picture.h"
 #include "screen_capture.h"
 #include "support/ui_helpers.h"
@@ -79,7 +80,7 @@ TEST(RichEditMenuText, NineRecordsOfVersionOne) {
         EXPECT_EQ(def->items[i].parent, i == 0 ? -1 : 0) << i;
         EXPECT_EQ(def->items[i].key, 0) << i;
     }
-    HMENU popup = menu.GetBuiltMenu().GetSubMenu(0);
+    HMENU popup = ::GetSubMenu(menu.GetBuiltMenu()->handle, 0);
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(::GetMenuItemCount(popup), 8);
 }
