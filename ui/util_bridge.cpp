@@ -29,31 +29,21 @@ double RoundToDecimals(double x, int n) noexcept {
 }
 
 CWString FormatDuration(int64_t milliseconds) {
-    double x = double(milliseconds);
+    // Divide down until the value fits its unit: a month is 30 days, a year 12 months.
+    struct Step {
+        double divisor;
+        double nextLimit;
+        const wchar_t* unit;
+    };
+    static const Step steps[] = {{1000, 60, L" 秒"}, {60, 60, L" 分"}, {60, 24, L" 小时"},
+                                 {24, 30, L" 天"},   {30, 12, L" 月"}, {12, 1e300, L" 年"}};
+    double x = double(milliseconds), limit = 1000;
     const wchar_t* unit = L" 毫秒";
-    if (x >= 1000) {
-        x /= 1000;
-        unit = L" 秒";
-        if (x >= 60) {
-            x /= 60;
-            unit = L" 分";
-            if (x >= 60) {
-                x /= 60;
-                unit = L" 小时";
-                if (x >= 24) {
-                    x /= 24;
-                    unit = L" 天";
-                    if (x >= 30) {
-                        x /= 30;
-                        unit = L" 月";
-                        if (x >= 12) {
-                            x /= 12;
-                            unit = L" 年";
-                        }
-                    }
-                }
-            }
-        }
+    for (const Step& step : steps) {
+        if (x < limit) break;
+        x /= step.divisor;
+        unit = step.unit;
+        limit = step.nextLimit;
     }
     x = RoundToDecimals(x, 2);
     CWString text;

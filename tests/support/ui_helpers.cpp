@@ -18,7 +18,13 @@ MessageBoxWatcher::MessageBoxWatcher(std::wstring caption, int timeoutMs) : capt
     thread_ = std::thread([this, timeoutMs] {
         DWORD start = ::GetTickCount();
         while (!stop_ && int(::GetTickCount() - start) < timeoutMs) {
-            HWND box = ::FindWindowW(L"#32770", caption_.c_str());
+            // Only this process's boxes: tests run side by side.
+            HWND box = nullptr;
+            while ((box = ::FindWindowExW(nullptr, box, L"#32770", caption_.c_str())) != nullptr) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(box, &pid);
+                if (pid == ::GetCurrentProcessId()) break;
+            }
             if (box) {
                 wchar_t buf[1024] = {};
                 ::GetDlgItemTextW(box, 0xFFFF, buf, 1024);
