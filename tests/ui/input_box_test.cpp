@@ -234,3 +234,57 @@ TEST_F(InputBoxTest, CustomInstructionsAreListedAddedModifiedAndDeleted) {
     rg_DrenvikShuRuKuangLei::Show(L"", L"", L"", &result, L"预设一\r\n预设二", L"指令", L"测试");
     EXPECT_EQ(box.sectionName, L"测试");
 }
+
+TEST_F(InputBoxTest, KeysAndDroppedFiles) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const CWString first = CWString(temp) + L"kelvaro_drop_一.txt";
+    const CWString second = CWString(temp) + L"kelvaro_drop_二.md";
+    for (const CWString& path : {first, second}) {
+        HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        ::CloseHandle(f);
+    }
+    CWString result;
+    Schedule([&] {
+        HWND text = box.textBox.GetHwnd();
+        ::SetFocus(text);
+        // Enter makes a line break: the text box is always multi-line.
+        ::SendMessageW(text, WM_KEYDOWN, VK_END, 0);
+        ::SendMessageW(text, WM_KEYDOWN, VK_RETURN, 0);
+        ::SendMessageW(text, WM_CHAR, L'\r', 0);
+        EXPECT_EQ(box.textBox.GetText(), L"第一行\r\n");
+        EXPECT_TRUE(box.IsCreated());
+
+        rg_WenBenShuZuLei paths;
+        paths.Add(first);
+        paths.Add(second);
+        box.OnFilesDropped(&box.textBox, paths);
+        EXPECT_EQ(box.textBox.GetText(), first + L"\r\n" + second);
+        box.OnFilesDropped(&box.infoBox, paths);  // only drops on the text box count
+        EXPECT_EQ(box.textBox.GetText(), first + L"\r\n" + second);
+
+        box.textBox.SetText(L"第一行");  // back to the initial content: Escape closes without a question
+        ::PostMessageW(text, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    EXPECT_EQ(rg_DrenvikShuRuKuangLei::Show(L"第一行", L"", L"", &result), 0);
+    EXPECT_TRUE(asked.empty());
+    ::DeleteFileW(first.c_str());
+    ::DeleteFileW(second.c_str());
+}
+
+TEST_F(InputBoxTest, ScreenshotWithInstructionList) {
+    store->Write(L"截图", L"自定义", L"我的指令");
+    CWString result;
+    Schedule([&] {
+        EXPECT_EQ(box.instructionList.GetLeft(), 5);
+        EXPECT_EQ(box.addButton.GetLeft(), box.instructionList.GetLeft() + box.instructionList.GetWidth() + 7);
+        EXPECT_EQ(box.modifyButton.GetLeft(), box.addButton.GetLeft() + box.addButton.GetWidth() - 1);
+        EXPECT_EQ(box.deleteButton.GetLeft(), box.modifyButton.GetLeft() + box.modifyButton.GetWidth() - 1);
+        EXPECT_EQ(box.textBox.GetTop(), box.instructionList.GetTop() + box.instructionList.GetHeight() + 5);
+        EXPECT_FALSE(SaveScreenAreaOfWindow(box.GetHwnd(), L"kelvaro_input_box_list.png").empty());
+        Click(box.closeButton);
+    });
+    rg_DrenvikShuRuKuangLei::Show(L"可以从列表选择一条指令。", L"第一行说明\r\n第二行说明", L"写作助手", &result,
+                                  L"写一篇XX的文章\r\n帮我使用中文总结以下内容：XX", L"常用指令", L"截图");
+}
