@@ -45,7 +45,9 @@ public:
 // The window side: creation, streaming, selection and the box's properties.
 class CVWnd_RichEdit : public CVolWinControl {
     VOL_CLASS(CVWnd_RichEdit, CVolWinControl, "CVWnd_RichEdit")
-    VOL_MEMBERS(multiLine_, readOnly_, plainText_, wordWrap_, keepSelection_, verticalScroll_, backColor_)
+    // The properties live with the window object's owner and are not part of the object protocol:
+    // a box streams and compares as its control base.
+    VOL_MEMBERS()
 
 public:
     CVWnd_RichEdit() = default;

@@ -1,9 +1,9 @@
-// Screenshots from the screen itself: Wine's PrintWindow leaves child windows such as the rich
-// edit out, so the window's area is copied from the (Xvfb) screen after it has painted.
+// Screenshots of a window once it and its children have painted on the (Xvfb) screen.
 #pragma once
 #include <string>
 
 #include "platform/win.h"
 
-// Saves the window's screen area as a PNG in %TEMP%; the path, or empty on failure. GDI+ must run.
+// Raises and repaints the window, lets it paint, then saves it as a PNG in %TEMP%; the path, or
+// empty on failure. GDI+ must run.
 std::wstring SaveScreenAreaOfWindow(HWND hwnd, const std::wstring& fileName);
