@@ -8,6 +8,7 @@
 #include "platform/dpi.h"
 #include "platform/dynapi.h"
 #include "platform/exception.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 double ComputeDpiScale(int effectiveDpi, int logicalDpi) noexcept {
@@ -26,7 +27,7 @@ CWString DescribePlatformException(int code, std::wstring_view description) {
 }
 
 void ShowStartupErrorBox(const CWString& text) {
-    ::MessageBoxW(nullptr, text.c_str(), kStartupErrorCaption, MB_OK | MB_ICONERROR);
+    ShowMessageBoxOwned(text, MB_OK | MB_ICONERROR, kStartupErrorCaption);
 }
 
 int RunGuarded(const std::function<void()>& start, bool guard) {
@@ -97,8 +98,8 @@ bool CVolMFCApp::InitInstance() {
     int logical = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
     if (screen) ::ReleaseDC(nullptr, screen);
     DpiScale = ComputeDpiScale(PrimaryMonitorEffectiveDpi(), logical);
-    gdiplus_ = std::make_unique<VolGdiplusSession>();
-    return gdiplus_->IsStarted();
+    gdiplus_ = std::make_unique<GdiplusSession>();
+    return gdiplus_->IsRunning();
 }
 
 int CVolMFCApp::Run(const std::function<void()>& start) {

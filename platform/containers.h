@@ -1,5 +1,6 @@
 // Arrays and tables of the library.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,6 +24,8 @@ public:
 using CMStringArray = rg_WenBenShuZuLei;
 
 using CIntArray = std::vector<int>;
+// The platform's integer array.
+using rg_BianZhengShuShuZuLei = std::vector<int32_t>;
 using CInt64Array = std::vector<long long>;
 using CDoubleArray = std::vector<double>;
 
@@ -30,6 +33,8 @@ using CDoubleArray = std::vector<double>;
 template <class V>
 using CTextMap = std::map<CWString, V, std::less<>>;
 using CTextSet = std::set<CWString, std::less<>>;
+using rg_WenBenDaoWenBenHaXiBiao = CTextMap<CWString>;
+using rg_WenBenDaoZhengShuHaXiBiao = CTextMap<int>;
 
 // The platform's integer array.
 using rg_ZhengShuShuZuLei = CIntArray;

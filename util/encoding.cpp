@@ -93,14 +93,16 @@ void DropFront(CVolMem& data, int32_t skip) {
 void MultiToUtf16InPlace(CVolMem& data, UINT cp) {
     const char* p = reinterpret_cast<const char*>(data.GetPtr());
     const size_t n = data.IsEmpty() ? 0 : strnlen(p, data.GetSize());
-    if (n == 0 || n > size_t(INT32_MAX)) {
+    if (n == 0 || n > size_t(INT32_MAX / 2)) {
         data.Empty();
         return;
     }
     // One byte never yields more than one UTF-16 unit, so one call with room for n units suffices.
-    std::wstring out(n, L'\0');
-    int got = ::MultiByteToWideChar(cp, 0, p, int(n), out.data(), int(n));
-    data.Assign(out.data(), size_t(got > 0 ? got : 0) * 2);
+    CVolMem out;
+    out.SetSize(n * 2);
+    int got = ::MultiByteToWideChar(cp, 0, p, int(n), reinterpret_cast<wchar_t*>(out.GetPtr()), int(n));
+    out.SetSize(size_t(got > 0 ? got : 0) * 2);
+    data = std::move(out);
 }
 
 // UTF-16LE units up to the first zero unit.

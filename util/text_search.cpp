@@ -19,21 +19,23 @@ void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     // Position pass: lists are numbered in the order their unit first occurs.
     positionLists.starts.assign(size_t(distinct) + 2, 0);
     positionLists.positions.resize(n);
-    std::vector<int32_t> cursor(size_t(distinct) + 1, 0);
-    int32_t* table = unitTable.entries.data();
+    std::vector<int32_t> cursorStore(size_t(distinct) + 1, 0);
+    int32_t* __restrict table = unitTable.entries.data();
+    int32_t* __restrict cursor = cursorStore.data();
+    int32_t* __restrict out = positionLists.positions.data();
+    int32_t* __restrict starts = positionLists.starts.data();
     int32_t next = 0, used = 0;
     for (size_t i = 0; i < n; ++i) {
         const wchar_t u = AsciiLower(text[i]);
         int32_t k = table[u];
         if (k == 0) {
             k = table[u] = ++next;
-            cursor[size_t(k)] = used;
-            positionLists.starts[size_t(k)] = used;
+            cursor[k] = starts[k] = used;
             used += counts[u];
         }
-        positionLists.positions[size_t(cursor[size_t(k)]++)] = int32_t(i);
+        out[cursor[k]++] = int32_t(i);
     }
-    positionLists.starts[size_t(distinct) + 1] = used;
+    starts[distinct + 1] = used;
 }
 
 int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFrom(std::wstring_view needle, int32_t start) const {

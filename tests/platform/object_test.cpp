@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/object.h"
+#include "support/hex.h"
 
 namespace {
 
@@ -37,17 +38,6 @@ class Outer : public CVolObject {
     rg_WenBenShuZuLei items;
     std::vector<int32_t> numbers;
 };
-
-std::string Hex(const CVolMem& m) {
-    std::string s;
-    char b[4];
-    for (size_t i = 0; i < m.GetSize(); ++i) {
-        std::snprintf(b, sizeof b, "%02X", m[i]);
-        if (!s.empty()) s += ' ';
-        s += b;
-    }
-    return s;
-}
 
 template <class F> std::string Saved(F write) {
     VolMemStream s;

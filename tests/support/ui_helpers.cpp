@@ -14,40 +14,6 @@ void PumpMessagesFor(int ms) {
     } while (int(::GetTickCount() - start) < ms);
 }
 
-MessageBoxWatcher::MessageBoxWatcher(std::wstring caption, int timeoutMs) : caption_(std::move(caption)) {
-    thread_ = std::thread([this, timeoutMs] {
-        DWORD start = ::GetTickCount();
-        while (!stop_ && int(::GetTickCount() - start) < timeoutMs) {
-            // Only this process's boxes: tests run side by side.
-            HWND box = nullptr;
-            while ((box = ::FindWindowExW(nullptr, box, L"#32770", caption_.c_str())) != nullptr) {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(box, &pid);
-                if (pid == ::GetCurrentProcessId()) break;
-            }
-            if (box) {
-                wchar_t buf[1024] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, buf, 1024);
-                text_ = buf;
-                seen_ = true;
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            ::Sleep(20);
-        }
-    });
-}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-}
-
-bool MessageBoxWatcher::Wait() {
-    if (thread_.joinable()) thread_.join();
-    return seen_;
-}
-
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     RECT r;
     if (!::GetWindowRect(hwnd, &r)) return {};

@@ -1,24 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "platform/win.h"
 #include "util/encoding.h"
+#include "support/hex.h"
 
 namespace {
 CVolMem Bytes(std::string_view s) { return CVolMem(s.data(), s.size()); }
 // A literal with its embedded zero bytes.
 template <size_t N> CVolMem Lit(const char (&s)[N]) { return CVolMem(s, N - 1); }
-std::string Hex(const CVolMem& m) {
-    std::string s;
-    char b[4];
-    for (size_t i = 0; i < m.GetSize(); ++i) {
-        std::snprintf(b, sizeof b, "%02X", m[i]);
-        if (!s.empty()) s += ' ';
-        s += b;
-    }
-    return s;
-}
 CWString SystemAnsiName() { return GetCharsetNameForCodePage(int32_t(::GetACP())); }
 CVolMem Utf16(std::wstring_view t) { return CVolMem::ConstructFromText(t); }
 

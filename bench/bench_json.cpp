@@ -1,0 +1,164 @@
+// JSON document against nlohmann/json: parse and serialise a chat-completion reply (~100 KB) and a
+// 10 MB document; then the INI configuration's load and save of 10,000 keys against the Windows
+// profile functions. Ratios above 1 mean this library is faster.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "platform/dynapi.h"
+#include "platform/win.h"
+#include "util/config.h"
+#include "util/json.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Best time of several runs, in seconds, each run long enough to measure.
+double BestSeconds(const std::function<void()>& run, int rounds) {
+    double best = 1e30;
+    for (int r = 0; r < rounds; ++r) {
+        auto t0 = Clock::now();
+        run();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    return best;
+}
+
+// A reply as a local chat server sends it: one long assistant message with line breaks, quotes,
+// escapes and non-ASCII text, plus the usual envelope.
+std::string ChatReply(size_t contentBytes) {
+    std::string content;
+    const char* pieces[] = {"Here is the plan:\\n\\n1. Read the \\\"config\\\" file.\\n", "2. Call `ollama list` and parse ",
+                            "the table; sizes like 4.7 GB go in column three.\\n", "\\u4e2d\\u6587 text follows: ",
+                            "\xE4\xB8\xAD\xE6\x96\x87\xE5\x86\x85\xE5\xAE\xB9 ", "```cpp\\nint main() { return 0; }\\n```\\n",
+                            "Paths such as C:\\\\Users\\\\me\\\\models stay escaped.\\t(done)\\n"};
+    for (size_t i = 0; content.size() < contentBytes; ++i) content += pieces[i % 7];
+    return std::string("{\"id\":\"chatcmpl-417\",\"object\":\"chat.completion\",\"created\":1733820000,"
+                       "\"model\":\"qwen2.5:7b\",\"system_fingerprint\":\"fp_ollama\",\"choices\":[{\"index\":0,"
+                       "\"message\":{\"role\":\"assistant\",\"content\":\"") +
+           content +
+           "\"},\"finish_reason\":\"stop\"}],\"usage\":{\"prompt_tokens\":812,\"completion_tokens\":20480,"
+           "\"total_tokens\":21292}}";
+}
+
+// Many small records, as a model list or a long conversation would give.
+std::string BigDocument(size_t bytes) {
+    std::string s = "{\"models\":[";
+    char buf[512];
+    for (int i = 0; s.size() < bytes; ++i) {
+        std::snprintf(buf, sizeof buf,
+                      "%s{\"name\":\"model-%d:latest\",\"size\":%d,\"digest\":\"sha256:%08x%08x\","
+                      "\"details\":{\"family\":\"llama\",\"parameter_size\":\"%d.%dB\",\"quantization_level\":"
+                      "\"Q4_K_M\",\"families\":[\"llama\",\"clip\"]},\"score\":%d.%03d,\"active\":%s,\"note\":null}",
+                      i ? "," : "", i, 1000000 + i * 37, unsigned(i * 2654435761u), unsigned(i * 40503u), i % 70,
+                      i % 10, i % 100, i % 1000, (i & 1) ? "true" : "false");
+        s += buf;
+    }
+    return s + "]}";
+}
+
+void CompareJson(const char* label, const std::string& utf8, int rounds) {
+    const CWString text = CWString::FromUtf8(utf8);
+    const double mb = double(utf8.size()) / 1e6;
+
+    rg_DrenvikJSONLei doc;
+    volatile size_t sink = 0;
+    double oursParse = BestSeconds([&] {
+        CWString src = text;  // Parse may change its argument; the copy is part of a caller's work
+        sink = sink + size_t(doc.Parse(src));
+    }, rounds);
+    double peerParse = BestSeconds([&] {
+        nlohmann::json j = nlohmann::json::parse(utf8);
+        sink = sink + j.size();
+    }, rounds);
+
+    nlohmann::json peerDoc = nlohmann::json::parse(utf8);
+    CWString src = text;
+    doc.Parse(src);
+    double oursWrite = BestSeconds([&] { sink = sink + doc.GetText(L"").size(); }, rounds);
+    double peerWrite = BestSeconds([&] { sink = sink + peerDoc.dump().size(); }, rounds);
+
+    std::printf("%-22s %7.2f MB  parse: ours %7.1f MB/s  nlohmann %7.1f MB/s  ratio %5.2f\n", label, mb,
+                mb / oursParse, mb / peerParse, peerParse / oursParse);
+    std::printf("%-22s %7s     write: ours %7.1f MB/s  nlohmann %7.1f MB/s  ratio %5.2f\n", "", "", mb / oursWrite,
+                mb / peerWrite, peerWrite / oursWrite);
+}
+
+void CompareIni(int sectionsCount, int keysPerSection) {
+    wchar_t tmp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, tmp);
+    const std::wstring ours = std::wstring(tmp) + L"kv_bench_ours.ini";
+    const std::wstring peer = std::wstring(tmp) + L"kv_bench_peer.ini";
+    ::DeleteFileW(ours.c_str());
+    ::DeleteFileW(peer.c_str());
+
+    auto key = [](int k) { return L"key" + std::to_wstring(k); };
+    auto value = [](int s, int k) { return L"C:\\Users\\me\\models\\value-" + std::to_wstring(s * 1000 + k); };
+    auto section = [](int s) { return L"section" + std::to_wstring(s); };
+
+    // Writing everything and saving.
+    double oursSave = BestSeconds([&] {
+        ::DeleteFileW(ours.c_str());
+        rg_DrenvikNeiCunPeiZhiJiLei set;
+        set.LoadFromFile(ours);
+        for (int s = 0; s < sectionsCount; ++s)
+            for (int k = 0; k < keysPerSection; ++k) set.SetValue(section(s), key(k), value(s, k));
+        CWString path;
+        set.SaveToFile(path);
+    }, 3);
+    double peerSave = BestSeconds([&] {
+        ::DeleteFileW(peer.c_str());
+        for (int s = 0; s < sectionsCount; ++s) {
+            std::wstring block;  // "k=v\0k=v\0\0"
+            for (int k = 0; k < keysPerSection; ++k) block += key(k) + L"=" + value(s, k) + L'\0';
+            block += L'\0';
+            ::WritePrivateProfileSectionW(section(s).c_str(), block.c_str(), peer.c_str());
+        }
+        ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, peer.c_str());  // flush the cache
+    }, 3);
+
+    // Loading everything and reading every value.
+    volatile size_t sink = 0;
+    double oursLoad = BestSeconds([&] {
+        rg_DrenvikNeiCunPeiZhiJiLei set;
+        set.LoadFromFile(ours);
+        for (int s = 0; s < sectionsCount; ++s)
+            for (int k = 0; k < keysPerSection; ++k) sink = sink + set.GetValue(section(s), key(k), L"").size();
+    }, 3);
+    std::vector<wchar_t> buf(1 << 20);
+    double peerLoad = BestSeconds([&] {
+        for (int s = 0; s < sectionsCount; ++s)
+            sink = sink + ::GetPrivateProfileSectionW(section(s).c_str(), buf.data(), DWORD(buf.size()), peer.c_str());
+    }, 3);
+
+    // An unchanged save: one serialisation and one hash, no write.
+    rg_DrenvikNeiCunPeiZhiJiLei loaded;
+    loaded.LoadFromFile(ours);
+    double unchanged = BestSeconds([&] {
+        CWString path;
+        loaded.SaveToFile(path);
+    }, 5);
+
+    std::printf("INI %d keys            fill+save: ours %7.2f ms  profile API %7.2f ms  ratio %5.2f\n",
+                sectionsCount * keysPerSection, oursSave * 1e3, peerSave * 1e3, peerSave / oursSave);
+    std::printf("                          load+read: ours %7.2f ms  profile API %7.2f ms  ratio %5.2f\n",
+                oursLoad * 1e3, peerLoad * 1e3, peerLoad / oursLoad);
+    std::printf("                          unchanged save: %.2f ms (no write)\n", unchanged * 1e3);
+    ::DeleteFileW(ours.c_str());
+    ::DeleteFileW(peer.c_str());
+}
+
+}  // namespace
+
+int main() {
+    BindDynamicApiTable();
+    CompareJson("chat reply", ChatReply(100 * 1024), 50);
+    CompareJson("10 MB document", BigDocument(10 * 1000 * 1000), 5);
+    CompareIni(100, 100);
+    return 0;
+}

@@ -1,0 +1,161 @@
+// Text benchmarks: the fast text search (index + find all) against std::wstring::find and the
+// Boyer-Moore-Horspool searcher; ReplaceAllFast against replace loops; UTF-8 decoding against a
+// plain MultiByteToWideChar.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/win.h"
+#include "util/encoding.h"
+#include "util/text_helpers.h"
+#include "util/text_search.h"
+
+namespace {
+
+// Best of several runs, in seconds.
+double Best(int runs, const std::function<void()>& body) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        body();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    return best;
+}
+
+// Chat-answer-like text: words, markdown markers and an occasional think block, lower case so a
+// case-sensitive peer finds what the case-folding search finds.
+std::wstring MakeText(size_t units, unsigned seed) {
+    static const wchar_t* words[] = {L"the", L"model", L"answer", L"token", L"**bold**", L"### ", L"code", L"\r\n",
+                                     L"```", L"中文", L"<think>", L"</think>", L"value", L"a", L"list"};
+    std::mt19937 rng(seed);
+    std::wstring s;
+    s.reserve(units + 16);
+    while (s.size() < units) {
+        s += words[rng() % (sizeof words / sizeof *words)];
+        s += L' ';
+    }
+    s.resize(units);
+    return s;
+}
+
+size_t d = 0;  // keeps results alive
+
+void SearchBench(size_t units) {
+    const std::wstring text = MakeText(units, 1);
+    for (std::wstring needle : {L"<think>", L"**", L"answer token"}) {
+        size_t hitsFast = 0, hitsFind = 0, hitsBmh = 0;
+        double fast = Best(3, [&] {
+            auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+            s->IndexText(text);
+            hitsFast = 0;
+            for (int32_t p = s->FindFrom(needle, 0); p != -1; p = s->FindFrom(needle, p + 1)) ++hitsFast;
+        });
+        double find = Best(3, [&] {
+            hitsFind = 0;
+            for (size_t p = text.find(needle); p != std::wstring::npos; p = text.find(needle, p + 1)) ++hitsFind;
+        });
+        double bmh = Best(3, [&] {
+            std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+            hitsBmh = 0;
+            for (auto it = std::search(text.begin(), text.end(), searcher); it != text.end();
+                 it = std::search(it + 1, text.end(), searcher))
+                ++hitsBmh;
+        });
+        d += hitsFast + hitsFind + hitsBmh;
+        std::printf("search %5.1f M units, needle %-14ls hits %7zu%s: fast(index+find all) %8.2f ms, wstring::find %8.2f ms, "
+                    "horspool %8.2f ms; ratio fast/find %.2f, fast/horspool %.2f\n",
+                    double(units) / (1 << 20), (L"\"" + needle + L"\"").c_str(), hitsFast,
+                    (hitsFast == hitsFind && hitsFind == hitsBmh) ? "" : " (MISMATCH)", fast * 1e3, find * 1e3,
+                    bmh * 1e3, fast / find, fast / bmh);
+    }
+    // Index once, then many finds: the case the index is built for.
+    auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+    double index = Best(3, [&] { s->IndexText(text); });
+    std::printf("search %5.1f M units: IndexText alone %.2f ms\n", double(units) / (1 << 20), index * 1e3);
+}
+
+void ReplaceBench(size_t units) {
+    const std::wstring text = MakeText(units, 2);
+    struct { const wchar_t *search, *with; } cases[] = {{L"**", L""}, {L"<think>", L"[T]"}, {L"### ", L"#"}};
+    for (const auto& c : cases) {
+        const std::wstring search = c.search, with = c.with;
+        CWString fastOut, inPlace, linear;
+        double fast = Best(3, [&] {
+            fastOut = text;
+            ReplaceAllFast(fastOut, search, with);
+        });
+        // The everyday loop: find, replace in place, step past the replacement. It moves the tail
+        // on every hit, so it is only run on the small text (16 M units take minutes).
+        double naive = 0;
+        if (units <= (size_t(1) << 20)) {
+            naive = Best(1, [&] {
+                inPlace = text;
+                for (size_t p = inPlace.find(search); p != std::wstring::npos; p = inPlace.find(search, p + with.size()))
+                    inPlace.replace(p, search.size(), with);
+            });
+        }
+        // A find-and-append loop into a new text.
+        double copy = Best(3, [&] {
+            linear.clear();
+            linear.reserve(text.size());
+            size_t c0 = 0;
+            for (size_t p = text.find(search); p != std::wstring::npos; p = text.find(search, p + search.size())) {
+                linear.append(text, c0, p - c0).append(with);
+                c0 = p + search.size();
+            }
+            linear.append(text, c0, std::wstring::npos);
+        });
+        if (naive == 0) inPlace = linear;
+        char naiveText[96] = "naive in-place loop not run";
+        if (naive > 0)
+            std::snprintf(naiveText, sizeof naiveText, "naive in-place loop %9.2f ms (ratio fast/naive %.3f)", naive * 1e3,
+                          fast / naive);
+        std::printf("replace %5.1f M units, %-10ls -> %-5ls: ReplaceAllFast %8.2f ms, %s, find+append loop %7.2f ms "
+                    "(ratio fast/append %.2f)%s\n",
+                    double(units) / (1 << 20), (L"\"" + search + L"\"").c_str(), (L"\"" + with + L"\"").c_str(),
+                    fast * 1e3, naiveText, copy * 1e3, fast / copy,
+                    (fastOut == inPlace && inPlace == linear) ? "" : " (results differ: overlapping hits)");
+    }
+}
+
+void DecodeBench(size_t units) {
+    const std::string utf8 = WideToUtf8(MakeText(units, 3));
+    const double mb = double(utf8.size()) / (1 << 20);
+    CVolMem block;
+    double ours = 1e30;
+    for (int i = 0; i < 5; ++i) {
+        block.Assign(utf8.data(), utf8.size());  // the input is consumed in place: refill it untimed
+        ours = std::min(ours, Best(1, [&] { Utf8ToUtf16Bytes(block); }));
+    }
+    std::wstring out;
+    double plain = Best(5, [&] {
+        // A fresh output each time, as a caller converting a reply gets.
+        int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+        std::wstring fresh(size_t(n), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), fresh.data(), n);
+        out = std::move(fresh);
+    });
+    d += block.GetSize() + out.size();
+    std::printf("utf-8 decode %6.1f MB: Utf8ToUtf16Bytes %7.1f MB/s, MultiByteToWideChar (size, then convert) %7.1f MB/s; "
+                "ratio ours/plain %.2f%s\n",
+                mb, mb / ours, mb / plain, plain / ours,
+                (block.GetSize() == out.size() * 2 && std::memcmp(block.GetPtr(), out.data(), block.GetSize()) == 0)
+                    ? ""
+                    : " (MISMATCH)");
+}
+
+}  // namespace
+
+int main() {
+    for (size_t units : {size_t(1) << 20, size_t(16) << 20}) SearchBench(units);
+    ReplaceBench(size_t(1) << 20);
+    ReplaceBench(size_t(16) << 20);
+    for (size_t units : {size_t(1) << 20, size_t(16) << 20}) DecodeBench(units);
+    return d == 42 ? 1 : 0;
+}

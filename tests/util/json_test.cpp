@@ -1,0 +1,349 @@
+#include <gtest/gtest.h>
+
+#include "util/json.h"
+
+namespace {
+
+// Parses a literal and returns the document's kind result through out.
+int ParseInto(rg_DrenvikJSONLei& doc, std::wstring_view text) {
+    CWString s(text);
+    return doc.Parse(s);
+}
+
+CWString Nested(int depth) {
+    return CWString::Repeat(L"[", depth) + L"1" + CWString::Repeat(L"]", depth);
+}
+
+}  // namespace
+
+TEST(JsonParse, KindsAndRoot) {
+    rg_DrenvikJSONLei doc;
+    CWString empty;
+    EXPECT_EQ(doc.Parse(empty), 2);
+    EXPECT_EQ(empty, L"{}") << "an empty source becomes {} in the caller's variable";
+    EXPECT_EQ(doc.root.children.GetCount(), 0);
+    EXPECT_EQ(doc.GetText(L""), L"{}");
+    EXPECT_EQ(doc.root.name, L"JSON");
+
+    EXPECT_EQ(ParseInto(doc, L"abc"), 0);
+    EXPECT_EQ(doc.root.children.GetCount(), 0);
+    EXPECT_EQ(doc.GetText(L""), L"");
+
+    EXPECT_EQ(ParseInto(doc, L"  [1]"), 3);
+    EXPECT_EQ(ParseInto(doc, L"{\"a\":1}{\"b\":2}"), 2);
+    EXPECT_EQ(doc.GetText(L"a"), L"1");
+    EXPECT_EQ(doc.GetText(L"b"), L"2");
+    EXPECT_EQ(doc.GetCount(L""), 2);
+    EXPECT_TRUE(doc.sourceText.empty());
+    EXPECT_EQ(doc.sourceLength, 14);
+
+    // "-1" parses the text the document holds (as after a stream load) and empties it.
+    doc.sourceText = L"[7]";
+    CWString held(L"-1");
+    EXPECT_EQ(doc.Parse(held), 3);
+    EXPECT_EQ(doc.GetText(L"[0]"), L"7");
+    EXPECT_TRUE(doc.sourceText.empty());
+    EXPECT_EQ(held, L"-1");
+}
+
+// Each row: source, path, expected text.
+TEST(JsonParse, QueriesByDotPath) {
+    struct { const wchar_t* src; const wchar_t* path; const wchar_t* want; } cases[] = {
+        {L"{\"a\":1,\"a\":2}", L"a", L"1"},
+        {L"{\"a\":1,\"a\":2}", L"a->1", L"2"},
+        {L"{\"a\":1,\"a\":2}", L"a-> 1 ", L"2"},
+        {L"{\"a\":1,\"a\":2}", L"a->2", L""},
+        {L"{\"a\":1,\"a\":2}", L"a->-1", L""},
+        {L"{'a':' x y '}", L"a", L"x y"},
+        {L"{'a':' x y '}", L"", L"{'a':' x y '}"},
+        {L"{\"s\":\"a\\\"b\"}", L"s", L"a\\\"b"},
+        {L"[1, 2 ,3]", L"[1]", L"2"},
+        {L"[1, 2 ,3]", L"[x]", L"1"},
+        {L"{\"a\":[{\"b\":true}]}", L"a[0].b", L"true"},
+        {L"{\"a\":[{\"b\":true}]}", L"a.[0].b", L"true"},
+        {L"{\"a\":[{\"b\":true}]}", L"a[1].b", L""},
+        {L"{\"a\":[{\"b\":true}]}", L"a", L"[{\"b\":true}]"},
+        {L"{\"a.b\":1}", L"a#46#b", L"1"},
+        {L"{\"a.b\":1}", L"a.b", L""},
+        {L"{a:b}", L"a", L"b"},
+        {L"{\"a\":1", L"a", L""},
+        {L"{\"a\":\"x\"", L"a", L"x"},
+        {L"{\"a\":}", L"", L"{}"},
+        {L"{\"a\":1]", L"a", L"1"},
+        {L"{\"a\":1]", L"", L"{\"a\":1}"},
+        {L"{\"x\":{\"y\":[1,{\"z\":\"q\"}]}}", L"//.x.y[1].z", L"q"},
+        {L"{\"x\":{\"y\":[1,{\"z\":\"q\"}]}}", L"//x.y[1].z", L"q"},
+        {L"{ \"a\" : [ 1 , \"two\" , null ] }", L"", L"{\"a\":[1, \"two\", null]}"},
+        {L"{\"a\":[1,2],\"b\":{}}", L"b", L"{}"},
+        {L"{\"a\":\"{not [nested\"}", L"a", L"{not [nested"},
+        {L"{\"k\":\"\\\\\"}", L"k", L"\\\\"},
+        {L"{\"c\":\"it's\"}", L"c", L"it's"},
+        {L"{\"n\":-1.5e3,\"t\":true}", L"n", L"-1.5e3"},
+        {L"[\"a\", {\"b\":1}, [2]]", L"", L"[\"a\", {\"b\":1}, [2]]"},
+        {L"{\"m\":{\"k\":1},\"m\":{\"k\":2}}", L"m->1.k", L"2"},
+        {L"{\"o\":{\"p\":1}}", L"o[0]", L"1"},
+        {L"[{\"a\":1}, 5]", L"[0]a", L""},
+    };
+    for (auto& c : cases) {
+        rg_DrenvikJSONLei doc;
+        ParseInto(doc, c.src);
+        EXPECT_EQ(doc.GetText(c.path), c.want) << c.src << " @ " << c.path;
+    }
+}
+
+TEST(JsonParse, SlashPaths) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[{\"b\":true},{\"01\":7, \"-1\":8}],\"c.d\":3}");
+    doc.separatorMode = 1;
+    struct { const wchar_t* path; const wchar_t* want; } cases[] = {
+        {L"/a/0/b", L"true"}, {L"a/0/b", L"true"}, {L"/a/1/01", L"7"},
+        {L"/a/1/-1", L""},  // "-1" reads as an index
+        {L"c.d", L"3"},    {L"/a/ 1 /01", L"7"},
+    };
+    for (auto& c : cases) EXPECT_EQ(doc.GetText(c.path), c.want) << c.path;
+    EXPECT_EQ(doc.SplitPath(L"/a/0/01/1a"), (rg_WenBenShuZuLei{L"a", L"[0]", L"01", L"1a"}));
+    doc.separatorMode = 0;
+    EXPECT_EQ(doc.SplitPath(L"a[0][1]\\[2].b"), (rg_WenBenShuZuLei{L"a", L"[0]", L"[1]\\[2]", L"b"}));
+    EXPECT_EQ(doc.SplitPath(L""), rg_WenBenShuZuLei{});
+    EXPECT_EQ(doc.SplitPath(L"//"), rg_WenBenShuZuLei{L"//"}) << "one segment keeps its //";
+}
+
+TEST(JsonParse, CursorAndBasePath) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"x\":{\"y\":{\"z\":5}}}");
+    doc.basePath = L"x";
+    EXPECT_EQ(doc.GetText(L"y.z"), L"5");
+    doc.cursor = doc.ResolvePath(L"y", 0);
+    ASSERT_NE(doc.cursor, nullptr);
+    EXPECT_EQ(doc.GetText(L"z"), L"5");
+    ParseInto(doc, L"{\"z\":1}");
+    EXPECT_EQ(doc.cursor, nullptr);
+    EXPECT_TRUE(doc.basePath.empty());
+}
+
+TEST(JsonParse, ReadsChangeNothingAndMissesAreShared) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[{\"b\":true}]}");
+    EXPECT_EQ(doc.GetCount(L"a[1]"), 0);
+    EXPECT_EQ(doc.GetCount(L"a"), 1);
+    EXPECT_EQ(doc.ResolvePath(L"a[1]", 0), nullptr);
+    EXPECT_EQ(doc.ResolvePath(L"a[1].b.c", 0), nullptr);
+    EXPECT_EQ(&doc.ResolvePathOrEmptyNode(L"nope", 0), &gJsonEmptyNode);
+    EXPECT_TRUE(gJsonEmptyNode.IsEmptyObject());
+    EXPECT_EQ(doc.GetText(L""), L"{\"a\":[{\"b\":true}]}");
+
+    rg_BianZhengShuLei box;
+    box.value = 99;
+    doc.GetText(L"a[0]", &box);
+    EXPECT_EQ(box.value, reinterpret_cast<intptr_t>(doc.ResolvePath(L"a[0]", 0)));
+    doc.GetText(L"zz", &box);
+    EXPECT_EQ(box.value, 0);
+    auto omitted = VolOmitted<rg_BianZhengShuLei>();
+    omitted.value = 5;
+    doc.GetText(L"a", &omitted);
+    EXPECT_EQ(omitted.value, 5) << "an omitted box is not filled";
+    rg_ChangZhengShuLei elapsed;
+    elapsed.value = -1;
+    doc.GetText(L"a", nullptr, &elapsed);
+    EXPECT_GE(elapsed.value, 0);
+    EXPECT_LT(elapsed.value, 1000);
+
+    // A negative occurrence with creation must not write into the shared empty node.
+    doc.SetNumber(L"q->-1", 5);
+    CWString v(L"x");
+    doc.SetText(L"q->-1", v);
+    EXPECT_TRUE(gJsonEmptyNode.value.empty());
+    EXPECT_EQ(gJsonEmptyNode.children.GetCount(), 0);
+}
+
+TEST(JsonParse, ParentsLinkedUnlessAsked) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[{\"b\":1}]}");
+    rg_DrenvikJSONJieDian* b = doc.ResolvePath(L"a[0].b", 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->parent, doc.ResolvePath(L"a[0]", 0));
+    EXPECT_EQ(doc.ResolvePath(L"a", 0)->parent, &doc.root);
+    EXPECT_EQ(doc.ResolvePath(L"a", 0)->depth, 1);
+    EXPECT_EQ(doc.ResolvePath(L"a[0]", 0)->depth, 2);
+
+    CWString s(L"{\"a\":[{\"b\":1}]}");
+    doc.Parse(s, 1);
+    EXPECT_EQ(doc.ResolvePath(L"a[0].b", 0)->parent, nullptr);
+}
+
+TEST(JsonParse, DeepNestingIsMalformedNotACrash) {
+    rg_DrenvikJSONLei doc;
+    CWString ok = Nested(kJsonMaxDepth);
+    EXPECT_EQ(doc.Parse(ok), 3);
+    CWString path;
+    for (int i = 1; i < kJsonMaxDepth; ++i) path += L"[0]";
+    EXPECT_EQ(doc.GetText(path + L"[0]"), L"1");
+
+    for (int depth : {kJsonMaxDepth + 1, 100000}) {
+        CWString deep = Nested(depth);
+        EXPECT_EQ(doc.Parse(deep), 0) << depth;
+        EXPECT_EQ(doc.root.children.GetCount(), 0);
+        EXPECT_EQ(doc.GetText(L""), L"");
+    }
+    CWString unterminated = CWString::Repeat(L"{\"a\":", 200000);
+    EXPECT_EQ(doc.Parse(unterminated), 0);
+
+    // Trees built through paths have no depth limit; writing and destroying them must still work.
+    rg_DrenvikJSONLei built;
+    CWString longPath;
+    for (int i = 0; i < 5000; ++i) longPath += L"k.";
+    built.SetNumber(longPath + L"v", 1);
+    CWString text = built.GetText(L"");
+    EXPECT_EQ(text.size(), size_t(1 + 5000 * 5 + 5 + 5001));
+    EXPECT_EQ(text.substr(text.size() - 5001 - 5, 7), L"\"v\":1}}");
+}
+
+// The request body the chat client builds, byte for byte.
+TEST(JsonBuild, RequestBody) {
+    rg_DrenvikJSONLei doc;
+    CWString m(L"m1"), role(L"user"), content(L"hi");
+    doc.SetText(L"model", m);
+    doc.SetText(L"messages[0].role", role);
+    doc.SetText(L"messages[0].content", content);
+    doc.SetNumber(L"temperature", 0.7);
+    doc.SetNumber(L"max_tokens", 3000);
+    EXPECT_EQ(doc.GetText(L""),
+              L"{\"model\":\"m1\", \"messages\":[{\"role\":\"user\", \"content\":\"hi\"}], \"temperature\":0.7, "
+              L"\"max_tokens\":3000}");
+    EXPECT_EQ(doc.GetCount(L"messages"), 1);
+    EXPECT_EQ(doc.GetText(L"messages[0].content"), L"hi");
+}
+
+// Each row: path, value, document text after SetText on a new document.
+TEST(JsonBuild, SetTextCreatesByPath) {
+    struct { const wchar_t* path; const wchar_t* value; const wchar_t* trimmed; const wchar_t* doc; } cases[] = {
+        {L"a[2]", L"x", L"x", L"{\"a\":[\"\", \"\", \"x\"]}"},
+        {L"v", L"  true ", L"true", L"{\"v\":\"true\"}"},
+        {L"v", L"", L"", L"{\"v\":\"\"}"},
+        {L"v", L"'q'", L"'q'", L"{\"v\":'q'}"},
+        {L"v", L"\"open", L"\"open", L"{\"v\":\"open}"},
+        {L"v", L"say \"hi\"", L"say \"hi\"", L"{\"v\":\"say \"hi\"\"}"},
+        {L"o", L"{\"k\":1}", L"{\"k\":1}", L"{\"o\":{\"k\":1}}"},
+        {L"o", L" [1, [2]] ", L"[1, [2]]", L"{\"o\":[1, [2]]}"},
+        {L"[1]", L"x", L"x", L"[\"\", \"x\"]"},
+        {L"[-1]", L"x", L"x", L"x"},  // the root itself becomes the string
+        {L"a->1", L"y", L"y", L"{\"a\":\"\", \"a\":\"y\"}"},
+        {L"a.b.c", L"z", L"z", L"{\"a\":{\"b\":{\"c\":\"z\"}}}"},
+        {L"#46#x", L"1", L"1", L"{\".x\":\"1\"}"},
+    };
+    for (auto& c : cases) {
+        rg_DrenvikJSONLei doc;
+        CWString v(c.value);
+        doc.SetText(c.path, v);
+        EXPECT_EQ(v, c.trimmed) << c.path << " = " << c.value;
+        EXPECT_EQ(doc.GetText(L""), c.doc) << c.path << " = " << c.value;
+    }
+}
+
+TEST(JsonBuild, SetTextReplacesAndConverts) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[1,2],\"o\":{\"k\":1}}");
+    CWString v(L"{\"k\":1}");
+    doc.SetText(L"n", v);
+    EXPECT_EQ(doc.GetText(L"n.k"), L"1");
+    EXPECT_EQ(doc.ResolvePath(L"n.k", 0)->parent, doc.ResolvePath(L"n", 0));
+    v = L"s";
+    doc.SetText(L"a", v);  // an array becomes a string
+    EXPECT_EQ(doc.GetCount(L"a"), 0);
+    EXPECT_EQ(doc.GetText(L"a"), L"s");
+    doc.SetNumber(L"o[1]", 2);  // an object addressed by index becomes an array keeping its member
+    EXPECT_EQ(doc.GetText(L"o"), L"[1, 2]");
+    EXPECT_EQ(doc.GetText(L"o.k"), L"1");
+    doc.SetNumber(L"a.x", 3);  // a string addressed by name becomes an object
+    EXPECT_EQ(doc.GetText(L""), L"{\"a\":{\"x\":3}, \"o\":[1, 2], \"n\":{\"k\":1}}");
+}
+
+TEST(JsonBuild, NumberText) {
+    struct { double x; const wchar_t* want; } cases[] = {
+        {5e-7, L"0"}, {-1e-6, L"0"}, {1e-6, L"0"}, {1.1e-6, L"1.1E-06"}, {1e21, L"1E+21"}, {-2.5, L"-2.5"},
+        {0.7, L"0.7"}, {3000, L"3000"}, {1.0 / 3, L"0.333333333333333"}, {123456789012345678.0, L"1.23456789012346E+17"},
+        {1e14, L"100000000000000"}, {1e15, L"1E+15"}, {0.0001, L"0.0001"}, {0.00001, L"1E-05"},
+    };
+    for (auto& c : cases) {
+        rg_DrenvikJSONLei doc;
+        doc.SetNumber(L"n", c.x);
+        EXPECT_EQ(doc.GetText(L"n"), c.want) << c.x;
+        EXPECT_EQ(doc.ResolvePath(L"n", 0)->kind, rg_DrenvikJSONJieDian::kRaw);
+    }
+}
+
+TEST(JsonNode, SetFromTextAndToText) {
+    struct { const wchar_t* text; int raw; int kind; const wchar_t* value; const wchar_t* out; } cases[] = {
+        {L"12", 1, 0, L"12", L"12"},
+        {L"12", 0, 1, L"\"12\"", L"12"},
+        {L"' a '", 0, 1, L"' a '", L"a"},
+        {L"", 1, 1, L"\"\"", L""},
+        {L"{\"a\":1}", 0, 2, L"", L"{\"a\":1}"},
+        {L"[]", 0, 3, L"", L"[]"},
+        {L"{", 0, 2, L"", L"{}"},
+    };
+    for (auto& c : cases) {
+        rg_DrenvikJSONJieDian n;
+        n.name = L"\"keep\"";
+        n.children.AppendNew(true);
+        CWString t(c.text);
+        n.SetFromText(t, c.raw);
+        EXPECT_EQ(n.kind, c.kind) << c.text;
+        EXPECT_EQ(n.value, c.value) << c.text;
+        EXPECT_EQ(n.ToText(), c.out) << c.text;
+        EXPECT_EQ(n.name, L"\"keep\"");
+    }
+    // An unnamed child of an object is written as ":" and its text.
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":1, \"x\", 5}");
+    EXPECT_EQ(doc.GetText(L""), L"{\"a\":1, :\"x\", :5}");
+    EXPECT_EQ(FindArrowIndex(L"a->1"), 1);
+    EXPECT_EQ(FindArrowIndex(L"a-"), -1);
+    EXPECT_EQ(FindArrowIndex(L"a-b->"), 3);
+}
+
+TEST(JsonObject, CopyStreamAndIdentity) {
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[{\"b\":1}],\"c\":\"d\"}");
+    doc.reservedInt1 = 4;
+    doc.cursor = doc.ResolvePath(L"a", 0);
+
+    rg_DrenvikJSONLei copy;
+    copy.CopyFrom(doc);
+    EXPECT_EQ(copy.GetText(L""), L"{\"a\":[{\"b\":1}], \"c\":\"d\"}");
+    EXPECT_EQ(copy.reservedInt1, 4);
+    EXPECT_EQ(copy.cursor, nullptr) << "a copied cursor would point into the source";
+    rg_DrenvikJSONJieDian* b = copy.ResolvePath(L"a[0].b", 0);
+    EXPECT_NE(b, doc.ResolvePath(L"a[0].b", 0));
+    EXPECT_EQ(b->parent, copy.ResolvePath(L"a[0]", 0)) << "copies are linked to their own tree";
+    EXPECT_FALSE(copy.IsEqual(doc));
+    EXPECT_TRUE(doc.IsEqual(doc));
+
+    std::unique_ptr<CVolObject> clone(doc.Clone());
+    doc.root.children.RemoveAll();
+    EXPECT_EQ(static_cast<rg_DrenvikJSONLei*>(clone.get())->GetText(L"c"), L"d");
+
+    // Node stream: kind, name, value, depth, then a 4-byte parent word; children are not streamed.
+    rg_DrenvikJSONJieDian n;
+    n.kind = 1;
+    n.name = L"a";
+    n.value = L"b";
+    n.depth = 2;
+    VolMemStream s;
+    n.SaveToStream(&s);
+    const uint8_t want[] = {1, 0, 0, 0, 4, 0, 0, 0, 'a', 0, 0, 0, 4, 0, 0, 0, 'b', 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(s.Data().GetSize(), sizeof want);
+    EXPECT_EQ(std::memcmp(s.Data().GetPtr(), want, sizeof want), 0);
+
+    VolMemStream docStream;
+    copy.SaveToStream(&docStream);
+    rg_DrenvikJSONLei loaded;
+    VolMemStream in(docStream.Data());
+    loaded.LoadFromStream(&in);
+    EXPECT_EQ(in.status, VolDataStream::kGood);
+    EXPECT_EQ(in.Position(), docStream.Data().GetSize());
+    EXPECT_EQ(loaded.root.name, L"JSON");
+    EXPECT_EQ(loaded.reservedInt1, 4);
+    EXPECT_EQ(loaded.reservedSize, 10240);
+    EXPECT_EQ(loaded.root.children.GetCount(), 0);
+}

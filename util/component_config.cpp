@@ -1,0 +1,3 @@
+#include "util/component_config.h"
+
+rg_DrenvikMFCZuJianPeiZhiLei gComponentConfig;
