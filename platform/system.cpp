@@ -3,6 +3,7 @@
 #include "platform/win.h"
 
 #include <cmath>
+
 unsigned long gMainThreadId = 0;
 
 void PumpPendingMessages() {

@@ -5,7 +5,7 @@
 
 #include "platform/system.h"
 #include "util/tag_attributes.h"
-#include "util/web_text.h"
+#include "util/text_helpers.h"
 
 namespace {
 
@@ -43,6 +43,15 @@ void SortRanges(CVolObjectArray& ranges, Key key, bool reverse) {
 
 }  // namespace
 
+// Pending messages are handled at most once per clock tick: a window stays live during a long page,
+// and the searches don't pay a message-queue round trip per tag.
+void rg_DrenvikWangYeJieXiLei::PumpNow() {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now == lastPumpTick_) return;
+    lastPumpTick_ = now;
+    PumpPendingMessages();
+}
+
 long long rg_DrenvikWangYeJieXiLei::FindBytes(const CVolMem& pattern, long long from) const noexcept {
     const size_t n = pattern.GetSize();
     const size_t size = lowerBytes.GetSize();
@@ -62,7 +71,7 @@ long long rg_DrenvikWangYeJieXiLei::FindBytes(const CVolMem& pattern, long long 
 
 void rg_DrenvikWangYeJieXiLei::FindTagStart(const CVolMem& pattern, int32_t length, int32_t& holder) {
     for (;;) {
-        PumpPendingMessages();
+        PumpNow();
         if (pattern.IsEmpty()) {
             holder = -1;
             return;
@@ -89,7 +98,7 @@ int32_t rg_DrenvikWangYeJieXiLei::CountNestedTags(const CVolMem& pattern, int32_
         ++tagCounts.opening;
     }
     for (long long d = start;;) {
-        PumpPendingMessages();
+        PumpNow();
         d = FindBytes(closePattern, d + 1);
         if (d < 0 || d >= end) break;
         lastClose = int32_t(d);
@@ -103,14 +112,14 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
                                               int32_t innerOnly, int32_t append) {
     if (index < 0 && !append) ranges.RemoveAll();
     CVolMem savedPage;
-    if (index >= 0) savedPage = pageBytes;
+    if (index >= 0) savedPage = std::move(pageBytes);  // a lookup by index leaves the last collection alone
     pageBytes = BytesOf(page);
     CWString lower(page);
     lower.MakeLower();
     lowerBytes = BytesOf(lower);
     lowerLength = int32_t(lowerBytes.GetSize());
 
-    // The spec: a tag name and conditions as key-value pairs.
+    // The element spec: a tag name and conditions as key-value pairs.
     CWString tagName;
     CVolObjectArray conds;
     if (spec.find(L'<') != std::wstring_view::npos) {
@@ -142,6 +151,18 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     openLength = int32_t(openPattern.GetSize());
     gtPattern = BytesOf(L">");
 
+    // Every condition names a word: a start tag that holds none of them cannot match, and is passed
+    // over without reading its attributes.
+    std::vector<CVolMem> requiredWords;
+    for (int i = 0; i < conds.GetCount(); ++i) {
+        const CWString& word = static_cast<rg_DrenvikJianZhiLei*>(conds.GetAt(i))->value;
+        if (word.empty()) {
+            requiredWords.clear();
+            break;
+        }
+        requiredWords.push_back(BytesOf(word));
+    }
+
     int32_t matches = 0;
     int32_t h = -1;
     for (;;) {
@@ -150,7 +171,15 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         if (w == -1) break;
         const long long g = FindBytes(gtPattern, (long long)w + 1);
         if (g < 0) break;
-        CVolMem startBytes = kvweb::SubBytes(pageBytes, w, g - w + 1);
+        if (!requiredWords.empty()) {
+            const uint8_t* tag = lowerBytes.GetPtr() + w;
+            const uint8_t* tagEnd = lowerBytes.GetPtr() + g;
+            bool any = false;
+            for (const CVolMem& word : requiredWords)
+                any = any || std::search(tag, tagEnd, word.GetPtr(), word.GetPtr() + word.GetSize()) != tagEnd;
+            if (!any) continue;
+        }
+        CVolMem startBytes = SubBytes(pageBytes, w, int32_t(g - w + 1));
         const CWString startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
         const int32_t L = 2 * startTag.GetLength();
         if (openLength == 2 && startTag.starts_with(L"</")) continue;
@@ -209,7 +238,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
             ranges.AddCopy(r);
             continue;
         }
-        CVolMem bytes = kvweb::SubBytes(pageBytes, rangeStart, (long long)rangeEnd - rangeStart);
+        CVolMem bytes = SubBytes(pageBytes, rangeStart, rangeEnd - rangeStart);
         CWString result = CWString::FromUtf16Bytes(bytes.GetPtr(), bytes.GetSize());
         pageBytes = std::move(savedPage);
         lowerBytes.Empty();
@@ -225,7 +254,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
 CWString rg_DrenvikWangYeJieXiLei::GetFoundText(int32_t index) const {
     if (index < 0 || index >= ranges.GetCount()) return {};
     const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, index);
-    CVolMem bytes = kvweb::SubBytes(pageBytes, r.start, (long long)r.end - r.start);
+    CVolMem bytes = SubBytes(pageBytes, r.start, r.end - r.start);
     return CWString::FromUtf16Bytes(bytes.GetPtr(), bytes.GetSize());
 }
 
@@ -246,8 +275,11 @@ void rg_DrenvikWangYeJieXiLei::RemoveTags(CWString& page, std::wstring_view tagN
         SortPositionsByLength(ranges);
         for (int i = 0; i < ranges.GetCount(); ++i) {
             CWString element = GetFoundText(i);
-            if (!keepKeywords.empty() && kvweb::ContainsAnyKeyword(kvweb::Between(element, L"<", L">", true), keepKeywords))
-                continue;
+            if (!keepKeywords.empty()) {
+                int32_t pos = 0, hit = 0;
+                CWString startTag = GetTextBetween(element, L"<", L">", pos, false, true);
+                if (MatchKeywords(startTag, keepKeywords, 0, L"", L"|", hit)) continue;
+            }
             page.Replace(element, L"", 0, 1);
         }
     }
@@ -260,5 +292,3 @@ void SortPositionsByStart(CVolObjectArray& ranges) {
 void SortPositionsByLength(CVolObjectArray& ranges) {
     SortRanges(ranges, [](const rg_DrenvikWeiZhiLei& r) { return (long long)r.end - r.start + 1; }, true);
 }
-
-const CWString gHtmlEntityList = L"&emsp; &#12288;\r\n&quot; &#34;\r\n&amp; &#38;\r\n&lt; &#60;\r\n&gt; &#62;\r\n&nbsp; &#32;\r\n&iexcl; &#161;\r\n&Aacute; &#193;\r\n&aacute; &#225;\r\n&cent; &#162;\r\n&circ; &#194;\r\n&acirc; &#226;\r\n&pound; &#163;\r\n&Atilde; &#195;\r\n&atilde; &#227;\r\n&curren; &#164;\r\n&auml; &#228;\r\n&yen; &#165;\r\n&ring; &#197;\r\n&aring; &#229;\r\n&brvbar; &#166;\r\n&AElig; &#198;\r\n&aelig; &#230;\r\n&sect; &#167;\r\n&Ccedil; &#199;\r\n&ccedil; &#231;\r\n&uml; &#168;\r\n&Egrave; &#200;\r\n&egrave; &#232;\r\n&copy; &#169;\r\n&Eacute; &#201;\r\n&eacute; &#233;\r\n&ordf; &#170;\r\n&Ecirc; &#202;\r\n&ecirc; &#234;\r\n&laquo; &#171;\r\n&Euml; &#203;\r\n&euml; &#235;\r\n&not; &#172;\r\n&Igrave; &#204;\r\n&igrave; &#236;\r\n&shy; &#173;\r\n&Iacute; &#205;\r\n&iacute; &#237;\r\n&reg; &#174;\r\n&Icirc; &#206;\r\n&icirc; &#238;\r\n&macr; &#175;\r\n&Iuml; &#207;\r\n&iuml; &#239;\r\n&deg; &#176;\r\n&ETH; &#208;\r\n&ieth; &#240;\r\n&plusmn; &#177;\r\n&Ntilde; &#209;\r\n&ntilde; &#241;\r\n&sup2; &#178;\r\n&Ograve; &#210;\r\n&ograve; &#242;\r\n&sup3; &#179;\r\n&Oacute; &#211;\r\n&oacute; &#243;\r\n&acute; &#180;\r\n&Ocirc; &#212;\r\n&ocirc; &#244;\r\n&micro; &#181;\r\n&Otilde; &#213;\r\n&otilde; &#245;\r\n&para; &#182;\r\n&Ouml; &#214;\r\n&ouml; &#246;\r\n&middot; &#183;\r\n&times; &#215;\r\n&divide; &#247;\r\n&cedil; &#184;\r\n&Oslash; &#216;\r\n&oslash; &#248;\r\n&sup1; &#185;\r\n&Ugrave; &#217;\r\n&ugrave; &#249;\r\n&ordm; &#186;\r\n&Uacute; &#218;\r\n&uacute; &#250;\r\n&raquo; &#187;\r\n&Ucirc; &#219;\r\n&ucirc; &#251;\r\n&frac14; &#188;\r\n&Uuml; &#220;\r\n&uuml; &#252;\r\n&frac12; &#189;\r\n&Yacute; &#221;\r\n&yacute; &#253;\r\n&frac34; &#190;\r\n&THORN; &#222;\r\n&thorn; &#254;\r\n&iquest; &#191;\r\n&szlig; &#223;\r\n&yuml; &#255;\r\n&Agrave; &#192;\r\n&agrave; &#224;\r\n&ldquo; &#8220;\r\n&rdquo; &#8221;";

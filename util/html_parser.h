@@ -37,7 +37,8 @@ public:
     CVolMem closePattern;
     int32_t closeLength = 0;
 
-    // Spec: "tag" or "tag,attr=word word,attr2=..." (any condition may match), or a start tag "<tag a=...>".
+    // Element spec: "tag" or "tag,attr=word word,attr2=..." (any condition may match), or a start tag
+    // "<tag a=...>".
     // index >= 0: that match's text (inner text with innerOnly), or empty. index -1: records every
     // match in `ranges` (kept when append is set) and returns their count as decimal text.
     CWString GetElement(std::wstring_view page, std::wstring_view spec, int32_t index, int32_t innerOnly, int32_t append);
@@ -56,12 +57,11 @@ public:
     int32_t CountNestedTags(const CVolMem& pattern, int32_t length, int32_t start, int32_t end, int32_t& holder);
 
 private:
+    void PumpNow();
+    unsigned long long lastPumpTick_ = 0;
     long long FindBytes(const CVolMem& pattern, long long from) const noexcept;
 };
 
 void SortPositionsByStart(CVolObjectArray& ranges);
 // Longest first.
 void SortPositionsByLength(CVolObjectArray& ranges);
-
-// "&name; &#code;" lines, CR LF separated, read by the HTML escape decoder.
-extern const CWString gHtmlEntityList;

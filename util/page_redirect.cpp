@@ -3,7 +3,9 @@
 #include "util/html_parser.h"
 #include "util/regex.h"
 #include "util/tag_attributes.h"
-#include "util/web_text.h"
+#include "util/files.h"
+#include "util/path_parts.h"
+#include "util/text_helpers.h"
 
 namespace {
 
@@ -25,7 +27,12 @@ CWString BaseFolder(std::wstring_view base) {
     int hostStart = FindWText(base, L"//");
     hostStart = hostStart < 0 ? 0 : hostStart + 2;
     if (FindWText(base, L"/", hostStart) < 0) return CWString(base);
-    return kvweb::ParentPath(base, L'/');
+    return GetParentPath(base, 1);
+}
+
+CWString Between(std::wstring_view text, std::wstring_view start, std::wstring_view end) {
+    int32_t pos = 0;
+    return GetTextBetween(text, start, end, pos, false, true);
 }
 
 }  // namespace
@@ -59,9 +66,9 @@ CWString ResolveRelativeUrl(std::wstring_view base, CWString& link) {
     }
     if (link.starts_with(L"../")) {
         link.Replace(L"../", L"");
-        CWString up = kvweb::ParentPath(BaseFolder(base), L'/');
+        CWString up = GetParentPath(BaseFolder(base), 1);
         if (FindWText(up, L"://") >= 0) return CWString::Concat({up, L"/", link});
-        return CWString::Concat({kvweb::WithTrailingSlash(GetUrlHost(base, 1)), link});
+        return CWString::Concat({WithTrailingSlash(GetUrlHost(base, 1)), link});
     }
     return CWString::Concat({BaseFolder(base), L"/", link});
 }
@@ -77,22 +84,23 @@ CWString FindPageRedirect(std::wstring_view page, std::wstring_view pageUrl) {
     CWString meta = parser.GetElement(head, L"meta,http-equiv=refresh", 0, 0, 0);
     if (!meta.empty()) {
         CWString content = GetOrSetTagAttribute(meta, L"content");
-        CWString target = kvweb::Between(content, L"URL='", L"'", true);
-        if (target.empty()) target = kvweb::Between(content, L"URL=\"", L"\"", true);
-        if (target.empty()) target = kvweb::Between(content, L"URL=", L"", true);
+        CWString target = Between(content, L"URL='", L"'");
+        if (target.empty()) target = Between(content, L"URL=\"", L"\"");
+        if (target.empty()) target = Between(content, L"URL=", L"");
         if (!target.empty()) return ResolveRelativeUrl(pageUrl, target);
     }
     CWString again = stripped;
     StripHtmlComments(again);
     CWString script = parser.GetElement(again, L"script", 0, 0, 0);
-    if (script.empty() || kvweb::ContainsAnyKeyword(script, L"if(|if (")) return {};
+    int32_t hit = 0;
+    if (script.empty() || MatchKeywords(script, L"if(|if (", 0, L"", L"|", hit)) return {};
     CWString target;
     for (const wchar_t* name : {L"location.href", L"self.location", L"window.location", L"top.location"}) {
         target = GetOrSetTagAttribute(script, name);
         if (!target.empty()) break;
     }
     if (target.empty()) {
-        target = kvweb::Between(script, L"window.location.replace(", L")", true);
+        target = Between(script, L"window.location.replace(", L")");
         target.Replace(L"\"", L"");
         target.Replace(L"'", L"");
     }

@@ -3,10 +3,11 @@
 #include <cmath>
 
 #include "platform/dpi.h"
+#include "util/text_helpers.h"
 
 void ParsePositionText(CWString& text, rg_DrenvikWeiZhiLei& record) {
-    if (!text.empty() && text.front() == L'"') text.erase(0, 1);
-    if (!text.empty() && text.back() == L'"') text.pop_back();
+    RemoveLeadingChar(text, L'"');
+    RemoveTrailingChar(text, L'"');
     CWStringArray parts;
     SplitTextByAnyChar(text, parts, L",", true, true);
     if (parts.size() < 4) return;

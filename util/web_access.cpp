@@ -7,7 +7,11 @@
 #include "platform/handles.h"
 #include "platform/system.h"
 #include "util/page_redirect.h"
-#include "util/web_text.h"
+#include "platform/shell.h"
+#include "util/encoding.h"
+#include "util/escape.h"
+#include "util/path_parts.h"
+#include "util/text_helpers.h"
 
 const CWString gDefaultUserAgent =
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/106.0.0.0 "
@@ -56,8 +60,10 @@ CWString FileNameFromHeaders(const rg_WenBenShuZuLei& lines) {
     CWString name;
     for (const CWString& line : lines) {
         if (line.FindText(L"Content-Disposition:", 0, true) < 0) continue;
-        name = kvweb::Between(line, L"filename=\"", L"\"", true);
-        if (name.empty()) name = kvweb::Between(line, L"filename='", L"'", true);
+        int32_t pos = 0;
+        name = GetTextBetween(line, L"filename=\"", L"\"", pos, false, true);
+        pos = 0;
+        if (name.empty()) name = GetTextBetween(line, L"filename='", L"'", pos, false, true);
         break;
     }
     if (!name.empty()) return name;
@@ -66,11 +72,31 @@ CWString FileNameFromHeaders(const rg_WenBenShuZuLei& lines) {
         if (at < 0) continue;
         CWString target = line.Mid(at + 9);
         target.TrimAll();
-        name = kvweb::PathLeaf(target, L'/');
-        kvweb::DecodePercentEscapes(name);
+        name = GetPathLeaf(target, 1);
+        DecodePercentEscapes(name);
         break;
     }
     return name;
+}
+
+// One transfer: GET for an omitted body, else POST; HEAD follows no redirect; every content
+// encoding libcurl can decode is offered.
+NetworkRequest TransferRequest(const CWString& url, const CVolMem* body, const rg_WenBenShuZuLei& headers,
+                               std::wstring_view cookies, const CWString& proxy, const CWString& proxyUser,
+                               const CWString& proxyPassword, int32_t timeoutMs, bool headOnly) {
+    NetworkRequest rq;
+    rq.url = url;
+    rq.method = headOnly ? kHttpHead : body ? kHttpPost : kHttpGet;
+    if (body) rq.body = *body;
+    rq.headers = headers;
+    rq.cookies = cookies;
+    rq.acceptEncoding = CWString();
+    rq.proxy = proxy;
+    rq.proxyUser = proxyUser;
+    rq.proxyPassword = proxyPassword;
+    rq.timeoutMs = timeoutMs;
+    rq.redirectLimit = headOnly ? 0 : -1;
+    return rq;
 }
 
 }  // namespace
@@ -112,7 +138,7 @@ rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::BuildHeaderLines(std::wstring_view
 rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::ParseProxy(std::wstring_view proxy) {
     rg_WenBenShuZuLei items;
     if (proxy == L"IE") {
-        items.push_back(kvweb::ReadUserRegistryText(L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+        items.push_back(ReadUserRegistryText(L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
                                                     L"ProxyServer"));
     } else {
         SplitTextBySeparator(proxy, items, L",", true, true);
@@ -125,19 +151,9 @@ rg_WenBenShuZuLei rg_DrenvikWangYeFangWenLei::ParseProxy(std::wstring_view proxy
 }
 
 void rg_DrenvikWangYeFangWenLei::PerformTransfer() {
-    NetworkRequest rq;
-    rq.url = workerUrl;
-    rq.method = headOnly ? kHttpHead : workerBodyOmitted_ ? kHttpGet : kHttpPost;
-    rq.body = workerBody;
-    rq.headers = workerHeaders;
-    rq.cookies = workerCookies;
-    rq.acceptEncoding = CWString();
-    rq.proxy = workerProxy;
-    rq.proxyUser = workerProxyUser;
-    rq.proxyPassword = workerProxyPassword;
-    rq.timeoutMs = workerTimeout;
-    rq.redirectLimit = headOnly ? 0 : -1;
-    Perform(rq, workerResponse);
+    Perform(TransferRequest(workerUrl, workerBodyOmitted_ ? nullptr : &workerBody, workerHeaders, workerCookies, workerProxy,
+                            workerProxyUser, workerProxyPassword, workerTimeout, headOnly != 0),
+            workerResponse);
     std::atomic_ref<int32_t>(transferDone).store(1, std::memory_order_release);
 }
 
@@ -199,41 +215,39 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
                         ::TranslateMessage(&msg);
                         ::DispatchMessageW(&msg);
                     }
-                    ::Sleep(1);
+                    // Wakes as soon as the worker ends or a message arrives; at the latest after 1 ms.
+                    HANDLE h = thread.get();
+                    ::MsgWaitForMultipleObjectsEx(1, &h, 1, QS_ALLINPUT, 0);
                 }
                 waiting_ = false;
             }
             response.CopyFrom(workerResponse);
             requestLock.Unlock();
         } else {
-            NetworkRequest rq;
-            rq.url = target;
-            rq.method = body ? kHttpPost : kHttpGet;
-            if (body) rq.body = *body;
-            rq.headers = headers;
-            rq.cookies = cookies;
-            rq.acceptEncoding = CWString();
-            rq.proxy = proxyItems[0];
-            rq.proxyUser = proxyItems[1];
-            rq.proxyPassword = proxyItems[2];
-            rq.timeoutMs = timeoutMs;
-            rq.redirectLimit = -1;
-            Perform(rq, response);
+            Perform(TransferRequest(target, body ? &*body : nullptr, headers, cookies, proxyItems[0], proxyItems[1],
+                                    proxyItems[2], timeoutMs, false),
+                    response);
         }
         if (!response.body.IsEmpty()) break;
     }
 
-    receivedCookies.clear();
-    for (size_t i = 0; i < response.cookies.size(); ++i) {
-        if (i) receivedCookies += L"; ";
-        receivedCookies += response.cookies[i];
-    }
+    receivedCookies = JoinTextArray(response.cookies, L"; ", 1);
     if (raw) *raw = response.body;
 
     CVolMem data = std::move(response.body);
     if (code != -1) {
-        charset = code == 0 ? kvweb::DetectCharset(data) : GetCharsetNameForCode(code);
-        kvweb::ConvertToUtf16(data, charset);
+        if (code == 0) {
+            int32_t bomLength = 0;  // the mark stays in the data and is decoded with it
+            charset = DetectTextEncoding(data, 1, bomLength, L"");
+        } else {
+            charset = GetCharsetNameForCode(code);
+        }
+        CWString upper = charset;
+        upper.MakeUpper();
+        if (upper != L"UTF-16" && upper != L"UTF-16LE") {
+            CWString target = L"UTF-16";
+            ConvertEncoding(data, charset, target, 0, L"");
+        }
     }
 
     // Only an HTML page redirects in its content; a JSON or text answer that happens to hold a

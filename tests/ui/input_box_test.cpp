@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 
+#include "platform/gdiplus_session.h"
 #include "platform/picture.h"
 #include "screen_capture.h"
 #include "support/ui_helpers.h"
@@ -57,7 +58,7 @@ struct InputBoxTest : ::testing::Test {
     std::shared_ptr<InputBoxInstructionStore> store = MakeMemoryInstructionStore();
     std::vector<Asked> asked;
     int answer = IDOK;
-    VolGdiplusSession gdiplus;
+    GdiplusSession gdiplus;
 };
 
 }  // namespace

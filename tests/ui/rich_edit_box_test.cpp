@@ -4,6 +4,7 @@
 #include "platform/input.h"
 #include <richedit.h>
 #include "platform/menu.h"
+#include "platform/gdiplus_session.h"
 #include "platform/picture.h"
 #include "screen_capture.h"
 #include "support/ui_helpers.h"
@@ -189,7 +190,7 @@ TEST_F(RichEditBoxTest, RightClickOpensThePopupBesideTheCursor) {
 }
 
 TEST(RichEditBoxScreenshot, FormattedText) {
-    VolGdiplusSession gdiplus;
+    GdiplusSession gdiplus;
     HostForm form;
     ASSERT_TRUE(form.LoadWindow());
     rg_DrenvikChaoJiBianJiKuang1 box;

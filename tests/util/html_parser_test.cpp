@@ -136,16 +136,6 @@ TEST(HtmlParser, SortsKeepRecordsAndOrder) {
     EXPECT_EQ(starts(), (std::vector<int>{10, 0, 5, 10}));  // lengths 31, 31, 5, 3; equal ones reversed
 }
 
-TEST(HtmlParser, EntityTable) {
-    CWStringArray lines;
-    SplitTextBySeparator(gHtmlEntityList, lines, L"\r\n");
-    ASSERT_EQ(lines.size(), 102u);
-    EXPECT_EQ(lines.front(), L"&emsp; &#12288;");
-    EXPECT_EQ(lines.back(), L"&rdquo; &#8221;");
-    for (const wchar_t* line : {L"&nbsp; &#32;", L"&circ; &#194;", L"&ring; &#197;", L"&ieth; &#240;", L"&AElig; &#198;", L"&times; &#215;"})
-        EXPECT_NE(gHtmlEntityList.FindText(line), -1) << line;
-}
-
 TEST(TagAttributes, FindValues) {
     struct { const wchar_t* tag; const wchar_t* name; const wchar_t* value; int start; int end; } cases[] = {
         {L"<a ID=\"Main\">", L"id", L"Main", 3, 11},
