@@ -1,10 +1,11 @@
 #include "ui/input_box.h"
 
 #include <cmath>
-#include <map>
 
 #include "platform/font.h"
+#include "platform/shell.h"
 #include "ui/control_foundation.h"
+#include "util/component_config.h"
 #include "util/encoding.h"
 #include "util/files.h"
 #include "util/text_array.h"
@@ -17,33 +18,6 @@ constexpr wchar_t kCustomKey[] = L"自定义";
 constexpr wchar_t kCustomMarker[] = L"【自定义】";
 constexpr wchar_t kSeparatorItem[] = L"[-]";
 constexpr wchar_t kButtonFont[] = L"微软雅黑, 16, 0, 0, 0, 0, 0";
-
-class MemoryInstructionStore : public InputBoxInstructionStore {
-public:
-    CWString Read(const CWString& section, const CWString& key) override {
-        auto it = values_.find({section, key});
-        return it == values_.end() ? CWString() : it->second;
-    }
-    void Write(const CWString& section, const CWString& key, const CWString& value) override {
-        values_[{section, key}] = value;
-    }
-
-private:
-    std::map<std::pair<CWString, CWString>, CWString> values_;
-};
-
-CWString ReadClipboardUnicode() {
-    CWString text;
-    if (!::OpenClipboard(nullptr)) return text;
-    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
 
 // The non-empty trimmed lines of a text.
 CWStringArray TextLines(const CWString& text) {
@@ -58,10 +32,6 @@ CWString WithCustomPrefix(const CWString& line) {
 }
 
 }  // namespace
-
-std::shared_ptr<InputBoxInstructionStore> MakeMemoryInstructionStore() {
-    return std::make_shared<MemoryInstructionStore>();
-}
 
 rg_DrenvikShuRuKuangLei& GetInputBox() {
     static rg_DrenvikShuRuKuangLei box;
@@ -130,10 +100,6 @@ rg_DrenvikShuRuKuangLei::rg_DrenvikShuRuKuangLei() {
     borderStyle = 1;
     topMost = true;
     escapeCloses = true;
-    showMessageBox = [](HWND owner, const CWString& text, const CWString& caption, UINT type) {
-        return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
-    };
-    readClipboardText = &ReadClipboardUnicode;
 }
 
 rg_DrenvikShuRuKuangLei::~rg_DrenvikShuRuKuangLei() {
@@ -267,12 +233,12 @@ void rg_DrenvikShuRuKuangLei::LayoutControls(CVolObject*) {
 int rg_DrenvikShuRuKuangLei::OnCanClose(CVolObject*) {
     if (textBox.IsReadOnly()) return 0;
     if (textBox.GetText() == textBox.caption) return 0;
-    int answer = showMessageBox(GetHwnd(), L"内容已经修改，确认要放弃？", kNoticeCaption, 0x3001);
+    int answer = ShowMessageBoxOwned(L"内容已经修改，确认要放弃？", 0x3001, kNoticeCaption, GetHwnd());
     return answer == IDCANCEL ? 1 : 0;
 }
 
 void rg_DrenvikShuRuKuangLei::ShowNotice(const CWString& text) {
-    showMessageBox(GetHwnd(), text, kNoticeCaption, MB_ICONINFORMATION);
+    ShowMessageBox(text, kNoticeCaption, MB_ICONINFORMATION);
 }
 
 bool rg_DrenvikShuRuKuangLei::HasValidCustomSelection() {
@@ -336,7 +302,7 @@ void rg_DrenvikShuRuKuangLei::OnButtonClick(CVolObject* source) {
     } else if (source == &closeButton) {
         if (HWND h = GetHwnd()) ::DestroyWindow(h);
     } else if (source == &pasteButton) {
-        textBox.SetText(readClipboardText());
+        textBox.SetText(GetClipboardText());
     } else if (source == &clearButton) {
         textBox.SetText(L"");
     } else if (source == &restoreButton) {
@@ -395,7 +361,8 @@ void rg_DrenvikShuRuKuangLei::SaveInstructions() {
         if (!customText.empty()) customText.append(L"\r\n");
         customText.append(StripCustomMarker(instructionList.GetItemText(i), true));
     }
-    instructionStore->Write(sectionName, kCustomKey, customText);
+    gComponentConfig.sectionName = sectionName;
+    gComponentConfig.WriteText(kCustomKey, customText);
 }
 
 CWString rg_DrenvikShuRuKuangLei::StripCustomMarker(const CWString& text, bool onlyCustom) {
@@ -480,7 +447,8 @@ int rg_DrenvikShuRuKuangLei::RunShow(std::wstring_view content, std::wstring_vie
     if (withList) {
         if (!section.empty()) {
             sectionName = section;
-            customText = instructionStore->Read(sectionName, kCustomKey);
+            gComponentConfig.sectionName = sectionName;
+            customText = gComponentConfig.ReadText(kCustomKey, L"");
             if (!customText.empty()) {
                 instructionList.InsertItem(kSeparatorItem, -1, L"");
                 CWStringArray lines = TextLines(customText);

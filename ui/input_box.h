@@ -1,10 +1,7 @@
 // The input box: a top-level window that shows a text (message mode) or asks for one (input
 // mode), with an optional list of reusable instructions, some of them the user's own (kept in
-// the configuration under the key "自定义" of a section the caller names).
+// gComponentConfig under the key "自定义" of a section the caller names).
 #pragma once
-#include <functional>
-#include <memory>
-
 #include "platform/components.h"
 #include "platform/painter.h"
 #include "ui/combo_box.h"
@@ -34,18 +31,6 @@ public:
 
     VolEventBinding<> Clicked;
 };
-
-// Where the custom instructions are kept (the key "自定义" of a section; lines joined by "\r\n"):
-// the shape of the configuration's ReadText and WriteText.
-class InputBoxInstructionStore {
-public:
-    virtual ~InputBoxInstructionStore() = default;
-    virtual CWString Read(const CWString& section, const CWString& key) = 0;
-    virtual void Write(const CWString& section, const CWString& key, const CWString& value) = 0;
-};
-// The store the input box starts with: kept in memory for the process. The program puts one over
-// the shared component configuration in its place.
-std::shared_ptr<InputBoxInstructionStore> MakeMemoryInstructionStore();
 
 class rg_DrenvikShuRuKuangLei : public CVolWinForm {
     VOL_CLASS(rg_DrenvikShuRuKuangLei, CVolWinForm, "rg_DrenvikShuRuKuangLei")
@@ -99,11 +84,6 @@ public:
     rg_DrenvikZuGeKuang1 instructionList;
     InputBoxButton addButton, deleteButton, modifyButton;
     int32_t suppressSelection = 0;
-
-    // Services the box calls; tests replace them.
-    std::shared_ptr<InputBoxInstructionStore> instructionStore = MakeMemoryInstructionStore();
-    std::function<int(HWND owner, const CWString& text, const CWString& caption, UINT type)> showMessageBox;
-    std::function<CWString()> readClipboardText;
 
 private:
     int RunShow(std::wstring_view content, std::wstring_view info, std::wstring_view title, CWString* result,

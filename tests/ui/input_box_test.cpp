@@ -7,7 +7,10 @@
 #include "platform/picture.h"
 #include "screen_capture.h"
 #include "support/ui_helpers.h"
+#include "platform/seams.h"
+#include "platform/shell.h"
 #include "ui/input_box.h"
+#include "util/component_config.h"
 
 namespace {
 
@@ -35,18 +38,15 @@ struct Asked {
 };
 
 struct InputBoxTest : ::testing::Test {
-    void SetUp() override {
-        box.instructionStore = store;
-        box.showMessageBox = [this](HWND owner, const CWString& text, const CWString& caption, UINT type) {
-            EXPECT_EQ(owner, box.GetHwnd());
-            asked.push_back({text, caption, type});
-            return answer;
-        };
+    void TearDown() override { gSteps.clear(); }
+    // The key "自定义" of a section of the shared configuration.
+    static CWString Stored(const wchar_t* section) {
+        gComponentConfig.sectionName = section;
+        return gComponentConfig.ReadText(L"自定义", L"");
     }
-    void TearDown() override {
-        gSteps.clear();
-        box.showMessageBox = nullptr;
-        box.instructionStore = MakeMemoryInstructionStore();
+    static void Store(const wchar_t* section, const wchar_t* value) {
+        gComponentConfig.sectionName = section;
+        gComponentConfig.WriteText(L"自定义", value);
     }
     std::vector<CWString> Items() {
         std::vector<CWString> out;
@@ -55,9 +55,14 @@ struct InputBoxTest : ::testing::Test {
     }
 
     rg_DrenvikShuRuKuangLei& box = GetInputBox();
-    std::shared_ptr<InputBoxInstructionStore> store = MakeMemoryInstructionStore();
     std::vector<Asked> asked;
     int answer = IDOK;
+    ScopedSeam<decltype(PlatformSeams::messageBox)> boxes{
+        &PlatformSeams::messageBox, [this](HWND owner, const CWString& text, const CWString& caption, UINT type) {
+            EXPECT_EQ(owner, box.GetHwnd());
+            asked.push_back({text, caption, type});
+            return answer;
+        }};
     GdiplusSession gdiplus;
 };
 
@@ -132,7 +137,7 @@ TEST_F(InputBoxTest, InputModeConfirmsCancelsAndAsksBeforeDroppingAnEdit) {
         EXPECT_EQ(box.textBox.GetText(), L"初始内容");
         Click(box.clearButton);
         EXPECT_EQ(box.textBox.GetText(), L"");
-        box.readClipboardText = [] { return CWString(L"剪贴板的文字"); };
+        ASSERT_TRUE(SetClipboardText(L"剪贴板的文字"));
         Click(box.pasteButton);
         EXPECT_EQ(box.textBox.GetText(), L"剪贴板的文字");
         Click(box.closeButton);  // no question
@@ -157,7 +162,6 @@ TEST_F(InputBoxTest, InputModeConfirmsCancelsAndAsksBeforeDroppingAnEdit) {
     });
     EXPECT_EQ(rg_DrenvikShuRuKuangLei::Show(L"-1", L"", L"", &result), 0);
     EXPECT_EQ(asked.size(), 1u);
-    box.readClipboardText = [] { return CWString(); };
 }
 
 TEST_F(InputBoxTest, NestedShowAnswersOnlyItsOwnCaller) {
@@ -178,7 +182,7 @@ TEST_F(InputBoxTest, NestedShowAnswersOnlyItsOwnCaller) {
 }
 
 TEST_F(InputBoxTest, CustomInstructionsAreListedAddedModifiedAndDeleted) {
-    store->Write(L"测试", L"自定义", L"甲\r\n 【其它】乙 \r\n\r\n");
+    Store(L"测试", L"甲\r\n 【其它】乙 \r\n\r\n");
     CWString result;
     Schedule([&] {
         auto& list = box.instructionList;
@@ -211,7 +215,7 @@ TEST_F(InputBoxTest, CustomInstructionsAreListedAddedModifiedAndDeleted) {
                                                   L"【其它】乙", L"[-]", L"预设一", L"预设二"}));
         EXPECT_EQ(list.GetSelectedIndex(), 0);
         EXPECT_EQ(box.textBox.GetText(), L"丙\r\n\r\n【标】丁\r\n  戊 ");  // kept
-        EXPECT_EQ(store->Read(L"测试", L"自定义"), L"丙\r\n【标】丁\r\n戊\r\n甲\r\n【其它】乙");
+        EXPECT_EQ(Stored(L"测试"), L"丙\r\n【标】丁\r\n戊\r\n甲\r\n【其它】乙");
 
         // Modify takes the first line and keeps the item's own marker.
         list.SelectIndex(1);
@@ -221,7 +225,7 @@ TEST_F(InputBoxTest, CustomInstructionsAreListedAddedModifiedAndDeleted) {
         Click(box.modifyButton);
         EXPECT_EQ(list.GetItemText(1), L"【标】新的");
         EXPECT_EQ(list.GetItemText(2), L"【自定义】新的");
-        EXPECT_EQ(store->Read(L"测试", L"自定义"), L"丙\r\n【标】新的\r\n新的\r\n甲\r\n【其它】乙");
+        EXPECT_EQ(Stored(L"测试"), L"丙\r\n【标】新的\r\n新的\r\n甲\r\n【其它】乙");
 
         // Deleting the last custom instruction takes the separator along.
         for (int i = 0; i < 5; ++i) {
@@ -229,7 +233,7 @@ TEST_F(InputBoxTest, CustomInstructionsAreListedAddedModifiedAndDeleted) {
             Click(box.deleteButton);
         }
         EXPECT_EQ(Items(), (std::vector<CWString>{L"预设一", L"预设二"}));
-        EXPECT_EQ(store->Read(L"测试", L"自定义"), L"");
+        EXPECT_EQ(Stored(L"测试"), L"");
         Click(box.closeButton);
     });
     rg_DrenvikShuRuKuangLei::Show(L"", L"", L"", &result, L"预设一\r\n预设二", L"指令", L"测试");
@@ -275,7 +279,7 @@ TEST_F(InputBoxTest, KeysAndDroppedFiles) {
 }
 
 TEST_F(InputBoxTest, ScreenshotWithInstructionList) {
-    store->Write(L"截图", L"自定义", L"我的指令");
+    Store(L"截图", L"我的指令");
     CWString result;
     Schedule([&] {
         EXPECT_EQ(box.instructionList.GetLeft(), 5);
