@@ -130,6 +130,11 @@ public:
     HACCEL accelerators = nullptr;  // one entry per distinct shortcut of the items
 };
 
+// Copies of a menu class share the built menu; two are equal when they share it.
+template <> struct VolMember<std::shared_ptr<CRefVolMenu>> : VolUnstreamedMember<std::shared_ptr<CRefVolMenu>> {
+    static bool Equal(const std::shared_ptr<CRefVolMenu>& a, const std::shared_ptr<CRefVolMenu>& b) { return a == b; }
+};
+
 // A designed menu: slot 18 gives its menu-definition text.
 class rg_KeSheJiLei : public CVolObject {
     VOL_CLASS(rg_KeSheJiLei, CVolObject, "rg_KeSheJiLei")

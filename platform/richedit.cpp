@@ -119,7 +119,10 @@ void CVWnd_RichEdit::ApplyProperties() {
 LRESULT CVWnd_RichEdit::DefaultWindowProc(VolMessage& m) {
     switch (m.message) {
     case WM_DROPFILES:
-        return 0;  // the drop was read and finished by the event dispatch
+        // The event dispatch reads and finishes a drop; without a listener nobody did. The rich
+        // edit's own handling must never see the finished handle.
+        if (!GetWindowObject().listener) ::DragFinish(reinterpret_cast<HDROP>(m.wParam));
+        return 0;
     case WM_DESTROY: {
         // Keep the content for the next window.
         CWString text = ReadWindowText();

@@ -194,3 +194,19 @@ TEST(MenuDefinitionBuild, InvalidTextLeavesTheMenuClassWithoutMenu) {
     EXPECT_FALSE(menu.EnableItem(31, true));
     EXPECT_FALSE(menu.IsItemEnabled(31));
 }
+
+TEST(MenuClass, CopiesShareTheBuiltMenuAndResetBuildsAgain) {
+    TestMenu a(Menu(L"1", {kTop, Record(L"1", L"项", L"31")}));
+    a.EnableItem(31, false);
+    TestMenu b;
+    EXPECT_FALSE(a.IsEqual(b));
+    ASSERT_EQ(b.CopyFrom(a), 1);
+    EXPECT_EQ(b.GetBuiltMenu(), a.GetBuiltMenu());
+    EXPECT_TRUE(a.IsEqual(b));
+    EXPECT_FALSE(b.IsItemEnabled(31));  // one shared menu object
+
+    a.Reset();  // released: the next use builds it again from the text
+    EXPECT_TRUE(a.IsItemEnabled(31));
+    EXPECT_NE(b.GetBuiltMenu(), a.GetBuiltMenu());
+    EXPECT_EQ(a.asked, 2);
+}
