@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/gdiplus_session.h"
+#include "screen_capture.h"
 #include "ui/control_foundation.h"
 #include "ui/label.h"
 
@@ -123,4 +125,26 @@ TEST(Label, TextReducedOnlyWithAWindowAndPainted) {
     ::SendMessageW(label.shownCanvas.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 7));
     ::SendMessageW(label.drawCanvas.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
     EXPECT_EQ(log.presses, (std::vector<std::pair<int, int>>{{12, 7}, {3, 4}}));
+}
+
+TEST(Label, Screenshot) {
+    GdiplusSession gdiplus;
+    class Host : public CVolWinForm {
+    public:
+        int GetDesignWidth() const override { return 320; }
+        int GetDesignHeight() const override { return 140; }
+    } host;
+    ASSERT_TRUE(host.LoadWindow());
+    rg_DrenvikBiaoQian heading, guided;
+    ASSERT_EQ(heading.CreateInParent(host, 10, 10, 300, 40, 101), 1);
+    heading.SetFontText(L"微软雅黑, 18, 0, 0, 0, 0, 0");
+    heading.SetText(L"聊天内容");
+    guided.lineStyle = 2;
+    guided.topLineToText = 1;
+    guided.guideMode = 0;
+    guided.guideColor = -2;
+    ASSERT_EQ(guided.CreateInParent(host, 10, 60, 300, 70, 102), 1);
+    guided.SetText(L"<i>带</i>上下线和引导线");
+    EXPECT_FALSE(SaveScreenAreaOfWindow(host.GetHwnd(), L"kelvaro_label.png").empty());
+    ::DestroyWindow(host.GetHwnd());
 }
