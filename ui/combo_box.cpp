@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "platform/input.h"
-#include "ui/mouse_buttons.h"
 #include "platform/system.h"
 #include "ui/control_foundation.h"
+#include "ui/mouse_buttons.h"
 
 namespace {
 constexpr int kListFrame = 0xC0C0C0;
@@ -22,7 +22,6 @@ int ResolveColour(int c) {
     if (unsigned(c) == 0xFF000000u) return int(::GetSysColor(COLOR_BTNFACE));
     return c;
 }
-
 
 CWString ReadClipboardText() {
     CWString text;
@@ -162,8 +161,8 @@ void rg_DrenvikZuGeKuang1::ParseListText(std::wstring_view text) {
     groupNames.clear();
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i == 0 && ReadSeparatorHeader(lines[0], fieldSeparator)) continue;
-        auto item = std::make_unique<rg_DrenvikXiangMu>(ParseComboItemLine(lines[i], fieldSeparator, emptyIconIsZero != 0));
-        items.Add(std::move(item));
+        rg_DrenvikXiangMu item = ParseComboItemLine(lines[i], fieldSeparator, emptyIconIsZero != 0);
+        items.Add(std::make_unique<rg_DrenvikXiangMu>(std::move(item)));
     }
 }
 
@@ -385,7 +384,9 @@ void rg_DrenvikZuGeKuang1::ToggleDropDown() {
             if (sel >= 0) {
                 PlaceDropDown();
                 int visible = GetVisibleRowCount();
-                int wanted = sel < firstVisibleRow ? sel + 1 : sel > firstVisibleRow + visible - 1 ? sel - visible + 2 : 0;
+                int wanted = 0;  // the scroll position that brings the selection into view; 0: in view
+                if (sel < firstVisibleRow) wanted = sel + 1;
+                else if (sel > firstVisibleRow + visible - 1) wanted = sel - visible + 2;
                 if (wanted > 0) {
                     rg_DrenvikGunDongTiao1* bar = GetListScrollBar();
                     bar->maximum = std::max(1, GetItemCount() - visible + 1);  // before it clamps the position
@@ -592,9 +593,13 @@ void rg_DrenvikZuGeKuang1::RenderIcons() {
 }
 
 void rg_DrenvikZuGeKuang1::SetItemImage(int resourceId, int index) {
-    if (!HasWindow()) itemImages.SetItemImage(index, resourceId, CVolMem(), -1, 0, false, false);
-    else if (iconWidth && iconHeight) itemImages.SetItemImage(index, resourceId, CVolMem(), iconWidth, iconHeight, false, false);
-    else itemImages.SetItemImage(index, resourceId, CVolMem(), textHeight, textHeight, true, false);
+    const CVolMem none;
+    if (!HasWindow())  // stored; rendered at creation
+        itemImages.SetItemImage(index, resourceId, none, -1, 0, false, false);
+    else if (iconWidth && iconHeight)
+        itemImages.SetItemImage(index, resourceId, none, iconWidth, iconHeight, false, false);
+    else
+        itemImages.SetItemImage(index, resourceId, none, textHeight, textHeight, true, false);
     Refresh();
 }
 

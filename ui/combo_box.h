@@ -21,15 +21,15 @@
 
 class rg_DrenvikZuGeKuang1 : public rg_ZuJianBuJuQi {
     VOL_CLASS(rg_DrenvikZuGeKuang1, rg_ZuJianBuJuQi, "ui::rg_DrenvikZuGeKuang1")
-    VOL_MEMBERS(iconDrawWidth, iconDrawHeight, noTabStop, captionWidth, captionHeight, colourMode,
-                customColour, editField, drawCanvas, shownCanvas, watchTimer, items, itemImages, rowHeight,
-                textHeight, refreshEnabled, shown, font, urlMode, tooltipText, fontText, numberRows, emptyIconIsZero, iconHeight,
-                iconWidth, savedRequest, fieldSeparator, selectedIndex, requestedIndex, dateTimeMode, listOpen,
-                spacing, frameColour, hoverFrameColour, backColour, hovered, buttonHot, enterLeaveWatcher, drawX, drawY, placedOpen,
-                firstVisibleRow, groupNames, zeroPadNumbers, dropsAbove, listHeight, captionColour, savedTooltip,
-                customTopColour, numberedCount, noDropButton, selfResizing, lastHotRow, hotRow, mouseInside,
-                placedRect, style, disabled, openBehaviour, pressed, canvasPressed, openWhenEmpty, pasteWhenEmpty,
-                focused, dateDigitCount)
+    VOL_MEMBERS(iconDrawWidth, iconDrawHeight, noTabStop, captionWidth, captionHeight, colourMode, customColour,
+                editField, drawCanvas, shownCanvas, watchTimer, items, itemImages, rowHeight, textHeight,
+                refreshEnabled, shown, font, urlMode, tooltipText, fontText, numberRows, emptyIconIsZero,
+                iconHeight, iconWidth, savedRequest, fieldSeparator, selectedIndex, requestedIndex, dateTimeMode,
+                listOpen, spacing, frameColour, hoverFrameColour, backColour, hovered, buttonHot,
+                enterLeaveWatcher, drawX, drawY, placedOpen, firstVisibleRow, groupNames, zeroPadNumbers,
+                dropsAbove, listHeight, captionColour, savedTooltip, customTopColour, numberedCount, noDropButton,
+                selfResizing, lastHotRow, hotRow, mouseInside, placedRect, style, disabled, openBehaviour, pressed,
+                canvasPressed, openWhenEmpty, pasteWhenEmpty, focused, dateDigitCount)
 
 public:
     rg_DrenvikZuGeKuang1();

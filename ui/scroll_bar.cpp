@@ -219,12 +219,16 @@ void rg_DrenvikGunDongTiao1::DrawNow(int hit, int isPressed) {
         }
     }
 
+    // Clamp under the lock so a position set from another thread meanwhile is not overwritten; the
+    // lock is let go before anything is drawn or raised.
+    positionLock.Lock();
     int clamped = ClampScrollPosition(position, maximum);
+    position = clamped;
+    positionLock.Unlock();
     ScrollThumbLayout t = ComputeScrollThumb(trackLength, thickness, maximum, total, ScaleByDpi(stepPixels), clamped);
     thumbLength = t.thumbLength;
     pixelsPerStep = t.pixelsPerStep;
     steppable_ = t.steppable;
-    position = clamped;
     thumbStart = t.thumbStart;
 
     drawCanvas.SetPenColor(hit == 3 ? kHotPen : kBoxPen);
@@ -239,9 +243,9 @@ void rg_DrenvikGunDongTiao1::DrawNow(int hit, int isPressed) {
     }
     shownCanvas.DrawPainter(drawCanvas);
 
-    if (position != reportedPosition) {
-        reportedPosition = position;
-        PositionChanged.Raise(this, position);
+    if (clamped != reportedPosition) {
+        reportedPosition = clamped;
+        PositionChanged.Raise(this, clamped);
     }
 }
 

@@ -84,9 +84,12 @@ TEST_F(ComboWindow, OpensBelowOrAboveAndCloses) {
 TEST_F(ComboWindow, ChoosingARowWithTheMouse) {
     rg_DrenvikZuGeKuang1 combo;
     Place(combo, form, 10, 50, 10);
+    combo.numberRows = 1;
+    combo.AddItem(L"[-]", L"");  // a separator gets no number
     combo.OnCanvasLeftDown(20, 10, 0);
     combo.OnCanvasLeftUp(20, 10, 0);
     ASSERT_EQ(combo.listOpen, 1);
+    EXPECT_EQ(combo.numberedCount, 10);
     int pitch = combo.GetRowPitch();
     combo.OnMouseMove(20, 30 + 2 + 2 * pitch + 1, 0);
     EXPECT_EQ(combo.hotRow, 2);
@@ -287,7 +290,8 @@ TEST_F(ComboWindow, Screenshot) {
     rg_DrenvikZuGeKuang1 editable, list;
     editable.style = 1;
     editable.caption = L"角色";
-    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n以下预设||-1||1\r\n写一首诗");
+    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n"
+                         L"以下预设||-1||1\r\n写一首诗");
     editable.SetItemImage(kRingOff, 0);
     editable.SetItemImage(kRingOn, 1);
     list.numberRows = 1;
