@@ -9,6 +9,7 @@
 #include "platform/dynapi.h"
 #include "platform/exception.h"
 #include "platform/shell.h"
+#include "platform/system.h"
 #include "platform/window.h"
 
 double ComputeDpiScale(int effectiveDpi, int logicalDpi) noexcept {
@@ -90,6 +91,7 @@ CVolMFCApp::~CVolMFCApp() {
 }
 
 bool CVolMFCApp::InitInstance() {
+    gMainThreadId = ::GetCurrentThreadId();  // web requests made on this thread run on a worker
     comStarted_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/app.h"
+#include "platform/system.h"
 #include "platform/dpi.h"
 #include "platform/exception.h"
 #include "platform/dynapi.h"
@@ -99,5 +100,7 @@ TEST(Application, InitialisesTheProcess) {
     double expected = ComputeDpiScale(0, ::GetDeviceCaps(screen, LOGPIXELSX));
     ::ReleaseDC(nullptr, screen);
     EXPECT_DOUBLE_EQ(DpiScale, expected);  // Xvfb: 96 DPI, so 1.0
+    EXPECT_EQ(gMainThreadId, ::GetCurrentThreadId());
+    gMainThreadId = 0;
     SetDpiFactorsForTest(1.0);
 }
