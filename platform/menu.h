@@ -1,4 +1,5 @@
-// Menus built from a menu-definition text, and the menu classes whose slot 18 supplies that text.
+// Menus built from a menu-definition text (the menu classes of platform/components.h build theirs
+// through BuildMenuFromText).
 //
 // The text is fields separated by "\n", each trimmed of platform blanks: the version ("1" or "2"),
 // then records of 11 fields (12 in version 2): level, caption, name, command id, a further text,
