@@ -1,7 +1,9 @@
 #include "ui/input_box.h"
 
 #include <cmath>
+#include <tuple>
 
+#include "platform/app_instance.h"
 #include "platform/font.h"
 #include "platform/shell.h"
 #include "ui/control_foundation.h"
@@ -38,59 +40,6 @@ rg_DrenvikShuRuKuangLei& GetInputBox() {
     return box;
 }
 
-// ---- the stand-in button -------------------------------------------------------------------------
-
-InputBoxButton::~InputBoxButton() {
-    DetachEvents();
-    DestroyOwnWindow();
-}
-
-void InputBoxButton::SetCaption(std::wstring_view text) {
-    captionText = text;
-    Invalidate();
-}
-
-void InputBoxButton::SetFontText(std::wstring_view text) {
-    fontText = text;
-    SetFont(text);
-    Invalidate();
-}
-
-void InputBoxButton::SetBaseColor(int color) {
-    baseColor = color;
-    Invalidate();
-}
-
-bool InputBoxButton::DispatchWindowMessage(VolMessage& m) {
-    if (rg_ZuJianBuJuQi::DispatchWindowMessage(m)) return true;
-    if (m.message == WM_LBUTTONDOWN) {
-        Clicked.Raise(this);  // a handler may destroy this window
-        return true;
-    }
-    return false;
-}
-
-LRESULT InputBoxButton::DefaultWindowProc(VolMessage& m) {
-    if (m.message != WM_PAINT) return rg_ZuJianBuJuQi::DefaultWindowProc(m);
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m.hwnd, &ps);
-    RECT r;
-    ::GetClientRect(m.hwnd, &r);
-    bool custom = baseColor != -1 && baseColor != int(0xFF000000);
-    COLORREF face = custom ? COLORREF(baseColor) : ::GetSysColor(COLOR_BTNFACE);
-    HBRUSH brush = ::CreateSolidBrush(face);
-    ::FillRect(dc, &r, brush);
-    ::DeleteObject(brush);
-    ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
-    HGDIOBJ old = ::SelectObject(dc, GetFontHandle());
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, custom ? RGB(255, 255, 255) : RGB(0, 0, 0));
-    ::DrawTextW(dc, captionText.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    ::SelectObject(dc, old);
-    ::EndPaint(m.hwnd, &ps);
-    return 0;
-}
-
 // ---- the input box -------------------------------------------------------------------------------
 
 rg_DrenvikShuRuKuangLei::rg_DrenvikShuRuKuangLei() {
@@ -113,7 +62,7 @@ void rg_DrenvikShuRuKuangLei::BindEvents() {
     VOL_BIND(Resized, &rg_DrenvikShuRuKuangLei::LayoutControls);
     VOL_BIND(CanClose, &rg_DrenvikShuRuKuangLei::OnCanClose);
     CVolWinForm::BindEvents();
-    for (InputBoxButton* b : {&restoreButton, &clearButton, &pasteButton, &importContentButton, &importPathsButton,
+    for (rg_DrenvikAnNiu1* b : {&restoreButton, &clearButton, &pasteButton, &importContentButton, &importPathsButton,
                               &okButton, &closeButton, &addButton, &deleteButton, &modifyButton}) {
         b->Clicked.Bind(
             [](CVolObject* owner, CVolObject* source, intptr_t) {
@@ -130,27 +79,25 @@ void rg_DrenvikShuRuKuangLei::BindEvents() {
     instructionList.AttachEventListener();
 }
 
-int rg_DrenvikShuRuKuangLei::CreateToolbarButton(InputBoxButton& button, int x, int y, int width, int height) {
+int rg_DrenvikShuRuKuangLei::CreateToolbarButton(rg_DrenvikAnNiu1& button, int x, int y, int width, int height) {
     return button.CreateInParent(toolbar, ScaleDesignValue(x), ScaleDesignValue(y), ScaleDesignValue(width),
                                  ScaleDesignValue(height), nextChildId_++);
 }
 
-void rg_DrenvikShuRuKuangLei::CreateChildren() {
-    // Icons stay with the library's button; the stand-in shows captions only.
-    for (InputBoxButton* b : {&restoreButton, &clearButton, &pasteButton, &importContentButton, &importPathsButton,
-                              &okButton, &closeButton})
-        if (b->fontText.empty()) b->SetFontText(kButtonFont);
-    restoreButton.SetCaption(L"恢复");
-    clearButton.SetCaption(L"清空");
-    pasteButton.SetCaption(L"粘贴");
-    importContentButton.SetCaption(L"导入内容");
-    importPathsButton.SetCaption(L"导入路径");
-    okButton.SetCaption(L"确定");
-    addButton.SetCaption(L"添加");
-    deleteButton.SetCaption(L"删除");
-    modifyButton.SetCaption(L"修改");
-    for (InputBoxButton* b : {&addButton, &deleteButton, &modifyButton}) b->SetBaseColor(0x004488);
+void rg_DrenvikShuRuKuangLei::SetUpButton(rg_DrenvikAnNiu1& button, std::wstring_view caption, int iconId,
+                                          int iconSize) {
+    if (!caption.empty()) button.SetCaption(caption);
+    button.SetFontText(kButtonFont);
+    CVolMem svg;
+    CVolAppInstance::LoadResourceData(svg, iconId, CVolAppInstance::kResourceRcData);
+    button.iconSources[0] = svg;
+    button.SetIcon(svg, button.normalIcon, true);
+    button.iconWidth = iconSize;
+    if (button.iconHeight == 0) button.iconHeight = iconSize;
+    if (button.IsCreated()) button.RefreshIcons(false);
+}
 
+void rg_DrenvikShuRuKuangLei::CreateChildren() {
     infoBox.SetFont(L"微软雅黑, 12, 0, 0, 0, 0, 0");
     infoBox.SetMultiLine(true);
     infoBox.SetTextColor(0x008000);
@@ -168,19 +115,30 @@ void rg_DrenvikShuRuKuangLei::CreateChildren() {
 
     CreateChild(toolbar, 10, 339, 595, 51);
     CreateToolbarButton(restoreButton, 0, 0, 96, 45);
+    SetUpButton(restoreButton, L"恢复", 507, 32);
     CreateToolbarButton(clearButton, 101, 0, 96, 45);
+    SetUpButton(clearButton, L"清空", 508, 28);
     CreateToolbarButton(pasteButton, 202, 0, 96, 45);
+    SetUpButton(pasteButton, L"粘贴", 509, 28);
     CreateToolbarButton(importContentButton, 303, 0, 136, 45);
+    SetUpButton(importContentButton, L"导入内容", 510, 28);
     CreateToolbarButton(importPathsButton, 445, 0, 136, 45);
+    SetUpButton(importPathsButton, L"导入路径", 511, 28);
     CreateChild(okButton, 611, 339, 96, 45);
+    SetUpButton(okButton, L"确定", 512, 28);
     CreateChild(infoBox, 5, 6, 464, 40);
     CreateChild(measureBoard, 493, 86, 136, 32);
     CreateChild(textBox, 5, 62, 480, 184);
     CreateChild(closeButton, 714, 339, 96, 45);
+    SetUpButton(closeButton, L"", 513, 28);  // keeps the caption Show gave it
     CreateChild(instructionList, 542, 51, 114, 30);
-    CreateChild(addButton, 663, 51, 70, 30);
-    CreateChild(deleteButton, 817, 51, 70, 30);
-    CreateChild(modifyButton, 740, 51, 70, 30);
+    for (int i = 0; i < 2; ++i) instructionList.SetItemImage(514 + i, i);
+    for (auto [button, x, caption] : {std::tuple{&addButton, 663, L"添加"}, std::tuple{&deleteButton, 817, L"删除"},
+                                      std::tuple{&modifyButton, 740, L"修改"}}) {
+        CreateChild(*button, x, 51, 70, 30);
+        button->SetCaption(caption);
+        button->SetBaseColor(0x004488);
+    }
 
     if (HWND h = textBox.GetHwnd()) {
         ::DragAcceptFiles(h, TRUE);

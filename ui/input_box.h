@@ -4,33 +4,10 @@
 #pragma once
 #include "platform/components.h"
 #include "platform/painter.h"
+#include "ui/button.h"
 #include "ui/combo_box.h"
 #include "ui/rich_edit_box.h"
 #include "util/position.h"
-
-// Stand-in for the library's owner-drawn button until it lands: a caption on a flat face that
-// raises Clicked when the left button goes down. It offers the calls the input box makes.
-class InputBoxButton : public rg_ZuJianBuJuQi {
-    VOL_CLASS(InputBoxButton, rg_ZuJianBuJuQi, "InputBoxButton")
-    VOL_MEMBERS(captionText, fontText, baseColor)
-
-public:
-    InputBoxButton() = default;
-    InputBoxButton(const InputBoxButton&) = delete;
-    ~InputBoxButton() override;
-
-    void SetCaption(std::wstring_view text);
-    void SetFontText(std::wstring_view text);
-    void SetBaseColor(int color);
-    bool DispatchWindowMessage(VolMessage& m) override;
-    LRESULT DefaultWindowProc(VolMessage& m) override;
-
-    CWString captionText;
-    CWString fontText;
-    int baseColor = -1;  // -1: the system button face
-
-    VolEventBinding<> Clicked;
-};
 
 class rg_DrenvikShuRuKuangLei : public CVolWinForm {
     VOL_CLASS(rg_DrenvikShuRuKuangLei, CVolWinForm, "rg_DrenvikShuRuKuangLei")
@@ -76,13 +53,13 @@ public:
     int32_t confirmed = 0;
     rg_DrenvikWeiZhiLei charCell;
     rg_TuPianKuang toolbar;
-    InputBoxButton restoreButton, clearButton, pasteButton, importContentButton, importPathsButton, okButton;
+    rg_DrenvikAnNiu1 restoreButton, clearButton, pasteButton, importContentButton, importPathsButton, okButton;
     rg_edit_box infoBox;
     rg_painter measureBoard;
     rg_DrenvikChaoJiBianJiKuang1 textBox;
-    InputBoxButton closeButton;
+    rg_DrenvikAnNiu1 closeButton;
     rg_DrenvikZuGeKuang1 instructionList;
-    InputBoxButton addButton, deleteButton, modifyButton;
+    rg_DrenvikAnNiu1 addButton, deleteButton, modifyButton;
     int32_t suppressSelection = 0;
 
 private:
@@ -91,7 +68,9 @@ private:
     void ShowNotice(const CWString& text);
     bool HasValidCustomSelection();
     void ImportFiles(bool paths);
-    int CreateToolbarButton(InputBoxButton& button, int x, int y, int width, int height);
+    int CreateToolbarButton(rg_DrenvikAnNiu1& button, int x, int y, int width, int height);
+    // Caption (unless empty), font, icon (an RCDATA SVG of the program) and icon size, in that order.
+    static void SetUpButton(rg_DrenvikAnNiu1& button, std::wstring_view caption, int iconId, int iconSize);
 
     int showGeneration_ = 0;  // bumped by every Show, so a Show can tell its window was taken over
 };

@@ -30,7 +30,10 @@ void Schedule(std::function<void()> step) {
     ::SetTimer(nullptr, 0, 10, &RunNextStep);
 }
 
-void Click(InputBoxButton& button) { ::SendMessageW(button.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3)); }
+// A left press on the button's visible canvas, where the user's press lands.
+void Click(rg_DrenvikAnNiu1& button) {
+    ::SendMessageW(button.shownCanvas.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+}
 
 struct Asked {
     CWString text, caption;
@@ -88,7 +91,7 @@ TEST(InputBoxMarkers, StripCustomMarker) {
 TEST_F(InputBoxTest, MessageModeShowsAGreyReadOnlyTextAndAsksNothing) {
     Schedule([&] {
         EXPECT_EQ(box.GetText(), L"信息：");
-        EXPECT_EQ(box.closeButton.captionText, L"关闭");
+        EXPECT_EQ(box.closeButton.GetCaption(), L"关闭");
         EXPECT_FALSE(box.okButton.IsVisible());
         EXPECT_FALSE(box.toolbar.IsVisible());
         EXPECT_FALSE(box.instructionList.IsVisible());
@@ -115,7 +118,7 @@ TEST_F(InputBoxTest, InputModeConfirmsCancelsAndAsksBeforeDroppingAnEdit) {
     CWString result = L"旧值";
     Schedule([&] {
         EXPECT_EQ(box.GetText(), L"输入：");
-        EXPECT_EQ(box.closeButton.captionText, L"取消");
+        EXPECT_EQ(box.closeButton.GetCaption(), L"取消");
         EXPECT_TRUE(box.okButton.IsVisible());
         EXPECT_TRUE(box.toolbar.IsVisible());
         EXPECT_FALSE(box.textBox.IsReadOnly());
