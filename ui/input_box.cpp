@@ -114,16 +114,20 @@ void rg_DrenvikShuRuKuangLei::CreateChildren() {
     textBox.ModifyExStyle(WS_EX_CLIENTEDGE, WS_EX_STATICEDGE | WS_EX_ACCEPTFILES);
 
     CreateChild(toolbar, 10, 339, 595, 51);
-    CreateToolbarButton(restoreButton, 0, 0, 96, 45);
-    SetUpButton(restoreButton, L"恢复", 507, 32);
-    CreateToolbarButton(clearButton, 101, 0, 96, 45);
-    SetUpButton(clearButton, L"清空", 508, 28);
-    CreateToolbarButton(pasteButton, 202, 0, 96, 45);
-    SetUpButton(pasteButton, L"粘贴", 509, 28);
-    CreateToolbarButton(importContentButton, 303, 0, 136, 45);
-    SetUpButton(importContentButton, L"导入内容", 510, 28);
-    CreateToolbarButton(importPathsButton, 445, 0, 136, 45);
-    SetUpButton(importPathsButton, L"导入路径", 511, 28);
+    struct ToolbarButton {
+        rg_DrenvikAnNiu1* button;
+        int x, width;
+        const wchar_t* caption;
+        int iconId, iconSize;
+    };
+    for (const ToolbarButton& t : {ToolbarButton{&restoreButton, 0, 96, L"恢复", 507, 32},
+                                   ToolbarButton{&clearButton, 101, 96, L"清空", 508, 28},
+                                   ToolbarButton{&pasteButton, 202, 96, L"粘贴", 509, 28},
+                                   ToolbarButton{&importContentButton, 303, 136, L"导入内容", 510, 28},
+                                   ToolbarButton{&importPathsButton, 445, 136, L"导入路径", 511, 28}}) {
+        CreateToolbarButton(*t.button, t.x, 0, t.width, 45);
+        SetUpButton(*t.button, t.caption, t.iconId, t.iconSize);
+    }
     CreateChild(okButton, 611, 339, 96, 45);
     SetUpButton(okButton, L"确定", 512, 28);
     CreateChild(infoBox, 5, 6, 464, 40);
