@@ -369,6 +369,21 @@ TEST_F(ChatClientTest, ReplyParsingAndFailureTexts) {
     }
 }
 
+// On the user-interface thread the post runs on a worker while the thread keeps handling messages.
+TEST_F(ChatClientTest, UiThreadKeepsPumpingWhileWaiting) {
+    Reply slow = Json(ChoicesReply({"late"}));
+    slow.delayMs = 400;
+    SetReply(slow);
+    static int ticks;
+    ticks = 0;
+    gMainThreadId = ::GetCurrentThreadId();
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+    EXPECT_EQ(Ask(Call{}), L"late");
+    ::KillTimer(nullptr, timer);
+    gMainThreadId = 0;
+    EXPECT_GT(ticks, 3);
+}
+
 // The edge case of a local model whose name holds a slash: SiliconFlow gets the placeholder key
 // and its authentication error comes back explained.
 TEST_F(ChatClientTest, SlashModelGoesToSiliconFlowAndItsErrorIsExplained) {
