@@ -32,3 +32,6 @@ using CTextMap = std::map<CWString, V, std::less<>>;
 using CTextSet = std::set<CWString, std::less<>>;
 using rg_WenBenDaoWenBenHaXiBiao = CTextMap<CWString>;
 using rg_WenBenDaoZhengShuHaXiBiao = CTextMap<int>;
+
+// The platform's integer array.
+using rg_ZhengShuShuZuLei = CIntArray;

@@ -1,0 +1,226 @@
+#include "platform/components.h"
+
+namespace {
+
+COLORREF ResolveFace(int color) noexcept {
+    return (color == -1 || color == int(0xFF000000)) ? ::GetSysColor(COLOR_BTNFACE) : COLORREF(color);
+}
+
+}  // namespace
+
+// ---- timer ---------------------------------------------------------------------------------------
+
+int CVWnd_Timer::CreateNativeWindow(VolCreateParams& p) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    p.style &= ~DWORD(WS_VISIBLE | WS_TABSTOP);
+    if (!p.parent) p.owner = HWND_MESSAGE;
+    if (!VolRegisterWindowClass(L"VolTimer", 0, nullptr, nullptr)) return 0;
+    if (!CreateWindowOfClass(p, L"VolTimer")) return 0;
+    OnNativeWindowCreated(p);
+    if (interval_ > 0) ::SetTimer(GetHwnd(), kTimerId, UINT(interval_), nullptr);
+    return 1;
+}
+
+bool CVWnd_Timer::CreateStandalone() {
+    VolCreateParams p;
+    p.x = p.y = p.width = p.height = 0;
+    return CreateNativeWindow(p) != 0;
+}
+
+bool CVWnd_Timer::DispatchWindowMessage(VolMessage& m) {
+    if (CVolWinControl::DispatchWindowMessage(m)) return true;
+    if (m.message == WM_TIMER && m.wParam == kTimerId) {
+        Tick.Raise(this);
+        return true;
+    }
+    return false;
+}
+
+void CVWnd_Timer::SetInterval(int milliseconds) {
+    interval_ = milliseconds > 0 ? milliseconds : 0;
+    HWND h = GetHwnd();
+    if (!h) return;
+    if (interval_ > 0) ::SetTimer(h, kTimerId, UINT(interval_), nullptr);
+    else ::KillTimer(h, kTimerId);
+}
+
+// ---- label ---------------------------------------------------------------------------------------
+
+int rg_label::CreateNativeWindow(VolCreateParams& p) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    if (!VolRegisterWindowClass(L"VolLabel", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, nullptr,
+                                ::LoadCursorW(nullptr, IDC_ARROW)))
+        return 0;
+    if (!CreateWindowOfClass(p, L"VolLabel")) return 0;
+    OnNativeWindowCreated(p);
+    return 1;
+}
+
+LRESULT rg_label::DefaultWindowProc(VolMessage& m) {
+    switch (m.message) {
+    case WM_ERASEBKGND: return 1;
+    case WM_SETTEXT: {
+        LRESULT r = CVolWinControl::DefaultWindowProc(m);
+        Invalidate();
+        return r;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m.hwnd, &ps);
+        RECT r;
+        ::GetClientRect(m.hwnd, &r);
+        UniqueGdiObject back(::CreateSolidBrush(ResolveFace(backColor)));
+        ::FillRect(dc, &r, static_cast<HBRUSH>(back.get()));
+        HGDIOBJ oldFont = ::SelectObject(dc, GetFontHandle());
+        ::SetTextColor(dc, COLORREF(textColor));
+        ::SetBkMode(dc, TRANSPARENT);
+        CWString text = GetText();
+        UINT format = DT_NOPREFIX | (alignment == 1 ? DT_CENTER : alignment == 2 ? DT_RIGHT : DT_LEFT);
+        format |= text.find(L'\n') == CWString::npos ? (DT_SINGLELINE | DT_VCENTER) : DT_WORDBREAK;
+        ::DrawTextW(dc, text.c_str(), int(text.size()), &r, format);
+        ::SelectObject(dc, oldFont);
+        ::EndPaint(m.hwnd, &ps);
+        return 0;
+    }
+    default: return CVolWinControl::DefaultWindowProc(m);
+    }
+}
+
+// ---- edit box ------------------------------------------------------------------------------------
+
+rg_edit_box::rg_edit_box() {
+    ModifyStyle(0, WS_TABSTOP | ES_AUTOHSCROLL);
+    ModifyExStyle(0, WS_EX_CLIENTEDGE);
+}
+
+int rg_edit_box::CreateNativeWindow(VolCreateParams& p) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    if (!CreateWindowOfClass(p, L"EDIT")) return 0;
+    OnNativeWindowCreated(p);
+    return 1;
+}
+
+void rg_edit_box::SetMultiLine(bool on) {
+    const DWORD bits = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+    ModifyStyle(on ? ES_AUTOHSCROLL : bits, on ? bits : ES_AUTOHSCROLL);
+}
+
+void rg_edit_box::SetReadOnly(bool on) {
+    if (HWND h = GetHwnd()) ::SendMessageW(h, EM_SETREADONLY, on, 0);
+    else ModifyStyle(on ? 0 : ES_READONLY, on ? ES_READONLY : 0);
+}
+
+void rg_edit_box::SetBackColor(int color) {
+    backColor = color;
+    backBrush_.reset();
+    Invalidate();
+}
+
+HBRUSH rg_edit_box::OnReflectedColor(HDC dc, UINT) {
+    COLORREF back = backColor == -1 ? RGB(255, 255, 255) : ResolveFace(backColor);
+    if (!backBrush_) backBrush_.reset(::CreateSolidBrush(back));
+    ::SetTextColor(dc, COLORREF(textColor));
+    ::SetBkColor(dc, back);
+    return static_cast<HBRUSH>(backBrush_.get());
+}
+
+int rg_edit_box::GetTextLength() const {
+    HWND h = GetHwnd();
+    return h ? ::GetWindowTextLengthW(h) : GetText().GetLength();
+}
+
+void rg_edit_box::SetSelection(int start, int end) {
+    if (HWND h = GetHwnd()) ::SendMessageW(h, EM_SETSEL, WPARAM(start), LPARAM(end));
+}
+
+void rg_edit_box::ReplaceSelection(std::wstring_view text) {
+    HWND h = GetHwnd();
+    if (!h) return;
+    std::wstring copy(text);
+    ::SendMessageW(h, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(copy.c_str()));
+}
+
+void rg_edit_box::AppendText(std::wstring_view text) {
+    HWND h = GetHwnd();
+    if (!h) return;
+    int end = ::GetWindowTextLengthW(h);
+    ::SendMessageW(h, EM_SETSEL, WPARAM(end), LPARAM(end));
+    ::SendMessageW(h, EM_SCROLLCARET, 0, 0);
+    ReplaceSelection(text);
+}
+
+// ---- picture box ---------------------------------------------------------------------------------
+
+int rg_TuPianKuang::CreateNativeWindow(VolCreateParams& p) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    p.style |= WS_CLIPCHILDREN;
+    p.exStyle |= WS_EX_CONTROLPARENT;
+    if (!VolRegisterWindowClass(L"VolPictureBox", CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW))) return 0;
+    if (!CreateWindowOfClass(p, L"VolPictureBox")) return 0;
+    OnNativeWindowCreated(p);
+    return 1;
+}
+
+LRESULT rg_TuPianKuang::DefaultWindowProc(VolMessage& m) {
+    switch (m.message) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m.hwnd, &ps);
+        RECT r;
+        ::GetClientRect(m.hwnd, &r);
+        UniqueGdiObject back(::CreateSolidBrush(ResolveFace(backColor)));
+        ::FillRect(dc, &r, static_cast<HBRUSH>(back.get()));
+        int w = 0, h = 0;
+        if (picture.GetSize(w, h)) {
+            HDC src = ::CreateCompatibleDC(dc);
+            HGDIOBJ old = ::SelectObject(src, picture.GetHandle());
+            if (picture.HasAlpha()) {
+                BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+                ::AlphaBlend(dc, 0, 0, w, h, src, 0, 0, w, h, blend);
+            } else {
+                ::BitBlt(dc, 0, 0, w, h, src, 0, 0, SRCCOPY);
+            }
+            ::SelectObject(src, old);
+            ::DeleteDC(src);
+        }
+        ::EndPaint(m.hwnd, &ps);
+        return 0;
+    }
+    default: return CVolWinControl::DefaultWindowProc(m);
+    }
+}
+
+// ---- menus ---------------------------------------------------------------------------------------
+
+void rg_CaiChanLei::BuildMenu(CRefVolMenu&, const CWString&) {}
+
+std::shared_ptr<CRefVolMenu> rg_CaiChanLei::GetBuiltMenu() {
+    if (!menu_) {
+        menu_ = CreateMenuObject();
+        if (menu_) BuildMenu(*menu_, GetDesignText());
+    }
+    return menu_;
+}
+
+bool rg_CaiChanLei::IsItemEnabled(int commandId) {
+    auto menu = GetBuiltMenu();
+    if (!menu || !menu->handle) return false;
+    UINT state = ::GetMenuState(menu->handle, UINT(commandId), MF_BYCOMMAND);
+    return state != UINT(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+bool rg_CaiChanLei::EnableItem(int commandId, bool enable) {
+    auto menu = GetBuiltMenu();
+    if (!menu || !menu->handle) return false;
+    UINT state = ::GetMenuState(menu->handle, UINT(commandId), MF_BYCOMMAND);
+    if (state == UINT(-1)) return false;
+    bool greyed = (state & (MF_GRAYED | MF_DISABLED)) != 0;
+    if (greyed == !enable) return true;
+    ::EnableMenuItem(menu->handle, UINT(commandId), MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    return true;
+}

@@ -1,0 +1,41 @@
+// Helpers for tests that open windows: pumping, driving message boxes, screenshots.
+#pragma once
+#include "platform/win.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+// Handles this thread's messages for about `ms` milliseconds.
+void PumpMessagesFor(int ms);
+// Pumps until `done()` holds or `ms` pass; the final value of `done()`.
+template <class F> bool PumpUntil(F done, int ms) {
+    DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (int(::GetTickCount() - start) > ms) return false;
+        PumpMessagesFor(5);
+    }
+    return true;
+}
+
+// Watches, from its own thread, for a message box with the given caption; reads its text and
+// presses OK. Destroying the watcher stops it.
+class MessageBoxWatcher {
+public:
+    explicit MessageBoxWatcher(std::wstring caption, int timeoutMs = 5000);
+    ~MessageBoxWatcher();
+    // Waits for the watcher to finish; true when a box was seen.
+    bool Wait();
+    std::wstring Text() const { return text_; }
+
+private:
+    std::wstring caption_;
+    std::wstring text_;
+    std::atomic<bool> seen_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
+// GDI+ must be started.
+std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
