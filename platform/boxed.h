@@ -19,5 +19,16 @@ class rg_ChangZhengShuLei : public CVolObject {
     int64_t value = 0;
 };
 
+// Boolean, as an int32 (0 false, else true).
+class rg_LuoJiXingLei : public CVolObject {
+    VOL_CLASS(rg_LuoJiXingLei, CVolObject, "vol::rg_LuoJiXingLei")
+    VOL_MEMBERS(value)
+    int32_t value = 0;
+
+    // For a wait that another thread or a message handler may end by setting the value.
+    int32_t Peek() const noexcept { return __atomic_load_n(&value, __ATOMIC_ACQUIRE); }
+    void Set(int32_t v) noexcept { __atomic_store_n(&value, v, __ATOMIC_RELEASE); }
+};
+
 // True when an optional box was given: present and not marked as omitted.
 inline bool VolBoxGiven(const CVolObject* box) noexcept { return box && !box->IsEmptyObject(); }

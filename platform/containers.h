@@ -1,5 +1,6 @@
 // Arrays and tables of the library.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,6 +24,8 @@ public:
 using CMStringArray = rg_WenBenShuZuLei;
 
 using CIntArray = std::vector<int>;
+// The platform's integer array.
+using rg_BianZhengShuShuZuLei = std::vector<int32_t>;
 using CInt64Array = std::vector<long long>;
 using CDoubleArray = std::vector<double>;
 

@@ -26,8 +26,13 @@ std::vector<Entry> Entries() {
         KV_ENTRY(L"kernel32.dll", GetLogicalDriveStringsA), KV_ENTRY(L"user32.dll", GetAsyncKeyState),
         KV_ENTRY(L"kernel32.dll", LoadLibraryW),         KV_ENTRY(L"kernel32.dll", FreeLibrary),
         KV_ENTRY(L"kernel32.dll", GetProcAddress),       KV_ENTRY(L"kernel32.dll", IsBadCodePtr),
-        KV_ENTRY(L"shell32.dll", DragAcceptFiles),       KV_ENTRY(L"user32.dll", GetWindowLongPtrW),
-        KV_ENTRY(L"user32.dll", SetWindowLongPtrW),      KV_ENTRY(L"user32.dll", CallWindowProcW),
+        KV_ENTRY(L"shell32.dll", DragAcceptFiles),
+        // 32-bit User32 exports only the 32-bit names, which are pointer-sized there.
+        Entry{L"user32.dll", sizeof(void*) == 8 ? "GetWindowLongPtrW" : "GetWindowLongW",
+              reinterpret_cast<void**>(&DynamicApiTable.GetWindowLongPtrW)},
+        Entry{L"user32.dll", sizeof(void*) == 8 ? "SetWindowLongPtrW" : "SetWindowLongW",
+              reinterpret_cast<void**>(&DynamicApiTable.SetWindowLongPtrW)},
+        KV_ENTRY(L"user32.dll", CallWindowProcW),
         KV_ENTRY(L"user32.dll", ChangeWindowMessageFilter), KV_ENTRY(L"shell32.dll", ShellExecuteW),
         KV_ENTRY(L"user32.dll", SetTimer),               KV_ENTRY(L"user32.dll", KillTimer),
     };

@@ -1,0 +1,95 @@
+#include "platform/seams.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+int RealMessageBox(HWND owner, const CWString& text, const CWString& caption, UINT type) {
+    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+}
+
+bool RealFileDialog(const FileDialogRequest& r, CWString& path) {
+    // "Name|*.ext|..." becomes the double-zero-terminated list the dialog wants.
+    std::wstring filter = r.filter;
+    for (auto& c : filter) if (c == L'|') c = L'\0';
+    filter.append(2, L'\0');
+    std::vector<wchar_t> buffer(32768, L'\0');
+    std::wstring folder;
+    DWORD attrs = r.initialPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(r.initialPath.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) folder = r.initialPath;
+    else r.initialPath.copy(buffer.data(), std::min(r.initialPath.size(), buffer.size() - 1));
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = r.owner;
+    ofn.lpstrFilter = r.filter.empty() ? nullptr : filter.c_str();
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = DWORD(buffer.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrTitle = r.title.empty() ? nullptr : r.title.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
+                (r.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+    BOOL ok = r.save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
+    if (!ok) return false;
+    path = buffer.data();
+    return true;
+}
+
+int CALLBACK SelectInitialFolder(HWND w, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data) ::SendMessageW(w, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+bool RealFolderDialog(HWND owner, const CWString& title, const CWString& initial, CWString& folder) {
+    BROWSEINFOW bi{};
+    bi.hwndOwner = owner;
+    bi.lpszTitle = title.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    bi.lpfn = SelectInitialFolder;
+    bi.lParam = initial.empty() ? 0 : LPARAM(initial.c_str());
+    PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
+    if (!pidl) return false;
+    wchar_t buffer[MAX_PATH * 4] = {};
+    bool ok = ::SHGetPathFromIDListEx(pidl, buffer, DWORD(std::size(buffer)), GPFIDL_DEFAULT) != FALSE;
+    ::CoTaskMemFree(pidl);
+    if (ok) folder = buffer;
+    return ok;
+}
+
+bool RealShellOpen(const CWString& file, const CWString& parameters, int showMode) {
+    HINSTANCE r = ::ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                                  nullptr, showMode < 0 ? SW_SHOWNORMAL : showMode);
+    return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+CWString RealSpecialFolder(int kind) {
+    static const int kCsidl[] = {CSIDL_PERSONAL, CSIDL_FAVORITES, CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,
+                                 CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_APPDATA};
+    wchar_t buffer[MAX_PATH + 2] = {};
+    UINT n = 0;
+    if (kind >= 1 && kind <= 8) {
+        if (FAILED(::SHGetFolderPathW(nullptr, kCsidl[kind - 1], nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
+        return buffer;
+    }
+    if (kind == 9) n = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    else if (kind == 10) n = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    else if (kind == 11) n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    return n > 0 && n <= MAX_PATH + 1 ? CWString(buffer, n) : CWString();
+}
+
+}  // namespace
+
+PlatformSeams& Seams() {
+    static PlatformSeams seams{
+        RealMessageBox,
+        nullptr,
+        RealFileDialog,
+        RealFolderDialog,
+        RealShellOpen,
+        RealSpecialFolder,
+    };
+    return seams;
+}

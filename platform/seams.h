@@ -1,0 +1,54 @@
+// The one place holding the services tests replace: every hook starts out calling the real Windows
+// function, and a test swaps a hook for a fake (ScopedSeam puts the old one back).
+#pragma once
+#include <functional>
+#include <utility>
+
+#include "platform/text.h"
+#include "platform/win.h"
+
+struct FileDialogRequest {
+    HWND owner = nullptr;
+    bool save = false;
+    CWString title;
+    CWString filter;       // "Text|*.txt|All|*.*": pairs split at '|'
+    CWString initialPath;  // a file or a folder
+};
+
+struct PlatformSeams {
+    // MessageBoxW(owner, text, caption, type) -> IDOK, IDYES, ...
+    std::function<int(HWND owner, const CWString& text, const CWString& caption, UINT type)> messageBox;
+    // The platform's modal input dialog: true and the entered text on OK. Empty: the dialog of the
+    // window layer runs.
+    std::function<bool(HWND owner, const CWString& prompt, const CWString& title, CWString& text)> inputDialog;
+    // Open or save file dialog: true and the chosen path on OK.
+    std::function<bool(const FileDialogRequest& request, CWString& path)> fileDialog;
+    // Folder dialog: true and the chosen folder on OK.
+    std::function<bool(HWND owner, const CWString& title, const CWString& initialFolder, CWString& folder)> folderDialog;
+    // ShellExecuteW "open" of a file, folder or address with parameters; true when the shell took it.
+    std::function<bool(const CWString& file, const CWString& parameters, int showMode)> shellOpen;
+    // A special folder by the platform's kind number (1 documents ... 11 temporary files), as the
+    // system gives it (with or without a trailing backslash); empty for an unknown kind.
+    std::function<CWString(int kind)> specialFolder;
+};
+
+// The hooks of the process, set to the real services on first use.
+PlatformSeams& Seams();
+
+// Replaces one hook for a scope: ScopedSeam s(&PlatformSeams::messageBox, fake);
+template <class Hook>
+class ScopedSeam {
+public:
+    template <class F>
+    ScopedSeam(Hook PlatformSeams::*member, F&& replacement)
+        : member_(member), saved_(std::exchange(Seams().*member, Hook(std::forward<F>(replacement)))) {}
+    ~ScopedSeam() { Seams().*member_ = std::move(saved_); }
+    ScopedSeam(const ScopedSeam&) = delete;
+    ScopedSeam& operator=(const ScopedSeam&) = delete;
+
+private:
+    Hook PlatformSeams::*member_;
+    Hook saved_;
+};
+template <class Hook, class F>
+ScopedSeam(Hook PlatformSeams::*, F&&) -> ScopedSeam<Hook>;

@@ -1,0 +1,38 @@
+// Stand-in for setx: appends its whole command line, UTF-8, one line per run, to the file named by
+// KELVARO_FAKE_SETX_LOG (else "setx.log" beside itself), and exits with KELVARO_FAKE_SETX_EXIT (else 0).
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[32768];
+    DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
+    return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
+
+}  // namespace
+
+int main() {
+    std::wstring log = Env(L"KELVARO_FAKE_SETX_LOG");
+    if (log.empty()) {
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        log = self;
+        log = log.substr(0, log.find_last_of(L'\\') + 1) + L"setx.log";
+    }
+    const wchar_t* line = ::GetCommandLineW();
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(n > 0 ? n - 1 : 0), '\0');
+    if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, line, -1, bytes.data(), n, nullptr, nullptr);
+    bytes += "\r\n";
+    HANDLE f = ::CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD done = 0;
+        ::WriteFile(f, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+        ::CloseHandle(f);
+    }
+    return _wtoi(Env(L"KELVARO_FAKE_SETX_EXIT").c_str());
+}
