@@ -97,8 +97,8 @@ bool CVolMFCApp::InitInstance() {
     int logical = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
     if (screen) ::ReleaseDC(nullptr, screen);
     DpiScale = ComputeDpiScale(PrimaryMonitorEffectiveDpi(), logical);
-    gdiplus_ = std::make_unique<VolGdiplusSession>();
-    return gdiplus_->IsStarted();
+    gdiplus_ = std::make_unique<GdiplusSession>();
+    return gdiplus_->IsRunning();
 }
 
 int CVolMFCApp::Run(const std::function<void()>& start) {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/picture.h"
+#include "platform/gdiplus_session.h"
 #include "platform/text.h"
 
 class CVolWinForm;
@@ -53,5 +53,5 @@ public:
 private:
     bool comStarted_ = false;
     bool tableBound_ = false;
-    std::unique_ptr<VolGdiplusSession> gdiplus_;
+    std::unique_ptr<GdiplusSession> gdiplus_;
 };

@@ -6,18 +6,22 @@ COLORREF ResolveFace(int color) noexcept {
     return (color == -1 || color == int(0xFF000000)) ? ::GetSysColor(COLOR_BTNFACE) : COLORREF(color);
 }
 
+// Starts a WM_PAINT: the client area filled with the background colour.
+HDC BeginPaintWithBackground(HWND h, PAINTSTRUCT& ps, RECT& client, int backColor) {
+    HDC dc = ::BeginPaint(h, &ps);
+    ::GetClientRect(h, &client);
+    UniqueGdiObject back(::CreateSolidBrush(ResolveFace(backColor)));
+    ::FillRect(dc, &client, static_cast<HBRUSH>(back.get()));
+    return dc;
+}
+
 }  // namespace
 
 // ---- timer ---------------------------------------------------------------------------------------
 
 int CVWnd_Timer::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    p.style &= ~DWORD(WS_VISIBLE | WS_TABSTOP);
     if (!p.parent) p.owner = HWND_MESSAGE;
-    if (!VolRegisterWindowClass(L"VolTimer", 0, nullptr, nullptr)) return 0;
-    if (!CreateWindowOfClass(p, L"VolTimer")) return 0;
-    OnNativeWindowCreated(p);
+    if (!CreateControlWindow(p, {L"VolTimer", 0, false, 0, WS_VISIBLE | WS_TABSTOP})) return 0;
     if (interval_ > 0) ::SetTimer(GetHwnd(), kTimerId, UINT(interval_), nullptr);
     return 1;
 }
@@ -48,14 +52,7 @@ void CVWnd_Timer::SetInterval(int milliseconds) {
 // ---- label ---------------------------------------------------------------------------------------
 
 int rg_label::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    if (!VolRegisterWindowClass(L"VolLabel", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, nullptr,
-                                ::LoadCursorW(nullptr, IDC_ARROW)))
-        return 0;
-    if (!CreateWindowOfClass(p, L"VolLabel")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
+    return CreateControlWindow(p, {L"VolLabel", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS});
 }
 
 LRESULT rg_label::DefaultWindowProc(VolMessage& m) {
@@ -68,11 +65,8 @@ LRESULT rg_label::DefaultWindowProc(VolMessage& m) {
     }
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(m.hwnd, &ps);
         RECT r;
-        ::GetClientRect(m.hwnd, &r);
-        UniqueGdiObject back(::CreateSolidBrush(ResolveFace(backColor)));
-        ::FillRect(dc, &r, static_cast<HBRUSH>(back.get()));
+        HDC dc = BeginPaintWithBackground(m.hwnd, ps, r, backColor);
         HGDIOBJ oldFont = ::SelectObject(dc, GetFontHandle());
         ::SetTextColor(dc, COLORREF(textColor));
         ::SetBkMode(dc, TRANSPARENT);
@@ -96,11 +90,7 @@ rg_edit_box::rg_edit_box() {
 }
 
 int rg_edit_box::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    if (!CreateWindowOfClass(p, L"EDIT")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
+    return CreateControlWindow(p, {L"EDIT", 0, true});
 }
 
 void rg_edit_box::SetMultiLine(bool on) {
@@ -155,14 +145,7 @@ void rg_edit_box::AppendText(std::wstring_view text) {
 // ---- picture box ---------------------------------------------------------------------------------
 
 int rg_TuPianKuang::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    p.style |= WS_CLIPCHILDREN;
-    p.exStyle |= WS_EX_CONTROLPARENT;
-    if (!VolRegisterWindowClass(L"VolPictureBox", CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW))) return 0;
-    if (!CreateWindowOfClass(p, L"VolPictureBox")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
+    return CreateControlWindow(p, {L"VolPictureBox", CS_DBLCLKS, false, WS_CLIPCHILDREN, 0, WS_EX_CONTROLPARENT});
 }
 
 LRESULT rg_TuPianKuang::DefaultWindowProc(VolMessage& m) {
@@ -170,11 +153,8 @@ LRESULT rg_TuPianKuang::DefaultWindowProc(VolMessage& m) {
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(m.hwnd, &ps);
         RECT r;
-        ::GetClientRect(m.hwnd, &r);
-        UniqueGdiObject back(::CreateSolidBrush(ResolveFace(backColor)));
-        ::FillRect(dc, &r, static_cast<HBRUSH>(back.get()));
+        HDC dc = BeginPaintWithBackground(m.hwnd, ps, r, backColor);
         int w = 0, h = 0;
         if (picture.GetSize(w, h)) {
             HDC src = ::CreateCompatibleDC(dc);

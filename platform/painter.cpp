@@ -23,15 +23,10 @@ CVWnd_Painter::~CVWnd_Painter() {
 }
 
 int CVWnd_Painter::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    ResolveInitialSize(p);
-    if (!VolRegisterWindowClass(L"VolPainter", CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW))) return 0;
-    if (!CreateWindowOfClass(p, L"VolPainter")) return 0;
+    if (!CreateControlWindow(p, {L"VolPainter"})) return 0;
     RECT r;
     ::GetClientRect(GetHwnd(), &r);
     ResizeBuffer(int(r.right), int(r.bottom), false);
-    OnNativeWindowCreated(p);
     return 1;
 }
 

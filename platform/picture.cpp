@@ -38,15 +38,6 @@ bool FindEncoder(const wchar_t* mime, CLSID& clsid) {
 
 }  // namespace
 
-VolGdiplusSession::VolGdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
-}
-
-VolGdiplusSession::~VolGdiplusSession() {
-    if (token_) Gdiplus::GdiplusShutdown(token_);
-}
-
 HBITMAP CreateDib32(int width, int height, void** bits) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
@@ -76,15 +67,6 @@ HBITMAP LoadPictureFromBytes(const void* bytes, size_t size) {
     }
     bmp->UnlockBits(&data);
     return dib;
-}
-
-CVolMem LoadResourceData(int id, const wchar_t* type) {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), type);
-    if (!res) return {};
-    HGLOBAL loaded = ::LoadResource(module, res);
-    const void* p = loaded ? ::LockResource(loaded) : nullptr;
-    return p ? CVolMem(p, ::SizeofResource(module, res)) : CVolMem();
 }
 
 bool SaveBitmapAsPng(HBITMAP bitmap, const wchar_t* path) {

@@ -1,4 +1,5 @@
-// Bitmaps and icons of the library, GDI+ decoding of picture bytes, and the GDI+ session.
+// Bitmaps and icons of the library and GDI+ decoding of picture bytes (GDI+ must be running:
+// GdiplusSession).
 #pragma once
 #include "platform/win.h"
 
@@ -7,19 +8,6 @@
 #include "platform/handles.h"
 #include "platform/mem.h"
 #include "platform/object.h"
-
-// Starts GDI+ for its lifetime; the application object holds one, tests hold one in a fixture.
-class VolGdiplusSession {
-public:
-    VolGdiplusSession();
-    ~VolGdiplusSession();
-    VolGdiplusSession(const VolGdiplusSession&) = delete;
-    VolGdiplusSession& operator=(const VolGdiplusSession&) = delete;
-    bool IsStarted() const noexcept { return token_ != 0; }
-
-private:
-    ULONG_PTR token_ = 0;
-};
 
 // A GDI bitmap shared by copies (the handle is reference-counted). `alpha` marks a 32-bit bitmap
 // whose pixels carry premultiplied alpha; drawing honours it.
@@ -76,7 +64,5 @@ private:
 HBITMAP CreateDib32(int width, int height, void** bits);
 // Picture bytes to a bitmap handle (premultiplied 32-bit), or null when they do not decode.
 HBITMAP LoadPictureFromBytes(const void* bytes, size_t size);
-// A resource's bytes by id and type; empty when absent.
-CVolMem LoadResourceData(int id, const wchar_t* type);
 // Saves a bitmap as PNG through the GDI+ encoder (GDI+ must be started).
 bool SaveBitmapAsPng(HBITMAP bitmap, const wchar_t* path);

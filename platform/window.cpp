@@ -288,6 +288,20 @@ int CVolWinControl::CreateInParent(CVolWinControl& parent, int x, int y, int wid
     return CreateNativeWindow(p);
 }
 
+int CVolWinControl::CreateControlWindow(VolCreateParams& p, const WindowClassSpec& spec) {
+    if (IsCreated()) return 0;
+    FillCreateParams(p);
+    ResolveInitialSize(p);
+    p.style = (p.style & ~spec.removeStyle) | spec.addStyle;
+    p.exStyle |= spec.addExStyle;
+    if (!spec.systemClass &&
+        !VolRegisterWindowClass(spec.name, spec.classStyle, spec.background, ::LoadCursorW(nullptr, IDC_ARROW)))
+        return 0;
+    if (!CreateWindowOfClass(p, spec.name)) return 0;
+    OnNativeWindowCreated(p);
+    return 1;
+}
+
 bool CVolWinControl::CreateWindowOfClass(const VolCreateParams& p, const wchar_t* className) {
     HWND parentHwnd = p.parent ? p.parent->GetHwnd() : p.owner;
     HMENU idOrMenu = (p.style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.id)) : p.menu;
@@ -522,17 +536,11 @@ int CVolWinContainer::CreateChild(CVolWinControl& child, int x, int y, int width
 // ---- the component host --------------------------------------------------------------------------
 
 int rg_ZuJianBuJuQi::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    ResolveInitialSize(p);
-    p.style &= ~DWORD(WS_TABSTOP);
-    if (GetWindowObject().transparent) p.exStyle |= WS_EX_TRANSPARENT;
-    if (!VolRegisterWindowClass(L"VolContainer", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
-                                static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)), ::LoadCursorW(nullptr, IDC_ARROW)))
-        return 0;
-    if (!CreateWindowOfClass(p, L"VolContainer")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
+    WindowClassSpec spec{L"VolContainer", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS};
+    spec.removeStyle = WS_TABSTOP;
+    spec.addExStyle = GetWindowObject().transparent ? WS_EX_TRANSPARENT : 0;
+    spec.background = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+    return CreateControlWindow(p, spec);
 }
 
 void rg_ZuJianBuJuQi::FillCreateParams(VolCreateParams& p) {

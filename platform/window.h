@@ -203,6 +203,18 @@ public:
     VolEventBinding<const rg_WenBenShuZuLei&> FilesDropped;
 
 protected:
+    // Slot 18 of a plain control: slots 19 and 20, the style changes asked for, the window of a
+    // library class (registered once, with `classStyle`) or of a system class, then slot 21.
+    struct WindowClassSpec {
+        const wchar_t* name;
+        UINT classStyle = CS_DBLCLKS;
+        bool systemClass = false;  // EDIT and friends: not registered here
+        DWORD addStyle = 0;
+        DWORD removeStyle = 0;
+        DWORD addExStyle = 0;
+        HBRUSH background = nullptr;
+    };
+    int CreateControlWindow(VolCreateParams& p, const WindowClassSpec& spec);
     // Creates the window of a registered or system class with the record's values.
     bool CreateWindowOfClass(const VolCreateParams& p, const wchar_t* className);
     // Routes a system control's messages (EDIT, ...) through the library's procedure.

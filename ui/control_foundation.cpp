@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "platform/font.h"
-#include "ui/util_bridge.h"
+#include "util/text_helpers.h"
 
 CTextMap<int> gTextMeasureIndex;
 std::vector<std::unordered_map<int64_t, int>> gTextWidthCaches;
@@ -27,7 +27,7 @@ int MeasureCached(CVWnd_Painter& board, const CWString& text, const CWString& fo
     } else {
         slot = size_t(it->second);
     }
-    int64_t key = uibridge::HashBytes(text.data(), text.size() * sizeof(wchar_t));
+    int64_t key = HashBytes(CVolMem::ConstructFromText(text));
     auto& cache = wantWidth ? gTextWidthCaches[slot] : gTextHeightCaches[slot];
     if (auto hit = cache.find(key); hit != cache.end()) return hit->second;
     int w = 0, h = 0;

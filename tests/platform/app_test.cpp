@@ -62,21 +62,8 @@ TEST(MessageLoop, IdleHookAndQuit) {
     EXPECT_EQ(swallowed, 1);
 }
 
-namespace {
-class MainForm : public CVolWinForm {
-    VOL_CLASS(MainForm, CVolWinForm, "test::MainForm")
-    VOL_MEMBERS()
-
-public:
-    MainForm() { SetVisible(false); }
-    ~MainForm() override { DestroyOwnWindow(); }
-    int GetDesignWidth() const override { return 200; }
-    int GetDesignHeight() const override { return 100; }
-};
-}  // namespace
-
 TEST(Application, LoopEndsWhenTheMainWindowIsDestroyed) {
-    MainForm form;
+    HiddenTestForm form;
     int rc;
     {
         CVolMFCApp app;

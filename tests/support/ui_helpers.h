@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/window.h"
+
 // Handles this thread's messages for about `ms` milliseconds.
 void PumpMessagesFor(int ms);
 // Pumps until `done()` holds or `ms` pass; the final value of `done()`.
@@ -39,3 +41,18 @@ private:
 // Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
 // GDI+ must be started.
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
+
+// A plain form of a given design size, created hidden: Wine without a window manager takes 2 s to
+// hide a shown top-level window, so tests keep their forms hidden unless they look at them.
+class HiddenTestForm : public CVolWinForm {
+    VOL_CLASS(HiddenTestForm, CVolWinForm, "test::HiddenTestForm")
+    VOL_MEMBERS()
+
+public:
+    HiddenTestForm() { SetVisible(false); }
+    ~HiddenTestForm() override { DestroyOwnWindow(); }
+    int GetDesignWidth() const override { return designWidth; }
+    int GetDesignHeight() const override { return designHeight; }
+    int designWidth = 300;
+    int designHeight = 200;
+};

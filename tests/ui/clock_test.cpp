@@ -10,7 +10,6 @@
 #include "ui/enter_leave.h"
 #include "ui/font_text.h"
 #include "ui/time_measure.h"
-#include "ui/util_bridge.h"
 
 namespace {
 
@@ -242,11 +241,6 @@ uint64_t FakeNow() { return gNow; }
 }  // namespace
 
 TEST(TimeMeasure, LapsAsTextsAndIntoTheEditBox) {
-    struct Case { int64_t ms; const wchar_t* text; } durations[] = {
-        {500, L"500 毫秒"}, {1500, L"1.5 秒"}, {59999, L"60 秒"}, {90000, L"1.5 分"}, {3600000, L"1 小时"},
-        {86400000, L"1 天"}, {2592000000LL, L"1 月"}, {31104000000LL, L"1 年"}, {0, L"0 毫秒"}};
-    for (auto& c : durations) EXPECT_EQ(uibridge::FormatDuration(c.ms), c.text) << c.ms;
-
     gNow = 10000;
     SetTickSourceForTest(&FakeNow);
     rg_DrenvikShiJianCeLiangLei watch;

@@ -6,17 +6,6 @@
 
 namespace {
 
-class HiddenForm : public CVolWinForm {
-    VOL_CLASS(HiddenForm, CVolWinForm, "test::HiddenForm")
-    VOL_MEMBERS()
-
-public:
-    HiddenForm() { SetVisible(false); }
-    ~HiddenForm() override { DestroyOwnWindow(); }
-    int GetDesignWidth() const override { return 300; }
-    int GetDesignHeight() const override { return 200; }
-};
-
 struct DpiRestore {
     ~DpiRestore() { SetDpiFactorsForTest(1.0); }
 };
@@ -112,7 +101,7 @@ TEST(Colours, HexTexts) {
 }
 
 TEST(WindowHelpers, TitlesAndRectangles) {
-    HiddenForm form;
+    HiddenTestForm form;
     form.SetText(L"主窗口 [版本名称]");
     ASSERT_TRUE(form.LoadWindow());
     HWND h = form.GetHwnd();
@@ -144,7 +133,7 @@ TEST(WindowHelpers, TitleHints) {
         ASSERT_TRUE(box.Wait());
         EXPECT_EQ(box.Text(), L"还没有设置主窗口指针，无法设置标题提示");
     }
-    HiddenForm form;
+    HiddenTestForm form;
     form.SetText(L"T");
     ASSERT_TRUE(form.LoadWindow());
     gMainForm = &form;

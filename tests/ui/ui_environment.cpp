@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/picture.h"
+#include "platform/gdiplus_session.h"
 
 namespace {
 
@@ -15,12 +15,12 @@ public:
     void SetUp() override {
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&icc);
-        gdiplus_ = std::make_unique<VolGdiplusSession>();
+        gdiplus_ = std::make_unique<GdiplusSession>();
     }
     void TearDown() override { gdiplus_.reset(); }
 
 private:
-    std::unique_ptr<VolGdiplusSession> gdiplus_;
+    std::unique_ptr<GdiplusSession> gdiplus_;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
