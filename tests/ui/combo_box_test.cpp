@@ -4,6 +4,7 @@
 
 #include "platform/app_instance.h"
 #include "platform/dpi.h"
+#include "platform/gdiplus_session.h"
 #include "platform/picture.h"
 #include "support/ui_helpers.h"
 #include "ui/combo_box.h"
@@ -50,7 +51,7 @@ protected:
         ASSERT_GT(c.textHeight, 0);
     }
 
-    VolGdiplusSession gdiplus;
+    GdiplusSession gdiplus;
     HMODULE icons_ = nullptr;
     HiddenTestForm form;
 };

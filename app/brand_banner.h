@@ -1,0 +1,17 @@
+// The brand banner across the top of the main window. For now a blank strip that holds its place
+// and its custom-button event; its links, news line and buttons come with the banner itself.
+#pragma once
+#include "platform/window.h"
+
+class rg_DrenvikPinPaiHengFuLei1 : public rg_ZuJianBuJuQi {
+    VOL_CLASS(rg_DrenvikPinPaiHengFuLei1, rg_ZuJianBuJuQi, "app::rg_DrenvikPinPaiHengFuLei1")
+    VOL_MEMBERS()
+
+public:
+    ~rg_DrenvikPinPaiHengFuLei1() override {
+        DetachEvents();
+        DestroyOwnWindow();
+    }
+    // A custom slot's link or button was clicked: the slot index 0-3.
+    VolEventBinding<int> customButtonEvent;
+};

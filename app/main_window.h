@@ -1,0 +1,96 @@
+// The program's only top-level window: the brand banner, the model list, the column of command
+// buttons with the model-name box, and the place of the chat panel. The buttons run the ollama
+// command line (see model_commands.h for the texts and rules).
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "app/brand_banner.h"
+#include "app/chat_panel.h"
+#include "app/command_button.h"
+#include "app/model_commands.h"
+#include "platform/window.h"
+#include "ui/combo_box.h"
+
+class rg_ZhuChuangKouLei : public CVolWinForm {
+    VOL_CLASS(rg_ZhuChuangKouLei, CVolWinForm, "app::rg_ZhuChuangKouLei")
+    VOL_MEMBERS(modelNameCombo, downloadButton, banner, createButton, copyButton, restoreDirButton, changeDirButton,
+                stopAllButton, stopButton, runButton, deleteButton, showButton, modelList, refreshButton,
+                rememberedModel)
+
+public:
+    rg_ZhuChuangKouLei();
+    ~rg_ZhuChuangKouLei() override;
+
+    int GetDesignWidth() const override { return ScaleDesignValue(1200); }
+    int GetDesignHeight() const override { return ScaleDesignValue(683); }
+    void BindEvents() override;
+    void CreateChildren() override;
+
+    // ---- handlers ----
+    int OnWindowCreate(CVolObject* sender);
+    int OnFirstActivate(CVolObject* sender);
+    int OnWindowResize(CVolObject* sender);
+    int OnWindowDestroy(CVolObject* sender);
+    int OnButtonClick(CVolObject* sender);
+    int OnBannerButton(CVolObject* sender, int index);
+    int OnChatModelText(CVolObject* sender, CWString* text);
+
+    rg_AILiaoTianJieMianLei* GetOrCreateChatPanel();
+    int LayoutChildren();
+    int HandleBannerButton(CVolObject* sender, int index);
+    // 0 load, 1 save (and write the file).
+    void LoadOrSaveSettings(int mode);
+
+    // ---- model commands ----
+    int HandleButtonClick(CVolObject* button);
+    // 1 when the model list has a valid selection, after at most one refresh; else 0 after saying so.
+    int EnsureModelSelected(CommandButton& button, const CWString& savedCaption);
+    CWString GetSelectedModelName() const;
+    // Replaces the model list's items from "ollama list" output and selects the previous item again.
+    void FillModelList(std::wstring_view listOutput);
+
+    // Runs one command line hidden and waits; tests may replace it.
+    std::function<CommandResult(const CWString& commandLine)> runCommand;
+
+    // ---- members, in declaration order ----
+    rg_DrenvikZuGeKuang1 modelNameCombo;
+    CommandButton downloadButton;
+    rg_DrenvikPinPaiHengFuLei1 banner;
+    CommandButton createButton;
+    CommandButton copyButton;
+    CommandButton restoreDirButton;
+    CommandButton changeDirButton;
+    CommandButton stopAllButton;
+    CommandButton stopButton;
+    CommandButton runButton;
+    CommandButton deleteButton;
+    CommandButton showButton;
+    rg_DrenvikZuGeKuang1 modelList;
+    CommandButton refreshButton;
+    std::unique_ptr<rg_AILiaoTianJieMianLei> chatPanel;
+    // The model selected in the last run, from the settings; the first refresh selects it again.
+    // Kept apart from the list's caption member, which the combo box draws as its caption.
+    CWString rememberedModel;
+
+private:
+    void RunDownload();
+    void RunModelCommand(CommandButton& button, const CWString& saved, const wchar_t* verb, bool report);
+    void RunDelete(CommandButton& button, const CWString& saved);
+    void RunCopy(CommandButton& button, const CWString& saved);
+    void RunCreate(CommandButton& button, const CWString& saved);
+    void RunStopAll(CommandButton& button, const CWString& saved);
+    void RunRefresh(CommandButton& button, const CWString& saved);
+    // The selected model's name when it is valid; else restores the caption, says so, and gives "".
+    CWString TakeSelectedName(CommandButton& button, const CWString& saved);
+    // The result boxes: failure always, success unless quietOnSuccess.
+    void Report(CommandButton& button, const CWString& saved, const CommandResult& result, bool quietOnSuccess);
+    int ShowInfo(const CWString& text, const CWString& caption, UINT type = MB_ICONINFORMATION, HWND owner = nullptr);
+    CommandButton* ButtonOf(CVolObject* sender);
+};
+
+// The window's title before the version name is filled in.
+inline constexpr wchar_t kMainWindowTitle[] =
+    L"Drenvik·Kelvaro v[版本名称] - Ollama 原本的命令行管理模式很麻烦吧？本软件可视化管理，操作简单！快速对话。比如部署个DeepSeek-R1玩玩？";
+// The preset names of the model-name box, in the combo box's list-text form.
+extern const wchar_t kPresetModelList[];
