@@ -173,7 +173,10 @@ HWND ComboEdit(HWND combo) {
 
 std::wstring KelvaroRun::ComboText(int id) const {
     HWND edit = ComboEdit(Control(id));
-    if (!edit) return L"<no edit field>";
+    return edit ? EditText(edit) : L"<no edit field>";
+}
+
+std::wstring KelvaroRun::EditText(HWND edit) const {
     // An edit box's content is not its window caption: ask the box itself.
     wchar_t buf[4096] = {};
     DWORD_PTR copied = 0;
@@ -219,7 +222,7 @@ HWND KelvaroRun::WaitInputDialog(int ms) const {
     return found;
 }
 
-std::wstring KelvaroRun::InputText(HWND dialog) const { return Text(::GetDlgItem(dialog, 101)); }
+std::wstring KelvaroRun::InputText(HWND dialog) const { return EditText(::GetDlgItem(dialog, 101)); }
 
 bool KelvaroRun::AnswerInput(HWND dialog, const std::wstring& text, bool ok) const {
     ::SendMessageW(::GetDlgItem(dialog, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -25,7 +25,9 @@ public:
     HWND Main() const noexcept { return main_; }
     HWND Control(int id) const { return ::GetDlgItem(main_, id); }
     void Press(int id);
+    // A window's caption (readable while the program is busy); EditText asks an edit box.
     std::wstring Text(HWND h) const;
+    std::wstring EditText(HWND edit) const;
     std::wstring Caption(int id) const { return Text(Control(id)); }
     // Waits until the button shows `caption`; false after `ms`.
     bool WaitCaption(int id, const std::wstring& caption, int ms = 10000) const;

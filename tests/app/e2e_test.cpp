@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "e2e_driver.h"
 #include "app/model_commands.h"
@@ -220,4 +221,41 @@ TEST(EndToEnd, DownloadChecksTheNameAndStartsAVisibleConsole) {
     EXPECT_NE(run.Log()[1].find(L"run tinyllama:1b"), std::wstring::npos);
     EXPECT_EQ(run.Caption(kDownloadId), L"下载指定模型");
     EXPECT_FALSE(std::filesystem::exists(run.Folder() / L"pwned.txt"));
+}
+
+TEST(EndToEnd, CreateFromAModelFile) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    std::ofstream(run.Folder() / L"my model.gguf") << "GGUF";
+    const std::wstring file = (run.Folder() / L"my model.gguf").wstring();
+
+    // Cancelling the file dialog runs nothing.
+    run.Press(kCreateId);
+    HWND dialog = run.WaitDialog(L"两步第一步：选择模型文件");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(run.Caption(kCreateId), L"根据模型文件创建执行中");
+    run.Answer(dialog, IDCANCEL);
+    EXPECT_TRUE(run.WaitCaption(kCreateId, L"根据模型文件创建"));
+
+    run.Press(kCreateId);
+    dialog = run.WaitDialog(L"两步第一步：选择模型文件");
+    ASSERT_TRUE(dialog);
+    HWND name = ::GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), else edt1
+    if (!name) name = ::GetDlgItem(dialog, 0x480);
+    ASSERT_TRUE(name);
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    run.Answer(dialog, IDOK);
+    HWND input = run.WaitInputDialog();
+    ASSERT_TRUE(input);
+    EXPECT_EQ(run.InputText(input), L"my model");  // the file's title
+    run.AnswerInput(input, L"my model", true);
+    // The tool reports only on standard error, with exit code 0: a success, shown without the
+    // terminal's control sequences.
+    HWND box = run.WaitDialog(L"根据模型文件创建 执行成功：0");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(run.BoxText(box),
+              L"gathering model components\r\npulling 2bada8a74506: 100%\r\nverifying sha256 digest\r\n"
+              L"writing manifest\r\nsuccess");
+    run.Answer(box, IDOK);
+    EXPECT_EQ(run.Log().back(), L"ollama create mymodel -f \"" + file + L"\"");
 }
