@@ -31,9 +31,16 @@ template <class F> bool WaitFor(F done, int ms) {
     DWORD start = ::GetTickCount();
     while (!done()) {
         if (int(::GetTickCount() - start) > ms) return false;
-        ::Sleep(20);
+        ::Sleep(2);
     }
     return true;
+}
+
+double NowMs() {
+    LARGE_INTEGER f, t;
+    ::QueryPerformanceFrequency(&f);
+    ::QueryPerformanceCounter(&t);
+    return double(t.QuadPart) * 1000.0 / double(f.QuadPart);
 }
 
 struct Search {
@@ -117,19 +124,22 @@ bool KelvaroRun::Start() {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    const double t0 = NowMs();
     BOOL started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir_.c_str(), &si,
                                     &process_);
     ::CloseHandle(nul);
     if (!started) return false;
-    ::WaitForInputIdle(process_.hProcess, 10000);
     bool found = WaitFor([&] {
         Search s{process_.dwProcessId, L"VolWinForm", nullptr, false};
         ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
         main_ = s.found;
         return main_ != nullptr && Control(kRefreshId) != nullptr;
     }, 15000);
+    windowShownMs = NowMs() - t0;
     // The first activation refreshes the list: the command has run once its caption is back.
-    return found && WaitLog(1) && WaitCaption(kRefreshId, L"刷新模型列表");
+    bool listed = found && WaitLog(1) && WaitCaption(kRefreshId, L"刷新模型列表");
+    firstListMs = NowMs() - t0;
+    return listed;
 }
 
 void KelvaroRun::SetScenario(const std::string& lines) { WriteFile(dir_ / L"ollama.scenario", lines); }

@@ -54,6 +54,10 @@ public:
     std::string SettingsBytes() const;
     const std::filesystem::path& Folder() const noexcept { return dir_; }
 
+    // Milliseconds from CreateProcess to the main window shown, and to the first list refresh done.
+    double windowShownMs = 0;
+    double firstListMs = 0;
+
 private:
     std::filesystem::path dir_;
     PROCESS_INFORMATION process_{};
