@@ -8,6 +8,8 @@
 #include "platform/dpi.h"
 #include "platform/dynapi.h"
 #include "platform/exception.h"
+#include "platform/shell.h"
+#include "platform/system.h"
 #include "platform/window.h"
 
 double ComputeDpiScale(int effectiveDpi, int logicalDpi) noexcept {
@@ -26,7 +28,7 @@ CWString DescribePlatformException(int code, std::wstring_view description) {
 }
 
 void ShowStartupErrorBox(const CWString& text) {
-    ::MessageBoxW(nullptr, text.c_str(), kStartupErrorCaption, MB_OK | MB_ICONERROR);
+    ShowMessageBoxOwned(text, MB_OK | MB_ICONERROR, kStartupErrorCaption);
 }
 
 int RunGuarded(const std::function<void()>& start, bool guard) {
@@ -89,6 +91,7 @@ CVolMFCApp::~CVolMFCApp() {
 }
 
 bool CVolMFCApp::InitInstance() {
+    gMainThreadId = ::GetCurrentThreadId();  // web requests made on this thread run on a worker
     comStarted_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);

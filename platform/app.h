@@ -19,7 +19,7 @@ inline constexpr wchar_t kStartupErrorCaption[] = L"运行时异常";
 CWString DescribePlatformException(int code, std::wstring_view description);
 inline constexpr wchar_t kUnmanagedExceptionText[] = L"程序在运行时抛出了未被管理的异常";
 
-// Shows a start-up error box without owner (MessageBoxW until the shared message-box service exists).
+// Shows a start-up error box without owner.
 void ShowStartupErrorBox(const CWString& text);
 
 // Runs `start`; with the guard on, an escaping exception is shown in an error box and gives -1.

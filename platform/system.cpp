@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+unsigned long gMainThreadId = 0;
+
 void PumpPendingMessages() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

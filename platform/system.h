@@ -21,3 +21,6 @@ double GetNowDateTime();
 int64_t DateTimeToUnixTime(double localDateTime);
 // A SYSTEMTIME as days since 1899-12-30.
 double SystemTimeToDateTime(const SYSTEMTIME& t) noexcept;
+
+// The user-interface thread's id, stored by the application object at start-up (0 until then).
+extern unsigned long gMainThreadId;

@@ -7,6 +7,7 @@
 
 #include "platform/font.h"
 #include "platform/input.h"
+#include "platform/shell.h"
 
 namespace {
 
@@ -176,6 +177,18 @@ void CVolWinControl::DestroyOwnWindow() {
 
 int CVolWinControl::CreateNativeWindow(VolCreateParams&) { return 0; }
 
+void CVolWinControl::EnsureFont() {
+    if (window_->font) return;
+    // The stock GUI font's face at 9 points.
+    LOGFONTW lf{};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    HDC screen = ::GetDC(nullptr);
+    lf.lfHeight = -(::GetDeviceCaps(screen, LOGPIXELSY) * 9 / 72);
+    ::ReleaseDC(nullptr, screen);
+    window_->ownedFont.reset(::CreateFontIndirectW(&lf));
+    window_->font = static_cast<HFONT>(window_->ownedFont.get());
+}
+
 void CVolWinControl::FillCreateParams(VolCreateParams& p) {
     p.caption = window_->caption;
     p.style = window_->style;
@@ -187,16 +200,7 @@ void CVolWinControl::FillCreateParams(VolCreateParams& p) {
     } else {
         p.style &= ~DWORD(WS_CHILD);
     }
-    if (!window_->font) {
-        // The stock GUI font's face at 9 points.
-        LOGFONTW lf{};
-        ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
-        HDC screen = ::GetDC(nullptr);
-        lf.lfHeight = -(::GetDeviceCaps(screen, LOGPIXELSY) * 9 / 72);
-        ::ReleaseDC(nullptr, screen);
-        window_->ownedFont.reset(::CreateFontIndirectW(&lf));
-        window_->font = static_cast<HFONT>(window_->ownedFont.get());
-    }
+    EnsureFont();
     p.font = window_->font;
 }
 
@@ -349,17 +353,14 @@ void CVolWinControl::SetText(std::wstring_view text) {
 }
 
 void CVolWinControl::SetFont(std::wstring_view fontText) {
-    if (fontText.empty()) {
-        window_->ownedFont.reset();
-        window_->font = nullptr;
-        VolCreateParams scratch;  // rebuilds the default GUI font
-        FillCreateParams(scratch);
-    } else {
-        UniqueGdiObject font = CreateFontFromSpec(ParseFontDescription(fontText));
-        if (!font) return;
-        window_->font = static_cast<HFONT>(font.get());
-        window_->ownedFont = std::move(font);  // after the window is told below, the old one may go
+    // The old font stays alive until the window and the subclass have let go of it.
+    UniqueGdiObject old = std::move(window_->ownedFont);
+    window_->font = nullptr;
+    if (!fontText.empty()) {
+        window_->ownedFont = CreateFontFromSpec(ParseFontDescription(fontText));
+        window_->font = static_cast<HFONT>(window_->ownedFont.get());
     }
+    EnsureFont();  // an empty or unusable text gives the default GUI font
     window_->fontText = fontText;
     if (HWND h = GetHwnd()) ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(window_->font), TRUE);
     OnFontChanged();
@@ -448,6 +449,22 @@ void CVolWinControl::SetEnabled(bool enabled) {
 
 void CVolWinControl::SetFocus() {
     if (HWND h = GetHwnd()) ::SetFocus(h);
+}
+
+namespace {
+HWND DialogOwnerFor(HWND h) noexcept {
+    if (h) return ::GetAncestor(h, GA_ROOT);
+    CVolWinForm* main = VolGetMainWindow();
+    return main ? main->GetHwnd() : nullptr;
+}
+}  // namespace
+
+int CVolWinControl::ShowMessageBox(std::wstring_view text, std::wstring_view caption, UINT type) {
+    return ShowMessageBoxOwned(text, type, caption, DialogOwnerFor(GetHwnd()));
+}
+
+bool CVolWinControl::ShowInputDialog(std::wstring_view prompt, std::wstring_view title, CWString& text) {
+    return ::ShowInputDialog(DialogOwnerFor(GetHwnd()), prompt, title, text);
 }
 
 void CVolWinControl::Invalidate() {

@@ -1,8 +1,9 @@
 // The window bases: every control and form is a CVolObject that adds the visual slots below and a
 // set of standard events. One window procedure serves every window the library creates; it finds
 // the owning object through GWLP_USERDATA (stored at WM_NCCREATE, or when a system control is
-// subclassed), hands the message to the registered listener (slot 22) and then to the object's own
-// default handling.
+// subclassed; a window property marks the window as ours), hands the message to the registered
+// listener (slot 22) and then to the object's own default handling (DefaultWindowProc).
+// A control raises its events only while a listener is attached (BindEvents attaches it).
 //
 // Slots appended to CVolObject's 18 (the numbers name them; C++ places them in this order):
 //   18 CreateNativeWindow  19 FillCreateParams  20 ResolveInitialSize  21 OnNativeWindowCreated
@@ -176,6 +177,12 @@ public:
     void SetFocus();
     void Invalidate();
 
+    // A message box owned by this control's top-level window (the main window while this control
+    // has none); the focus returns afterwards. The button pressed (IDOK, ...).
+    int ShowMessageBox(std::wstring_view text, std::wstring_view caption, UINT type);
+    // The platform's modal input dialog, owned like ShowMessageBox: true and the text on OK.
+    bool ShowInputDialog(std::wstring_view prompt, std::wstring_view title, CWString& text);
+
     // Geometry in the parent's client coordinates (screen for top-level windows).
     int GetLeft() const;
     int GetTop() const;
@@ -229,6 +236,8 @@ protected:
 
 private:
     friend LRESULT CALLBACK VolWindowProc(HWND, UINT, WPARAM, LPARAM);
+    // The default GUI font at 9 points when the window object has none yet.
+    void EnsureFont();
     std::shared_ptr<VolWindowObject> window_;
     uint64_t serial_ = NextSerial();
     static uint64_t NextSerial() noexcept;

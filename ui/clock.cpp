@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/datetime.h"
+#include "platform/system.h"
 #include "platform/dynapi.h"
 
 std::map<UINT_PTR, rg_DrenvikShiZhongLei*> gClockTimerMap;
@@ -32,10 +32,7 @@ void rg_DrenvikShiZhongLei::SetInterval(int milliseconds) {
     StopTimer();
     interval = milliseconds;
     if (milliseconds < 1) return;
-    if (!gRandomSeeded) {
-        gRandomSeeded = 1;
-        std::srand(::GetTickCount());
-    }
+    if (RandomSeededFlag().exchange(1) == 0) std::srand(::GetTickCount());
     uint32_t r1 = uint32_t(std::rand()), r2 = uint32_t(std::rand());
     // Only a proposal: Windows assigns the id of a windowless timer itself.
     uint64_t proposed = ((r1 * 65536u) | (r2 & 0xFFFFu)) % 10001u +

@@ -5,6 +5,7 @@
 #include "platform/input.h"
 #include "platform/system.h"
 #include "ui/control_foundation.h"
+#include "ui/mouse_buttons.h"
 
 namespace {
 constexpr int kListFrame = 0xC0C0C0;
@@ -22,7 +23,6 @@ int ResolveColour(int c) {
     return c;
 }
 
-
 CWString ReadClipboardText() {
     CWString text;
     if (!::OpenClipboard(nullptr)) return text;
@@ -39,22 +39,11 @@ CWString ReadClipboardText() {
 bool IsSeparator(const rg_DrenvikXiangMu& item) { return item.text.EqualsString(kComboSeparatorItem); }
 }  // namespace
 
-// ---- the edit field ---------------------------------------------------------------------------------
-
-int ComboEditField::CreateNativeWindow(VolCreateParams& p) {
-    if (IsCreated()) return 0;
-    FillCreateParams(p);
-    ResolveInitialSize(p);
-    p.style |= ES_AUTOHSCROLL;
-    if (!CreateWindowOfClass(p, L"EDIT")) return 0;
-    OnNativeWindowCreated(p);
-    return 1;
-}
-
 // ---- construction ------------------------------------------------------------------------------------
 
 rg_DrenvikZuGeKuang1::rg_DrenvikZuGeKuang1() {
-    font = ParseFontDescription(kDefaultFontText);
+    font.ParseFontText(kDefaultFontText);
+    VOL_BIND(enterLeaveWatcher.MouseLeft, &rg_DrenvikZuGeKuang1::OnWatcherLeft);
     editField.SetFont(kDefaultFontText);
     // Siblings overlap here (the canvases under the edit field and the list's scroll bar, an open
     // list over other controls): each paints only where it is on top.
@@ -78,6 +67,7 @@ void rg_DrenvikZuGeKuang1::CreateChildren() {
     editField.ModifyExStyle(kEditFrameExStyles, 0);
     CreateChild(drawCanvas, 96, 77, 96, 80);
     CreateChild(shownCanvas, 211, 70, 96, 80);
+    CreateChild(watchTimer, 384, 77, 21, 21);
 }
 
 void rg_DrenvikZuGeKuang1::BindEvents() {
@@ -92,8 +82,9 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
     VOL_BIND(shownCanvas.RightButtonUp, &rg_DrenvikZuGeKuang1::OnShownCanvasRightUp);
     VOL_BIND(shownCanvas.FocusGained, &rg_DrenvikZuGeKuang1::OnShownCanvasFocus);
     VOL_BIND(shownCanvas.FocusLost, &rg_DrenvikZuGeKuang1::OnShownCanvasBlur);
-    VOL_BIND(shownCanvas.WindowMessage, &rg_DrenvikZuGeKuang1::OnShownCanvasMessage);
     shownCanvas.AttachEventListener();
+    VOL_BIND(watchTimer.Tick, &rg_DrenvikZuGeKuang1::OnWatchTick);
+    watchTimer.AttachEventListener();
     VOL_BIND(editField.LeftButtonDown, &rg_DrenvikZuGeKuang1::OnEditDown);
     VOL_BIND(editField.LeftButtonUp, &rg_DrenvikZuGeKuang1::OnEditUp);
     VOL_BIND(editField.KeyDown, &rg_DrenvikZuGeKuang1::OnEditKeyDown);
@@ -105,10 +96,6 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
 }
 
 bool rg_DrenvikZuGeKuang1::DispatchWindowMessage(VolMessage& m) {
-    if (watchTimer.Matches(m.message, m.wParam)) {
-        OnWatchTimer();
-        return true;
-    }
     if (m.message == WM_MOUSEWHEEL) OnWheelMessage(m.wParam);  // and it goes on as not handled
     if (m.message == WM_COMMAND && HIWORD(m.wParam) == EN_CHANGE && editField.IsCreated() &&
         reinterpret_cast<HWND>(m.lParam) == editField.GetHwnd() && style == 1 && colourMode == 0)
@@ -174,8 +161,8 @@ void rg_DrenvikZuGeKuang1::ParseListText(std::wstring_view text) {
     groupNames.clear();
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i == 0 && ReadSeparatorHeader(lines[0], fieldSeparator)) continue;
-        auto item = std::make_unique<rg_DrenvikXiangMu>(ParseComboItemLine(lines[i], fieldSeparator, emptyIconIsZero != 0));
-        items.Add(std::move(item));
+        rg_DrenvikXiangMu item = ParseComboItemLine(lines[i], fieldSeparator, emptyIconIsZero != 0);
+        items.Add(std::make_unique<rg_DrenvikXiangMu>(std::move(item)));
     }
 }
 
@@ -397,7 +384,9 @@ void rg_DrenvikZuGeKuang1::ToggleDropDown() {
             if (sel >= 0) {
                 PlaceDropDown();
                 int visible = GetVisibleRowCount();
-                int wanted = sel < firstVisibleRow ? sel + 1 : sel > firstVisibleRow + visible - 1 ? sel - visible + 2 : 0;
+                int wanted = 0;  // the scroll position that brings the selection into view; 0: in view
+                if (sel < firstVisibleRow) wanted = sel + 1;
+                else if (sel > firstVisibleRow + visible - 1) wanted = sel - visible + 2;
                 if (wanted > 0) {
                     rg_DrenvikGunDongTiao1* bar = GetListScrollBar();
                     bar->maximum = std::max(1, GetItemCount() - visible + 1);  // before it clamps the position
@@ -443,8 +432,8 @@ void rg_DrenvikZuGeKuang1::SetCanvasTip(const CWString& tip) {
 void rg_DrenvikZuGeKuang1::SetRowFont(bool bold) {
     if (fontBold_ == int(bold)) return;
     fontBold_ = int(bold);
-    font.bold = bold;
-    drawCanvas.SetFont(FormatFontDescription(font));
+    font.bold = bold ? 1 : 0;
+    drawCanvas.SetFont(font.FormatFontText());
 }
 
 void rg_DrenvikZuGeKuang1::Refresh() {
@@ -604,9 +593,13 @@ void rg_DrenvikZuGeKuang1::RenderIcons() {
 }
 
 void rg_DrenvikZuGeKuang1::SetItemImage(int resourceId, int index) {
-    if (!HasWindow()) itemImages.SetItemImage(index, resourceId, CVolMem(), -1, 0, false, false);
-    else if (iconWidth && iconHeight) itemImages.SetItemImage(index, resourceId, CVolMem(), iconWidth, iconHeight, false, false);
-    else itemImages.SetItemImage(index, resourceId, CVolMem(), textHeight, textHeight, true, false);
+    const CVolMem none;
+    if (!HasWindow())  // stored; rendered at creation
+        itemImages.SetItemImage(index, resourceId, none, -1, 0, false, false);
+    else if (iconWidth && iconHeight)
+        itemImages.SetItemImage(index, resourceId, none, iconWidth, iconHeight, false, false);
+    else
+        itemImages.SetItemImage(index, resourceId, none, textHeight, textHeight, true, false);
     Refresh();
 }
 
@@ -634,8 +627,8 @@ void rg_DrenvikZuGeKuang1::ApplyFont(const CWString& text, bool noRefresh, bool 
     if (!applied.empty()) {
         drawCanvas.SetFont(applied);
         editField.SetFont(applied);
-        font = ParseFontDescription(applied);
-        fontBold_ = int(font.bold);
+        font.ParseFontText(applied);
+        fontBold_ = font.bold ? 1 : 0;
     }
     textHeight = MeasureTextHeight(drawCanvas, gLineHeightSample, applied);
     Layout();
@@ -648,7 +641,7 @@ void rg_DrenvikZuGeKuang1::Layout() {
         captionWidth = 0;
         return;
     }
-    if (!editField.IsMultiline()) {
+    if (!IsMultilineEdit()) {
         captionWidth = MeasureTextWidth(drawCanvas, caption, fontText);
         captionHeight = 0;
         return;
@@ -669,13 +662,7 @@ void rg_DrenvikZuGeKuang1::OnMouseMove(int x, int y, int keys) {
     hotRow = ComboHotRow(y, Spacing(), rowHeight, dropsAbove != 0, listHeight, GetRowPitch(), firstVisibleRow);
     bool redraw = hotRow != lastHotRow;
     lastHotRow = hotRow;
-    // Enter and leave of the visible canvas: the first move asks Windows for the leave.
-    if (!trackingLeave_) {
-        if (shownCanvas.IsCreated()) {
-            TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, shownCanvas.GetHwnd(), 0};
-            ::TrackMouseEvent(&t);
-        }
-        trackingLeave_ = true;
+    if (enterLeaveWatcher.OnMouseMove(&shownCanvas, x, y) == 1) {  // just came over the canvas
         hovered = 1;
         watchTimer.SetInterval(0);
         redraw = true;
@@ -691,8 +678,12 @@ void rg_DrenvikZuGeKuang1::OnMouseMove(int x, int y, int keys) {
     MouseMoved.Raise(this, x, y, keys);
 }
 
+int rg_DrenvikZuGeKuang1::OnWatcherLeft(CVolObject*, CVolWinControl*, CVolWinControl*, int) {
+    OnMouseLeave();
+    return 0;
+}
+
 void rg_DrenvikZuGeKuang1::OnMouseLeave() {
-    trackingLeave_ = false;
     mouseInside = hovered = buttonHot = 0;
     hotRow = lastHotRow = -1;
     Refresh();
@@ -799,11 +790,6 @@ int rg_DrenvikZuGeKuang1::OnShownCanvasFocus(CVolObject*) {
 
 int rg_DrenvikZuGeKuang1::OnShownCanvasBlur(CVolObject*) {
     OnFocusLost();
-    return 0;
-}
-
-int rg_DrenvikZuGeKuang1::OnShownCanvasMessage(CVolObject*, HWND, UINT message, WPARAM, LPARAM, VolMessage*) {
-    if (message == WM_MOUSELEAVE) OnMouseLeave();
     return 0;
 }
 

@@ -13,36 +13,25 @@
 #include "platform/painter.h"
 #include "platform/window.h"
 #include "ui/combo_list.h"
-#include "ui/control_timer.h"
+#include "platform/components.h"
+#include "ui/enter_leave.h"
+#include "ui/font_text.h"
 #include "ui/image_group.h"
 #include "ui/scroll_bar.h"
 
-// The single-line edit field on the combo box's top row (a system EDIT control).
-class ComboEditField : public CVolWinControl {
-    VOL_CLASS(ComboEditField, CVolWinControl, "ui::ComboEditField")
-    VOL_MEMBERS()
-
-public:
-    ~ComboEditField() override { DestroyOwnWindow(); }
-    int CreateNativeWindow(VolCreateParams& params) override;
-    bool IsMultiline() const noexcept { return (GetStyle() & ES_MULTILINE) != 0; }
-};
-
 class rg_DrenvikZuGeKuang1 : public rg_ZuJianBuJuQi {
     VOL_CLASS(rg_DrenvikZuGeKuang1, rg_ZuJianBuJuQi, "ui::rg_DrenvikZuGeKuang1")
-    VOL_MEMBERS(iconDrawWidth, iconDrawHeight, noTabStop, captionWidth, captionHeight, colourMode,
-                customColour, editField, drawCanvas, shownCanvas, items, itemImages, rowHeight, textHeight,
-                refreshEnabled, shown, urlMode, tooltipText, fontText, numberRows, emptyIconIsZero, iconHeight,
-                iconWidth, savedRequest, fieldSeparator, selectedIndex, requestedIndex, dateTimeMode, listOpen,
-                spacing, frameColour, hoverFrameColour, backColour, hovered, buttonHot, drawX, drawY, placedOpen,
-                firstVisibleRow, groupNames, zeroPadNumbers, dropsAbove, listHeight, captionColour, savedTooltip,
-                customTopColour, numberedCount, noDropButton, selfResizing, lastHotRow, hotRow, mouseInside,
-                placedRect, style, disabled, openBehaviour, pressed, canvasPressed, openWhenEmpty, pasteWhenEmpty,
-                focused, dateDigitCount)
+    VOL_MEMBERS(iconDrawWidth, iconDrawHeight, noTabStop, captionWidth, captionHeight, colourMode, customColour,
+                editField, drawCanvas, shownCanvas, watchTimer, items, itemImages, rowHeight, textHeight,
+                refreshEnabled, shown, font, urlMode, tooltipText, fontText, numberRows, emptyIconIsZero,
+                iconHeight, iconWidth, savedRequest, fieldSeparator, selectedIndex, requestedIndex, dateTimeMode,
+                listOpen, spacing, frameColour, hoverFrameColour, backColour, hovered, buttonHot,
+                enterLeaveWatcher, drawX, drawY, placedOpen, firstVisibleRow, groupNames, zeroPadNumbers,
+                dropsAbove, listHeight, captionColour, savedTooltip, customTopColour, numberedCount, noDropButton,
+                selfResizing, lastHotRow, hotRow, mouseInside, placedRect, style, disabled, openBehaviour, pressed,
+                canvasPressed, openWhenEmpty, pasteWhenEmpty, focused, dateDigitCount)
 
 public:
-    static constexpr UINT_PTR kWatchTimerId = 104;
-
     rg_DrenvikZuGeKuang1();
     ~rg_DrenvikZuGeKuang1() override;
 
@@ -110,16 +99,17 @@ public:
     int captionHeight = 0;
     int colourMode = 0;
     int customColour = 0;
-    ComboEditField editField;
+    rg_edit_box editField;
     rg_painter drawCanvas;
     rg_painter shownCanvas;
+    rg_timer watchTimer;  // 50 ms after the mouse left the open list
     CVolObjectArray items;
     rg_DrenvikTuPianZu itemImages;
     int rowHeight = 0;
     int textHeight = 0;
     int refreshEnabled = 1;
     int shown = 0;
-    VolFontSpec font;  // the parsed font text; its bold flag is switched per row while drawing
+    rg_DrenvikZiTiLei1 font;  // the parsed font text; its bold flag is switched per row while drawing
     int urlMode = 0;
     CWString tooltipText;
     CWString fontText;
@@ -139,6 +129,7 @@ public:
     int backColour = 0xECECEC;
     int hovered = 0;
     int buttonHot = 0;
+    rg_DrenvikYiRuYiChuShiJianLei enterLeaveWatcher;  // enter and leave of shownCanvas
     int drawX = 0;
     int drawY = 0;
     int placedOpen = 0;
@@ -169,8 +160,6 @@ public:
     HWND topWindow = nullptr;
     int dateDigitCount = 0;
 
-    ControlWindowTimer watchTimer{*this, kWatchTimerId};  // 50 ms after the mouse left the open list
-
     // ---- events ----
     VolEventBinding<> ItemChosen, TextChanged, DropDownOpening, DropDownClosed;
     VolEventBinding<int, int> EditKeyDown, EditKeyUp;  // key, modifier bits
@@ -187,7 +176,6 @@ public:
 
 private:
     std::unique_ptr<rg_DrenvikGunDongTiao1> listScrollBar_;  // made on first use, never shared
-    bool trackingLeave_ = false;  // a WM_MOUSELEAVE is asked for shownCanvas
     CWString shownTip_;            // the tooltip shownCanvas has now
     int fontBold_ = -1;            // bold flag of the font last set on drawCanvas, -1 none
 
@@ -217,7 +205,9 @@ private:
     int OnShownCanvasRightUp(CVolObject* source, int x, int y, int keys);
     int OnShownCanvasFocus(CVolObject* source);
     int OnShownCanvasBlur(CVolObject* source);
-    int OnShownCanvasMessage(CVolObject* source, HWND, UINT, WPARAM, LPARAM, VolMessage*);
+    int OnWatcherLeft(CVolObject*, CVolWinControl*, CVolWinControl*, int);
+    void OnWatchTick(CVolObject*) { OnWatchTimer(); }
+    bool IsMultilineEdit() const noexcept { return (editField.GetStyle() & ES_MULTILINE) != 0; }
     int OnEditDown(CVolObject*, int, int, int);
     int OnEditUp(CVolObject*, int, int, int);
     int OnEditKeyDown(CVolObject*, int key, int mods);

@@ -3,6 +3,8 @@
 #include <cwchar>
 
 #include "platform/font.h"
+#include "platform/shell.h"
+#include "util/file_ui_hooks.h"
 #include "util/text_helpers.h"
 
 CTextMap<int> gTextMeasureIndex;
@@ -100,13 +102,9 @@ void SetWindowTitleWithVersion(HWND hwnd) {
     ::SetWindowTextW(hwnd, title.c_str());
 }
 
-void ShowInfoMessageBox(const CWString& text) {
-    ::MessageBoxW(nullptr, text.c_str(), L"信息:", MB_OK | MB_ICONINFORMATION);
-}
-
 void SetTitleHint(const CWString& hint, const CWString& secondsText) {
     if (!gMainForm) {
-        ShowInfoMessageBox(L"还没有设置主窗口指针，无法设置标题提示");
+        ShowMessageBoxOwned(L"还没有设置主窗口指针，无法设置标题提示", MB_OK | MB_ICONINFORMATION, L"信息:");
         return;
     }
     if (gSavedTitle.empty()) gSavedTitle = gMainForm->GetText();
@@ -117,6 +115,12 @@ void SetTitleHint(const CWString& hint, const CWString& secondsText) {
     CWString middle;
     if (WideTextToDouble(secondsText) > 0) middle = L"等待 " + secondsText + L" 秒后，";
     gMainForm->SetText(gSavedTitle + L" - " + middle + hint);
+}
+
+void InstallTitleHintHook() {
+    GetFileUiHooks().setTitleHint = [](std::wstring_view hint, std::wstring_view seconds) {
+        if (gMainForm) SetTitleHint(CWString(hint), CWString(seconds));
+    };
 }
 
 rg_ZhengShuShuZuLei RgbToHsl240(int color) {

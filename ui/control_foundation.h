@@ -56,9 +56,9 @@ extern CWString gSavedTitle;
 // an empty hint restores the saved title.
 void SetTitleHint(const CWString& hint, const CWString& secondsText);
 
-// An information box without owner ("信息:"). One place, so it can move to the shared message-box
-// service with its test seam.
-void ShowInfoMessageBox(const CWString& text);
+// Routes the utility layer's title hints here; callers skip the hint while there is no main form.
+// Called once at start-up.
+void InstallTitleHintHook();
 
 // ---- colours -------------------------------------------------------------------------------------
 

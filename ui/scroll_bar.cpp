@@ -5,6 +5,7 @@
 
 #include "platform/dpi.h"
 #include "platform/input.h"
+#include "ui/mouse_buttons.h"
 
 namespace {
 constexpr int kBoxPen = 0xB99D7F;
@@ -83,6 +84,7 @@ rg_DrenvikGunDongTiao1::~rg_DrenvikGunDongTiao1() {
 void rg_DrenvikGunDongTiao1::CreateChildren() {
     drawCanvas.ModifyStyle(WS_VISIBLE, 0);
     CreateChild(drawCanvas, 104, 144, 120, 100, kTip);
+    CreateChild(pressTimer, 288, 136, 26, 26);
     CreateChild(shownCanvas, 4, 4, 120, 100, kTip);
 }
 
@@ -96,15 +98,9 @@ void rg_DrenvikGunDongTiao1::BindEvents() {
         VOL_BIND(c->MouseWheel, &rg_DrenvikGunDongTiao1::OnCanvasWheel);
         c->AttachEventListener();
     }
+    VOL_BIND(pressTimer.Tick, &rg_DrenvikGunDongTiao1::OnTimerTick);
+    pressTimer.AttachEventListener();
     rg_ZuJianBuJuQi::BindEvents();
-}
-
-bool rg_DrenvikGunDongTiao1::DispatchWindowMessage(VolMessage& m) {
-    if (pressTimer.Matches(m.message, m.wParam)) {
-        OnTimer();
-        return true;
-    }
-    return rg_ZuJianBuJuQi::DispatchWindowMessage(m);
 }
 
 void rg_DrenvikGunDongTiao1::SetPosition(int p) {
@@ -223,12 +219,16 @@ void rg_DrenvikGunDongTiao1::DrawNow(int hit, int isPressed) {
         }
     }
 
+    // Clamp under the lock so a position set from another thread meanwhile is not overwritten; the
+    // lock is let go before anything is drawn or raised.
+    positionLock.Lock();
     int clamped = ClampScrollPosition(position, maximum);
+    position = clamped;
+    positionLock.Unlock();
     ScrollThumbLayout t = ComputeScrollThumb(trackLength, thickness, maximum, total, ScaleByDpi(stepPixels), clamped);
     thumbLength = t.thumbLength;
     pixelsPerStep = t.pixelsPerStep;
     steppable_ = t.steppable;
-    position = clamped;
     thumbStart = t.thumbStart;
 
     drawCanvas.SetPenColor(hit == 3 ? kHotPen : kBoxPen);
@@ -243,9 +243,9 @@ void rg_DrenvikGunDongTiao1::DrawNow(int hit, int isPressed) {
     }
     shownCanvas.DrawPainter(drawCanvas);
 
-    if (position != reportedPosition) {
-        reportedPosition = position;
-        PositionChanged.Raise(this, position);
+    if (clamped != reportedPosition) {
+        reportedPosition = clamped;
+        PositionChanged.Raise(this, clamped);
     }
 }
 

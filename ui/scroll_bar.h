@@ -7,7 +7,7 @@
 
 #include "platform/painter.h"
 #include "platform/window.h"
-#include "ui/control_timer.h"
+#include "platform/components.h"
 
 // ---- geometry, apart from any window --------------------------------------------------------------
 
@@ -58,14 +58,13 @@ template <> struct VolMember<ScrollPaintQueue> {
 
 class rg_DrenvikGunDongTiao1 : public rg_ZuJianBuJuQi {
     VOL_CLASS(rg_DrenvikGunDongTiao1, rg_ZuJianBuJuQi, "ui::rg_DrenvikGunDongTiao1")
-    VOL_MEMBERS(step, drawCanvas, vertical, maximum, position, reportedPosition, dragTarget, shownCanvas,
+    VOL_MEMBERS(step, drawCanvas, vertical, maximum, position, reportedPosition, dragTarget, pressTimer, shownCanvas,
                 pixelsPerStep, pressed, pressCoordinate, pressPosition, thumbLength, thumbStart, hitPart, thickness,
                 trackLength, dragCoordinate, thumbGrabbed, positionLock, stepPixels, total, paintQueue, draining,
                 queueLock, paintEnabled)
 
 public:
     static constexpr wchar_t kTip[] = L"单击空白处可以定位该位置，右击方框可以定位到开头或末尾";
-    static constexpr UINT_PTR kPressTimerId = 102;
 
     rg_DrenvikGunDongTiao1();
     ~rg_DrenvikGunDongTiao1() override;
@@ -76,7 +75,6 @@ public:
     int GetDesignHeight() const override { return ScaleDesignValue(350); }
     void CreateChildren() override;
     void BindEvents() override;
-    bool DispatchWindowMessage(VolMessage& m) override;
 
     void SetPosition(int p);
     void SetTotal(int t);
@@ -100,6 +98,7 @@ public:
     int position = 1;
     int reportedPosition = 0;
     int dragTarget = 0;
+    rg_timer pressTimer;  // runs at 30 ms while the left button is held
     rg_painter shownCanvas;
     double pixelsPerStep = 0;
     int pressed = 0;
@@ -120,8 +119,6 @@ public:
     rg_HuChiSuoLei queueLock;
     int paintEnabled = 1;
 
-    ControlWindowTimer pressTimer{*this, kPressTimerId};  // runs at 30 ms while the left button is held
-
     VolEventBinding<int> PositionChanged;          // the clamped position
     VolEventBinding<int, int, int> MouseDown;      // x, y, keys
     VolEventBinding<int, int, int> MouseUp;        // x, y, keys
@@ -131,6 +128,7 @@ private:
     bool steppable_ = false;  // the last paint's layout could step
 
     void OnResize(CVolObject*);
+    void OnTimerTick(CVolObject*) { OnTimer(); }
     int OnCanvasLeftDown(CVolObject* source, int x, int y, int keys);
     int OnCanvasLeftUp(CVolObject* source, int x, int y, int keys);
     int OnCanvasRightDown(CVolObject* source, int x, int y, int keys);

@@ -1,33 +1,46 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <vector>
 
 #include "platform/app.h"
+#include "platform/system.h"
+#include "platform/dpi.h"
 #include "platform/exception.h"
 #include "platform/dynapi.h"
 #include "platform/font.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 #include "support/ui_helpers.h"
 
-TEST(StartupGuard, PlatformExceptionsAreShownWithCodeAndDescription) {
+namespace {
+// Records the boxes shown instead of showing them.
+struct BoxRecorder {
+    std::vector<std::pair<CWString, CWString>> boxes;  // caption, text
+    ScopedSeam<decltype(PlatformSeams::messageBox)> seam{
+        &PlatformSeams::messageBox, [this](HWND, const CWString& text, const CWString& caption, UINT) {
+            boxes.emplace_back(caption, text);
+            return IDOK;
+        }};
+};
+}  // namespace
+
+TEST(StartupGuard, EscapingExceptionsAreShownAndGiveMinusOne) {
     EXPECT_EQ(DescribePlatformException(2, L"无法找到函数: x.dll -> F"),
               L"俘获到异常,代码值为: 2, 描述为: 无法找到函数: x.dll -> F");
-    MessageBoxWatcher box(kStartupErrorCaption);
-    int rc = RunGuarded([] { throw CVolException(7, L"坏了"); }, true);
-    ASSERT_TRUE(box.Wait());
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(box.Text(), L"俘获到异常,代码值为: 7, 描述为: 坏了");
-}
-
-TEST(StartupGuard, OtherExceptionsAreUnmanaged) {
-    MessageBoxWatcher box(kStartupErrorCaption);
+    BoxRecorder recorder;
+    EXPECT_EQ(RunGuarded([] { throw CVolException(7, L"坏了"); }, true), -1);
     EXPECT_EQ(RunGuarded([] { throw std::runtime_error("x"); }, true), -1);
-    ASSERT_TRUE(box.Wait());
-    EXPECT_EQ(box.Text(), kUnmanagedExceptionText);
+    ASSERT_EQ(recorder.boxes.size(), 2u);
+    EXPECT_EQ(recorder.boxes[0].first, kStartupErrorCaption);
+    EXPECT_EQ(recorder.boxes[0].second, L"俘获到异常,代码值为: 7, 描述为: 坏了");
+    EXPECT_EQ(recorder.boxes[1].second, kUnmanagedExceptionText);
+
     int calls = 0;
     EXPECT_EQ(RunGuarded([&] { ++calls; }, true), 0);
     EXPECT_EQ(RunGuarded([&] { ++calls; }, false), 0);
     EXPECT_EQ(calls, 2);
+    EXPECT_EQ(recorder.boxes.size(), 2u);
 }
 
 TEST(FontDescription, RoundTripAndGdiFont) {
@@ -77,4 +90,17 @@ TEST(Application, LoopEndsWhenTheMainWindowIsDestroyed) {
     EXPECT_EQ(rc, 0);
     EXPECT_FALSE(form.IsCreated());
     BindDynamicApiTable();  // the application released the table's modules; the tests go on with it
+}
+
+TEST(Application, InitialisesTheProcess) {
+    CVolMFCApp app;
+    DpiScale = 3.0;
+    ASSERT_TRUE(app.InitInstance());
+    HDC screen = ::GetDC(nullptr);
+    double expected = ComputeDpiScale(0, ::GetDeviceCaps(screen, LOGPIXELSX));
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_DOUBLE_EQ(DpiScale, expected);  // Xvfb: 96 DPI, so 1.0
+    EXPECT_EQ(gMainThreadId, ::GetCurrentThreadId());
+    gMainThreadId = 0;
+    SetDpiFactorsForTest(1.0);
 }

@@ -10,6 +10,7 @@
 #include "platform/app.h"
 #include "platform/dynapi.h"
 #include "platform/painter.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 #include "support/ui_helpers.h"
 
@@ -186,6 +187,10 @@ TEST_F(WindowTest, DesignSizesFollowTheScale) {
         ::SendMessageW(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
         EXPECT_EQ(margin.left, scale == 1.25 ? 4 : 5);
         EXPECT_EQ(::SendMessageW(tip, TTM_GETTIPTEXTCOLOR, 0, 0), 0x008000);
+        EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);  // only the first child has a tip
+        form.second.SetTipText(L"second tip");
+        form.first.SetTipText(L"");
+        EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
     }
 }
 
@@ -434,4 +439,22 @@ TEST_F(WindowTest, ContainerAndFormEvents) {
     EXPECT_EQ(panel.log[panel.log.size() - 2], "destroyed");
     EXPECT_EQ(panel.log.back(), "ncdestroyed");
     EXPECT_FALSE(panel.IsCreated());
+}
+
+TEST_F(WindowTest, MessageBoxesAreOwnedByTheTopLevelWindow) {
+    LogForm form;
+    ASSERT_TRUE(form.LoadWindow());
+    HWND owner = nullptr;
+    CWString shown;
+    ScopedSeam box(&PlatformSeams::messageBox, [&](HWND o, const CWString& text, const CWString& caption, UINT) {
+        owner = o;
+        shown = caption + L"|" + text;
+        return IDCANCEL;
+    });
+    EXPECT_EQ(form.first.ShowMessageBox(L"确定要删除吗？", L"信息:", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(owner, form.GetHwnd());
+    EXPECT_EQ(shown, L"信息:|确定要删除吗？");
+    rg_painter loose;  // no window and no main window: unowned
+    loose.ShowMessageBox(L"x", L"y", MB_OK);
+    EXPECT_EQ(owner, nullptr);
 }

@@ -1,6 +1,7 @@
 #include "support/ui_helpers.h"
 
 #include "platform/picture.h"
+#include "platform/system.h"
 
 void PumpMessagesFor(int ms) {
     DWORD start = ::GetTickCount();
@@ -12,40 +13,6 @@ void PumpMessagesFor(int ms) {
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
     } while (int(::GetTickCount() - start) < ms);
-}
-
-MessageBoxWatcher::MessageBoxWatcher(std::wstring caption, int timeoutMs) : caption_(std::move(caption)) {
-    thread_ = std::thread([this, timeoutMs] {
-        DWORD start = ::GetTickCount();
-        while (!stop_ && int(::GetTickCount() - start) < timeoutMs) {
-            // Only this process's boxes: tests run side by side.
-            HWND box = nullptr;
-            while ((box = ::FindWindowExW(nullptr, box, L"#32770", caption_.c_str())) != nullptr) {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(box, &pid);
-                if (pid == ::GetCurrentProcessId()) break;
-            }
-            if (box) {
-                wchar_t buf[1024] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, buf, 1024);
-                text_ = buf;
-                seen_ = true;
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            ::Sleep(20);
-        }
-    });
-}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-}
-
-bool MessageBoxWatcher::Wait() {
-    if (thread_.joinable()) thread_.join();
-    return seen_;
 }
 
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
@@ -64,9 +31,10 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
-    wchar_t dir[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + fileName;
+    // Beside the test programs, so the pictures outlive the run's temporary Wine prefix.
+    std::wstring dir = GetModuleDirectory() + L"screenshots\\";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring path = dir + fileName;
     bool ok = SaveBitmapAsPng(bmp, path.c_str());
     ::DeleteObject(bmp);
     return ok ? path : std::wstring();

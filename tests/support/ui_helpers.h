@@ -2,9 +2,7 @@
 #pragma once
 #include "platform/win.h"
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "platform/window.h"
 
@@ -19,24 +17,6 @@ template <class F> bool PumpUntil(F done, int ms) {
     }
     return true;
 }
-
-// Watches, from its own thread, for a message box with the given caption; reads its text and
-// presses OK. Destroying the watcher stops it.
-class MessageBoxWatcher {
-public:
-    explicit MessageBoxWatcher(std::wstring caption, int timeoutMs = 5000);
-    ~MessageBoxWatcher();
-    // Waits for the watcher to finish; true when a box was seen.
-    bool Wait();
-    std::wstring Text() const { return text_; }
-
-private:
-    std::wstring caption_;
-    std::wstring text_;
-    std::atomic<bool> seen_{false};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
 // GDI+ must be started.

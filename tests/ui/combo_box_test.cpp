@@ -84,9 +84,12 @@ TEST_F(ComboWindow, OpensBelowOrAboveAndCloses) {
 TEST_F(ComboWindow, ChoosingARowWithTheMouse) {
     rg_DrenvikZuGeKuang1 combo;
     Place(combo, form, 10, 50, 10);
+    combo.numberRows = 1;
+    combo.AddItem(L"[-]", L"");  // a separator gets no number
     combo.OnCanvasLeftDown(20, 10, 0);
     combo.OnCanvasLeftUp(20, 10, 0);
     ASSERT_EQ(combo.listOpen, 1);
+    EXPECT_EQ(combo.numberedCount, 10);
     int pitch = combo.GetRowPitch();
     combo.OnMouseMove(20, 30 + 2 + 2 * pitch + 1, 0);
     EXPECT_EQ(combo.hotRow, 2);
@@ -144,10 +147,13 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     combo.OnWheelMessage(MAKEWPARAM(0, 120));  // away from the user scrolls up one row
     EXPECT_EQ(combo.firstVisibleRow, 25 - visible);
     EXPECT_EQ(combo.GetSelectedIndex(), 25) << "the open list's wheel scrolls, it does not select";
+    // Turned over the bar itself, the bar scrolls once: the message does not reach the control too.
+    ::SendMessageW(bar->shownCanvas.GetHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), 0);
+    EXPECT_EQ(combo.firstVisibleRow, 25 - visible + 1);
 
     // A press outside closes the list after the mouse left it; a press on its scroll bar does not.
     combo.OnMouseLeave();
-    EXPECT_TRUE(combo.watchTimer.IsRunning());
+    EXPECT_GT(combo.watchTimer.GetInterval(), 0);
     FakeInput::leftDown = true;
     combo.pressed = 1;  // as the bar's MouseDown sets it
     combo.OnWatchTimer();
@@ -155,9 +161,15 @@ TEST_F(ComboWindow, LongListsScrollAndShowTheCurrentItem) {
     combo.pressed = 0;
     combo.OnWatchTimer();
     EXPECT_EQ(combo.listOpen, 0);
-    EXPECT_FALSE(combo.watchTimer.IsRunning());
+    EXPECT_EQ(combo.watchTimer.GetInterval(), 0);
     EXPECT_FALSE(bar->GetStyle() & WS_VISIBLE);
     EXPECT_EQ(combo.GetHeight(), 30);
+
+    // A shorter list that fits shows from its first row, whatever the old scroll position.
+    combo.SetListText(Lines(3));
+    combo.openBehaviour = 0;  // keep the scroll position on opening
+    combo.ToggleDropDown();
+    EXPECT_EQ(combo.firstVisibleRow, 0);
 }
 
 TEST_F(ComboWindow, EditFieldTextAndFocus) {
@@ -258,7 +270,7 @@ TEST_F(ComboWindow, ImageGroupStorage) {
 TEST_F(ComboWindow, CaptionBesideSingleAndMultiLineEditFields) {
     rg_DrenvikZuGeKuang1 single, multi;
     single.style = multi.style = 1;
-    multi.editField.ModifyStyle(0, ES_MULTILINE);
+    multi.editField.SetMultiLine(true);
     single.caption = multi.caption = L"A\r\nBB";
     Place(single, form, 10, 50, 2);
     Place(multi, form, 10, 150, 2);
@@ -278,7 +290,8 @@ TEST_F(ComboWindow, Screenshot) {
     rg_DrenvikZuGeKuang1 editable, list;
     editable.style = 1;
     editable.caption = L"角色";
-    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n以下预设||-1||1\r\n写一首诗");
+    editable.SetListText(L"{参数分隔符}|\r\n你是一个乐于助人的助手\r\n翻译成英文|0|1\r\n[-]\r\n"
+                         L"以下预设||-1||1\r\n写一首诗");
     editable.SetItemImage(kRingOff, 0);
     editable.SetItemImage(kRingOn, 1);
     list.numberRows = 1;

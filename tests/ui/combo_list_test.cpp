@@ -11,7 +11,7 @@ namespace {
 // Counts the combo box's events and answers the ones that can refuse.
 class ComboRecorder : public CVolObject, public VolEventReceiver {
 public:
-    explicit ComboRecorder(rg_DrenvikZuGeKuang1& c) : VolEventReceiver(this) {
+    explicit ComboRecorder(rg_DrenvikZuGeKuang1& c) : VolEventReceiver(this), combo_(c) {
         VOL_BIND(c.ItemChosen, &ComboRecorder::OnChosen);
         VOL_BIND(c.DropDownOpening, &ComboRecorder::OnOpening);
         VOL_BIND(c.DropDownClosed, &ComboRecorder::OnClosed);
@@ -29,6 +29,7 @@ public:
     }
     int OnChanging(CVolObject*, const CWString& text) {
         changing.push_back(text);
+        if (replacement) combo_.SetListText(std::exchange(replacement, nullptr));
         return vetoChange;
     }
     void OnEditChosen(CVolObject*) { ++editChosen; }
@@ -37,6 +38,10 @@ public:
     int vetoOpening = 0, vetoClick = 0, vetoChange = 0;
     std::vector<int> clicking;
     std::vector<CWString> changing;
+    const wchar_t* replacement = nullptr;  // a list text that the next SelectionChanging puts in
+
+private:
+    rg_DrenvikZuGeKuang1& combo_;
 };
 
 CWString Texts(const rg_DrenvikZuGeKuang1& c) {
@@ -153,6 +158,16 @@ TEST(ComboSelection, ByTextAndChangingEvent) {
     EXPECT_EQ(combo.GetSelectedIndex(), 2);
     EXPECT_EQ(combo.editField.GetText(), L"abc") << "a refusing handler keeps the edit text";
     EXPECT_EQ(events.chosen, 0) << "selecting from code is not a choice";
+
+    // A handler that replaces the list while the selection changes: the chosen text still arrives.
+    events.vetoChange = 0;
+    events.replacement = L"p\r\nq\r\nr";
+    combo.SelectIndex(1);
+    EXPECT_EQ(combo.editField.GetText(), L"Abc ");
+    EXPECT_EQ(combo.GetItemText(1), L"q");
+    events.replacement = L"s";
+    combo.SelectByText(L"r");
+    EXPECT_EQ(combo.editField.GetText(), L"r");
 }
 
 TEST(ComboSelection, AddInsertDeleteAndGroups) {

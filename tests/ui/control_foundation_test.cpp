@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/font.h"
+#include "platform/seams.h"
 #include "support/ui_helpers.h"
 #include "ui/control_foundation.h"
+#include "util/file_ui_hooks.h"
 
 namespace {
 
@@ -127,12 +129,18 @@ TEST(WindowHelpers, TitlesAndRectangles) {
 
 TEST(WindowHelpers, TitleHints) {
     gMainForm = nullptr;
+    CWString boxText, boxCaption;
     {
-        MessageBoxWatcher box(L"信息:");
+        ScopedSeam box(&PlatformSeams::messageBox, [&](HWND owner, const CWString& text, const CWString& caption, UINT) {
+            EXPECT_EQ(owner, nullptr);
+            boxText = text;
+            boxCaption = caption;
+            return IDOK;
+        });
         SetTitleHint(L"x", L"3");
-        ASSERT_TRUE(box.Wait());
-        EXPECT_EQ(box.Text(), L"还没有设置主窗口指针，无法设置标题提示");
     }
+    EXPECT_EQ(boxText, L"还没有设置主窗口指针，无法设置标题提示");
+    EXPECT_EQ(boxCaption, L"信息:");
     HiddenTestForm form;
     form.SetText(L"T");
     ASSERT_TRUE(form.LoadWindow());
@@ -146,5 +154,12 @@ TEST(WindowHelpers, TitleHints) {
         EXPECT_EQ(form.GetText(), c.title) << c.hint << " " << c.seconds;
     }
     EXPECT_EQ(gSavedTitle, L"T");
+
+    auto saved = GetFileUiHooks().setTitleHint;
+    InstallTitleHintHook();
+    GetFileUiHooks().setTitleHint(L"读取中", L"");
+    EXPECT_EQ(form.GetText(), L"T - 读取中");
     gMainForm = nullptr;
+    GetFileUiHooks().setTitleHint(L"no box without a main form", L"");
+    GetFileUiHooks().setTitleHint = saved;
 }

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "platform/dpi.h"
@@ -218,6 +219,23 @@ TEST_F(ScrollBarLogic, HandlerPaintsInsideADrainAreDrawnByIt) {
     EXPECT_EQ(bar.position, 30);
     EXPECT_EQ(bar.draining, 0);
     EXPECT_TRUE(bar.paintQueue.empty());
+}
+
+TEST_F(ScrollBarLogic, PositionsFromAWorkerThreadWhileTheWheelTurns) {
+    std::thread worker([this] {
+        for (int i = 0; i < 300; ++i) bar.SetPosition(i % 120);
+    });
+    for (int i = 0; i < 300; ++i) bar.OnWheel(i % 2 ? 1 : -1);
+    worker.join();
+    EXPECT_EQ(bar.draining, 0);
+    EXPECT_TRUE(bar.paintQueue.empty());
+    for (int p : recorder.positions) {
+        ASSERT_GE(p, 1);
+        ASSERT_LE(p, 100);
+    }
+    bar.SetPosition(77);
+    EXPECT_EQ(bar.position, 77);
+    EXPECT_EQ(bar.reportedPosition, 77);
 }
 
 TEST(ScrollBarWindow, MeasuresItsCanvasAndDrawsTheThumb) {

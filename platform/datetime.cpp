@@ -1,3 +1,0 @@
-#include "platform/datetime.h"
-
-int gRandomSeeded = 0;
