@@ -49,15 +49,16 @@ void rg_ZhuChuangKouLei::BindEvents() {
     VOL_BIND(FirstActivated, &rg_ZhuChuangKouLei::OnFirstActivate);
     VOL_BIND(Created, &rg_ZhuChuangKouLei::OnWindowCreate);
     VOL_BIND(Destroyed, &rg_ZhuChuangKouLei::OnWindowDestroy);
-    for (CommandButton* b : {&downloadButton, &createButton, &copyButton, &restoreDirButton, &changeDirButton,
+    for (rg_DrenvikAnNiu1* b : {&downloadButton, &createButton, &copyButton, &restoreDirButton, &changeDirButton,
                              &stopAllButton, &stopButton, &runButton, &deleteButton, &showButton, &refreshButton})
-        VOL_BIND(b->Pressed, &rg_ZhuChuangKouLei::OnButtonClick);
+        VOL_BIND(b->Clicked, &rg_ZhuChuangKouLei::OnButtonClick);
     VOL_BIND(banner.customButtonEvent, &rg_ZhuChuangKouLei::OnBannerButton);
     CVolWinForm::BindEvents();
 }
 
 void rg_ZhuChuangKouLei::CreateChildren() {
-    auto button = [this](CommandButton& b, const wchar_t* caption, int y, int color, const wchar_t* tip) {
+    auto button = [this](rg_DrenvikAnNiu1& b, const wchar_t* caption, int y, int color, const wchar_t* tip) {
+        b.SetCaption(caption);
         b.SetText(caption);
         b.SetFontText(kButtonFont);
         b.SetBaseColor(color);
@@ -179,21 +180,27 @@ void rg_ZhuChuangKouLei::LoadOrSaveSettings(int mode) {
 
 // ---- model commands ------------------------------------------------------------------------------
 
-CommandButton* rg_ZhuChuangKouLei::ButtonOf(CVolObject* sender) {
-    for (CommandButton* b : {&downloadButton, &createButton, &copyButton, &restoreDirButton, &changeDirButton,
+rg_DrenvikAnNiu1* rg_ZhuChuangKouLei::ButtonOf(CVolObject* sender) {
+    for (rg_DrenvikAnNiu1* b : {&downloadButton, &createButton, &copyButton, &restoreDirButton, &changeDirButton,
                              &stopAllButton, &stopButton, &runButton, &deleteButton, &showButton, &refreshButton})
         if (sender == b) return b;
     return nullptr;
 }
 
-int rg_ZhuChuangKouLei::ShowInfo(const CWString& text, const CWString& caption, UINT type, HWND owner) {
-    return ShowMessageBoxOwned(text, type, caption, owner);
+int rg_ZhuChuangKouLei::ShowInfo(const CWString& text, const CWString& caption, UINT type) {
+    return ShowMessageBoxOwned(text, type, caption, nullptr);
+}
+
+void rg_ZhuChuangKouLei::SetButtonCaption(rg_DrenvikAnNiu1& button, const CWString& caption) {
+    button.SetCaption(caption);
+    button.SetText(caption);
 }
 
 int rg_ZhuChuangKouLei::HandleButtonClick(CVolObject* sender) {
-    CommandButton* button = ButtonOf(sender);
+    rg_DrenvikAnNiu1* button = ButtonOf(sender);
     if (!button) return 0;
     const CWString saved = button->GetCaption();
+    button->caption = saved;
     if (button == &downloadButton) {
         RunDownload();
         return 0;
@@ -201,7 +208,7 @@ int rg_ZhuChuangKouLei::HandleButtonClick(CVolObject* sender) {
     // The two model-directory buttons get their flows with the folder dialog.
     if (button == &restoreDirButton || button == &changeDirButton) return 0;
 
-    button->SetCaption(saved + kRunningSuffix);
+    SetButtonCaption(*button, saved + kRunningSuffix);
     if (button == &refreshButton) RunRefresh(*button, saved);
     else if (button == &showButton) RunModelCommand(*button, saved, L"show", true);
     else if (button == &deleteButton) RunDelete(*button, saved);
@@ -213,9 +220,9 @@ int rg_ZhuChuangKouLei::HandleButtonClick(CVolObject* sender) {
     return 0;
 }
 
-void rg_ZhuChuangKouLei::Report(CommandButton& button, const CWString& saved, const CommandResult& result,
+void rg_ZhuChuangKouLei::Report(rg_DrenvikAnNiu1& button, const CWString& saved, const CommandResult& result,
                                 bool quietOnSuccess) {
-    button.SetCaption(saved);
+    SetButtonCaption(button, saved);
     if (CommandFailed(result)) {
         CWString text = FailureText(result);
         SetClipboardText(text);
@@ -229,25 +236,25 @@ void rg_ZhuChuangKouLei::Report(CommandButton& button, const CWString& saved, co
     ShowInfo(text, saved + L" 执行成功：" + Decimal(result.exitCode));
 }
 
-int rg_ZhuChuangKouLei::EnsureModelSelected(CommandButton& button, const CWString& saved) {
+int rg_ZhuChuangKouLei::EnsureModelSelected(rg_DrenvikAnNiu1& button, const CWString& saved) {
     auto selected = [this] {
         int i = modelList.GetSelectedIndex();
         return i >= 0 && i < modelList.GetItemCount();
     };
     if (!selected()) HandleButtonClick(&refreshButton);
     if (selected()) return 1;
-    button.SetCaption(saved);
+    SetButtonCaption(button, saved);
     ShowInfo(L"还没有下载安装模型", kInfoCaption);
     return 0;
 }
 
 CWString rg_ZhuChuangKouLei::GetSelectedModelName() const { return ModelNameOfItem(modelList.GetCurrentText()); }
 
-CWString rg_ZhuChuangKouLei::TakeSelectedName(CommandButton& button, const CWString& saved) {
+CWString rg_ZhuChuangKouLei::TakeSelectedName(rg_DrenvikAnNiu1& button, const CWString& saved) {
     if (!EnsureModelSelected(button, saved)) return {};
     CWString name = GetSelectedModelName();
     if (IsValidModelName(name)) return name;
-    button.SetCaption(saved);
+    SetButtonCaption(button, saved);
     ShowInfo(kInvalidModelNameText, kInfoCaption);
     return {};
 }
@@ -267,7 +274,7 @@ void rg_ZhuChuangKouLei::FillModelList(std::wstring_view listOutput) {
     modelList.Refresh();
 }
 
-void rg_ZhuChuangKouLei::RunRefresh(CommandButton& button, const CWString& saved) {
+void rg_ZhuChuangKouLei::RunRefresh(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CommandResult r = runCommand(L"ollama list");
     if (!r.output.empty()) FillModelList(r.output);
     Report(button, saved, r, true);
@@ -283,85 +290,85 @@ void rg_ZhuChuangKouLei::RunDownload() {
     StartProcess(BuildDownloadCommand(name), SW_SHOWNORMAL);
 }
 
-void rg_ZhuChuangKouLei::RunModelCommand(CommandButton& button, const CWString& saved, const wchar_t* verb,
+void rg_ZhuChuangKouLei::RunModelCommand(rg_DrenvikAnNiu1& button, const CWString& saved, const wchar_t* verb,
                                          bool report) {
     CWString name = TakeSelectedName(button, saved);
     if (name.empty()) return;
     CommandResult r = runCommand(BuildModelCommand(verb, name));
     if (report) Report(button, saved, r, false);
-    else button.SetCaption(saved);
+    else SetButtonCaption(button, saved);
 }
 
-void rg_ZhuChuangKouLei::RunDelete(CommandButton& button, const CWString& saved) {
+void rg_ZhuChuangKouLei::RunDelete(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CWString name = TakeSelectedName(button, saved);
     if (name.empty()) return;
     // The name is taken before asking, and the box is owned by the window, so the model deleted is
     // the one the question names.
     CWString item = modelList.GetCurrentText();
-    if (ShowInfo(L"确定要删除当前模型吗？当前模型是：" + item, kInfoCaption, MB_OKCANCEL, GetHwnd()) != IDOK) {
-        button.SetCaption(saved);
+    if (ShowMessageBox(L"确定要删除当前模型吗？当前模型是：" + item, kInfoCaption, MB_OKCANCEL) != IDOK) {
+        SetButtonCaption(button, saved);
         return;
     }
     Report(button, saved, runCommand(BuildModelCommand(L"rm", name)), false);
 }
 
-void rg_ZhuChuangKouLei::RunCopy(CommandButton& button, const CWString& saved) {
+void rg_ZhuChuangKouLei::RunCopy(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CWString name = TakeSelectedName(button, saved);
     if (name.empty()) return;
     CWString newName;
-    bool ok = ShowInputDialog(GetHwnd(), L"复制当前模型后新模型的名称（只能输入英文数字短横）：", L"", newName);
+    bool ok = ShowInputDialog(L"复制当前模型后新模型的名称（只能输入英文数字短横）：", L"", newName);
     newName.RemoveAllBlanks();
     if (!ok || newName.empty()) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         return;
     }
     if (!IsValidModelName(newName)) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         ShowInfo(kInvalidModelNameText, kInfoCaption);
         return;
     }
     Report(button, saved, runCommand(BuildCopyCommand(name, newName)), false);
 }
 
-void rg_ZhuChuangKouLei::RunCreate(CommandButton& button, const CWString& saved) {
+void rg_ZhuChuangKouLei::RunCreate(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CWString file = BrowseFileIntoControl(GetHwnd(), L"两步第一步：选择模型文件", L"全部文件|*.*|gguf模型|*.gguf");
     if (file.empty()) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         return;
     }
     CWString newName = GetFileTitle(file);
-    bool ok = ShowInputDialog(GetHwnd(), L"两步第二步：根据模型文件所创建模型的名称（只能输入英文数字短横）：", L"",
+    bool ok = ShowInputDialog(L"两步第二步：根据模型文件所创建模型的名称（只能输入英文数字短横）：", L"",
                               newName);
     newName.RemoveAllBlanks();
     if (!ok || newName.empty()) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         return;
     }
     if (!IsValidModelName(newName)) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         ShowInfo(kInvalidModelNameText, kInfoCaption);
         return;
     }
     Report(button, saved, runCommand(BuildCreateCommand(newName, file)), false);
 }
 
-void rg_ZhuChuangKouLei::RunStopAll(CommandButton& button, const CWString& saved) {
+void rg_ZhuChuangKouLei::RunStopAll(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CommandResult ps = runCommand(L"ollama ps");
     std::vector<CWString> running;
     if (!ps.output.empty())
         for (const ModelTableRow& row : ParseModelTable(ps.output)) running.push_back(row.ItemText());
     const int n = int(running.size());
     if (n == 0) {
-        button.SetCaption(saved);
+        SetButtonCaption(button, saved);
         ShowInfo(L"没有发现已运行模型！", kInfoCaption);
         return;
     }
-    if (ShowInfo(BuildStopAllQuestion(running), kInfoCaption, MB_OKCANCEL, GetHwnd()) == IDOK) {
+    if (ShowMessageBox(BuildStopAllQuestion(running), kInfoCaption, MB_OKCANCEL) == IDOK) {
         for (int k = 1; k <= n; ++k) {
-            button.SetCaption(StopProgressCaption(k, n));
+            SetButtonCaption(button, StopProgressCaption(k, n));
             CWString name = ModelNameOfItem(running[size_t(k - 1)]);
             if (IsValidModelName(name)) runCommand(BuildModelCommand(L"stop", name));
         }
     }
-    button.SetCaption(saved);
+    SetButtonCaption(button, saved);
 }

@@ -7,9 +7,9 @@
 
 #include "app/brand_banner.h"
 #include "app/chat_panel.h"
-#include "app/command_button.h"
 #include "app/model_commands.h"
 #include "platform/window.h"
+#include "ui/button.h"
 #include "ui/combo_box.h"
 
 class rg_ZhuChuangKouLei : public CVolWinForm {
@@ -45,7 +45,7 @@ public:
     // ---- model commands ----
     int HandleButtonClick(CVolObject* button);
     // 1 when the model list has a valid selection, after at most one refresh; else 0 after saying so.
-    int EnsureModelSelected(CommandButton& button, const CWString& savedCaption);
+    int EnsureModelSelected(rg_DrenvikAnNiu1& button, const CWString& savedCaption);
     CWString GetSelectedModelName() const;
     // Replaces the model list's items from "ollama list" output and selects the previous item again.
     void FillModelList(std::wstring_view listOutput);
@@ -55,19 +55,19 @@ public:
 
     // ---- members, in declaration order ----
     rg_DrenvikZuGeKuang1 modelNameCombo;
-    CommandButton downloadButton;
+    rg_DrenvikAnNiu1 downloadButton;
     rg_DrenvikPinPaiHengFuLei1 banner;
-    CommandButton createButton;
-    CommandButton copyButton;
-    CommandButton restoreDirButton;
-    CommandButton changeDirButton;
-    CommandButton stopAllButton;
-    CommandButton stopButton;
-    CommandButton runButton;
-    CommandButton deleteButton;
-    CommandButton showButton;
+    rg_DrenvikAnNiu1 createButton;
+    rg_DrenvikAnNiu1 copyButton;
+    rg_DrenvikAnNiu1 restoreDirButton;
+    rg_DrenvikAnNiu1 changeDirButton;
+    rg_DrenvikAnNiu1 stopAllButton;
+    rg_DrenvikAnNiu1 stopButton;
+    rg_DrenvikAnNiu1 runButton;
+    rg_DrenvikAnNiu1 deleteButton;
+    rg_DrenvikAnNiu1 showButton;
     rg_DrenvikZuGeKuang1 modelList;
-    CommandButton refreshButton;
+    rg_DrenvikAnNiu1 refreshButton;
     std::unique_ptr<rg_AILiaoTianJieMianLei> chatPanel;
     // The model selected in the last run, from the settings; the first refresh selects it again.
     // Kept apart from the list's caption member, which the combo box draws as its caption.
@@ -75,18 +75,21 @@ public:
 
 private:
     void RunDownload();
-    void RunModelCommand(CommandButton& button, const CWString& saved, const wchar_t* verb, bool report);
-    void RunDelete(CommandButton& button, const CWString& saved);
-    void RunCopy(CommandButton& button, const CWString& saved);
-    void RunCreate(CommandButton& button, const CWString& saved);
-    void RunStopAll(CommandButton& button, const CWString& saved);
-    void RunRefresh(CommandButton& button, const CWString& saved);
+    void RunModelCommand(rg_DrenvikAnNiu1& button, const CWString& saved, const wchar_t* verb, bool report);
+    void RunDelete(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunCopy(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunCreate(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunStopAll(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunRefresh(rg_DrenvikAnNiu1& button, const CWString& saved);
     // The selected model's name when it is valid; else restores the caption, says so, and gives "".
-    CWString TakeSelectedName(CommandButton& button, const CWString& saved);
+    CWString TakeSelectedName(rg_DrenvikAnNiu1& button, const CWString& saved);
     // The result boxes: failure always, success unless quietOnSuccess.
-    void Report(CommandButton& button, const CWString& saved, const CommandResult& result, bool quietOnSuccess);
-    int ShowInfo(const CWString& text, const CWString& caption, UINT type = MB_ICONINFORMATION, HWND owner = nullptr);
-    CommandButton* ButtonOf(CVolObject* sender);
+    void Report(rg_DrenvikAnNiu1& button, const CWString& saved, const CommandResult& result, bool quietOnSuccess);
+    int ShowInfo(const CWString& text, const CWString& caption, UINT type = MB_ICONINFORMATION);
+    // Sets a button's caption; its window carries the caption as its text too, for screen readers
+    // and other programs that read windows.
+    static void SetButtonCaption(rg_DrenvikAnNiu1& button, const CWString& caption);
+    rg_DrenvikAnNiu1* ButtonOf(CVolObject* sender);
 };
 
 // The window's title before the version name is filled in.

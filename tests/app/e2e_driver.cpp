@@ -147,9 +147,19 @@ void KelvaroRun::SetScenario(const std::string& lines) { WriteFile(dir_ / L"olla
 void KelvaroRun::RemoveFakeOllama() { fs::remove(dir_ / L"ollama.exe"); }
 
 void KelvaroRun::Press(int id) {
+    // The window under the button's centre takes the mouse (an owner-drawn button shows its
+    // picture in a child window).
     HWND h = Control(id);
-    ::PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-    ::PostMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    RECT r;
+    ::GetClientRect(h, &r);
+    POINT centre{r.right / 2, r.bottom / 2};
+    while (HWND child = ::RealChildWindowFromPoint(h, centre)) {
+        if (child == h) break;
+        ::MapWindowPoints(h, child, &centre, 1);
+        h = child;
+    }
+    ::PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(centre.x, centre.y));
+    ::PostMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(centre.x, centre.y));
 }
 
 std::wstring KelvaroRun::Text(HWND h) const {
