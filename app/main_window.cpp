@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include "app/globals.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "util/component_config.h"
 #include "util/files.h"
+#include "util/link_opener.h"
 #include "util/path_parts.h"
 
 const wchar_t kPresetModelList[] =
@@ -155,9 +157,11 @@ int rg_ZhuChuangKouLei::LayoutChildren() {
 }
 
 int rg_ZhuChuangKouLei::HandleBannerButton(CVolObject* sender, int index) {
-    // The banner's links open with the banner itself; until then there is nothing to open.
-    (void)sender;
-    (void)index;
+    if (sender != &banner) return 0;
+    CWString target;
+    if (index == 0) target = kOllamaHomePage;
+    else if (index == 1) target = kOllamaDownloadAddress;
+    if (!target.empty()) OpenLinkOrPath(target, L"");
     return 0;
 }
 
@@ -312,21 +316,22 @@ void rg_ZhuChuangKouLei::RunDelete(rg_DrenvikAnNiu1& button, const CWString& sav
     Report(button, saved, runCommand(BuildModelCommand(L"rm", name)), false);
 }
 
+CWString rg_ZhuChuangKouLei::AskNewModelName(rg_DrenvikAnNiu1& button, const CWString& saved, std::wstring_view prompt,
+                                             CWString initial) {
+    bool ok = ShowInputDialog(prompt, L"", initial);
+    initial.RemoveAllBlanks();
+    if (ok && IsValidModelName(initial)) return initial;
+    SetButtonCaption(button, saved);
+    // An empty name counts as cancelling; any other name the tool could not take is refused.
+    if (ok && !initial.empty()) ShowInfo(kInvalidModelNameText, kInfoCaption);
+    return {};
+}
+
 void rg_ZhuChuangKouLei::RunCopy(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CWString name = TakeSelectedName(button, saved);
     if (name.empty()) return;
-    CWString newName;
-    bool ok = ShowInputDialog(L"复制当前模型后新模型的名称（只能输入英文数字短横）：", L"", newName);
-    newName.RemoveAllBlanks();
-    if (!ok || newName.empty()) {
-        SetButtonCaption(button, saved);
-        return;
-    }
-    if (!IsValidModelName(newName)) {
-        SetButtonCaption(button, saved);
-        ShowInfo(kInvalidModelNameText, kInfoCaption);
-        return;
-    }
+    CWString newName = AskNewModelName(button, saved, L"复制当前模型后新模型的名称（只能输入英文数字短横）：", L"");
+    if (newName.empty()) return;
     Report(button, saved, runCommand(BuildCopyCommand(name, newName)), false);
 }
 
@@ -336,19 +341,9 @@ void rg_ZhuChuangKouLei::RunCreate(rg_DrenvikAnNiu1& button, const CWString& sav
         SetButtonCaption(button, saved);
         return;
     }
-    CWString newName = GetFileTitle(file);
-    bool ok = ShowInputDialog(L"两步第二步：根据模型文件所创建模型的名称（只能输入英文数字短横）：", L"",
-                              newName);
-    newName.RemoveAllBlanks();
-    if (!ok || newName.empty()) {
-        SetButtonCaption(button, saved);
-        return;
-    }
-    if (!IsValidModelName(newName)) {
-        SetButtonCaption(button, saved);
-        ShowInfo(kInvalidModelNameText, kInfoCaption);
-        return;
-    }
+    CWString newName = AskNewModelName(
+        button, saved, L"两步第二步：根据模型文件所创建模型的名称（只能输入英文数字短横）：", GetFileTitle(file));
+    if (newName.empty()) return;
     Report(button, saved, runCommand(BuildCreateCommand(newName, file)), false);
 }
 

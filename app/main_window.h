@@ -83,6 +83,10 @@ private:
     void RunRefresh(rg_DrenvikAnNiu1& button, const CWString& saved);
     // The selected model's name when it is valid; else restores the caption, says so, and gives "".
     CWString TakeSelectedName(rg_DrenvikAnNiu1& button, const CWString& saved);
+    // Asks for a new model's name (blanks removed); empty after cancel, an empty entry or an invalid
+    // name, with the caption restored.
+    CWString AskNewModelName(rg_DrenvikAnNiu1& button, const CWString& saved, std::wstring_view prompt,
+                             CWString initial);
     // The result boxes: failure always, success unless quietOnSuccess.
     void Report(rg_DrenvikAnNiu1& button, const CWString& saved, const CommandResult& result, bool quietOnSuccess);
     int ShowInfo(const CWString& text, const CWString& caption, UINT type = MB_ICONINFORMATION);

@@ -74,3 +74,15 @@ TEST_F(MainWindowTest, RefreshReselectsByWholeItemText) {
     EXPECT_EQ(w.modelList.GetCurrentText(), L"b:2b (2 GB)");
     EXPECT_EQ(w.refreshButton.GetCaption(), L"刷新模型列表");
 }
+
+TEST_F(MainWindowTest, BannerSlotsOpenOllamasPages) {
+    rg_ZhuChuangKouLei w;
+    std::vector<CWString> opened;
+    ScopedSeam shell(&PlatformSeams::shellOpen, [&](const CWString& file, const CWString&, int) {
+        opened.push_back(file);
+        return true;
+    });
+    for (int index : {0, 1, 2, 7}) w.HandleBannerButton(&w.banner, index);
+    w.HandleBannerButton(&w.modelList, 0);  // only the banner's events count
+    EXPECT_EQ(opened, (std::vector<CWString>{L"https://ollama.com", L"https://ollama.com/download/OllamaSetup.exe"}));
+}
