@@ -259,3 +259,14 @@ TEST(EndToEnd, CreateFromAModelFile) {
     run.Answer(box, IDOK);
     EXPECT_EQ(run.Log().back(), L"ollama create mymodel -f \"" + file + L"\"");
 }
+
+TEST(EndToEnd, UnchangedSettingsAreNotRewritten) {
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    const auto file = run.Folder() / L"软件配置.ini";
+    const auto before = std::filesystem::last_write_time(file) - std::chrono::hours(1);
+    std::filesystem::last_write_time(file, before);
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(std::filesystem::last_write_time(file), before);
+    EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)")));
+}
