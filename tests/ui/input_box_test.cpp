@@ -67,6 +67,7 @@ struct InputBoxTest : ::testing::Test {
             return answer;
         }};
     GdiplusSession gdiplus;
+    ScopedIconResources icons;
 };
 
 }  // namespace
