@@ -46,6 +46,9 @@ TEST(EndToEnd, FirstActivationListsReselectsAndSavesOnClose) {
     EXPECT_EQ(run.ComboText(kModelListId), L"qwen2.5:7b (4.7 GB)");
     EXPECT_EQ(run.ComboText(kModelNameId), L"gemma2:2b");
     EXPECT_EQ(run.Caption(kDownloadId), L"下载指定模型");
+    EXPECT_EQ(run.Text(run.Main()),
+              L"Drenvik·Kelvaro v1.2.0.0 - Ollama 原本的命令行管理模式很麻烦吧？本软件可视化管理，操作简单！快速对话。"
+              L"比如部署个DeepSeek-R1玩玩？");
 
     GdiplusSession gdiplus;
     std::wstring shot = SaveWindowScreenshot(run.Main(), L"kelvaro_main_window.png");
