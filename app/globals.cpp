@@ -3,7 +3,6 @@
 CWString gAboutText;
 CWString gProductName;
 const CWString gEmptyText;
-rg_WenBenDaoWenBenHaXiBiao gEndpointMap;
 
 CWString BuildAboutText() {
     const wchar_t* paragraphs[] = {

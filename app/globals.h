@@ -1,5 +1,5 @@
 // The program's global objects that other parts read (the configuration set is util's
-// gComponentConfig).
+// gComponentConfig, the endpoint map the AI chat client's gEndpointMap).
 #pragma once
 #include "platform/containers.h"
 #include "platform/text.h"
@@ -10,8 +10,6 @@ extern CWString gAboutText;
 extern CWString gProductName;
 // The empty text the AI chat client copies when a default key is empty; nothing writes it.
 extern const CWString gEmptyText;
-// Model name to cloud endpoint; filled from the endpoint file by the first AI chat client.
-extern rg_WenBenDaoWenBenHaXiBiao gEndpointMap;
 
 // The about text as the start method sets it.
 CWString BuildAboutText();

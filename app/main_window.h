@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/ai_chat_client.h"
 #include "app/brand_banner.h"
 #include "app/chat_panel.h"
 #include "app/model_commands.h"
@@ -16,7 +17,7 @@ class rg_ZhuChuangKouLei : public CVolWinForm {
     VOL_CLASS(rg_ZhuChuangKouLei, CVolWinForm, "app::rg_ZhuChuangKouLei")
     VOL_MEMBERS(modelNameCombo, downloadButton, banner, createButton, copyButton, restoreDirButton, changeDirButton,
                 stopAllButton, stopButton, runButton, deleteButton, showButton, modelList, refreshButton,
-                rememberedModel)
+                chatClient, rememberedModel)
 
 public:
     rg_ZhuChuangKouLei();
@@ -69,6 +70,8 @@ public:
     rg_DrenvikZuGeKuang1 modelList;
     rg_DrenvikAnNiu1 refreshButton;
     std::unique_ptr<rg_AILiaoTianJieMianLei> chatPanel;
+    // The AI chat client the chat panel's questions go through.
+    rg_DrenvikWenZhangGaiXieLei chatClient;
     // The model selected in the last run, from the settings; the first refresh selects it again.
     // Kept apart from the list's caption member, which the combo box draws as its caption.
     CWString rememberedModel;
