@@ -206,9 +206,12 @@ void rg_AILiaoTianJieMianLei::CreateChildren() {
 
 int rg_AILiaoTianJieMianLei::InitialiseAfterCreate() {
     // The bars' drawing surfaces go under the controls the bars host.
-    for (rg_DrenvikBiaoQian* bar : {&chatBar, &questionBar})
+    // Clipping keeps a repaint of the surface off them.
+    for (rg_DrenvikBiaoQian* bar : {&chatBar, &questionBar}) {
+        bar->shownCanvas.ModifyStyle(0, WS_CLIPSIBLINGS);
         if (HWND h = bar->shownCanvas.GetHwnd())
             ::SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     const rg_ChaoJiBianJiKuangZiFuGeShi typed = Format(13, kQuestionColour);
     LoadOrSaveSettings(0);
     initialised_ = true;
