@@ -2,8 +2,6 @@
 // and copying colour texts, the mouse on the grid, the cache of drawn grids, and the modal answer.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "platform/dpi.h"
 #include "platform/shell.h"
 #include "support/ui_helpers.h"
@@ -337,30 +335,6 @@ TEST_F(PickerWindow, LaterOpeningsCopyTheCachedGrid) {
 }
 
 // ---- the modal answer ------------------------------------------------------------------------------------
-
-// Runs `step` once from the message loop of a waiting ShowNear.
-class LoopStep {
-public:
-    explicit LoopStep(std::function<void()> step, UINT delay = 150) {
-        Current() = std::move(step);
-        id_ = ::SetTimer(nullptr, 0, delay, &Fire);
-    }
-    ~LoopStep() {
-        ::KillTimer(nullptr, id_);
-        Current() = nullptr;
-    }
-
-private:
-    static std::function<void()>& Current() {
-        static std::function<void()> f;
-        return f;
-    }
-    static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        if (auto f = std::exchange(Current(), nullptr)) f();
-    }
-    UINT_PTR id_;
-};
 
 class PickerAnswer : public ::testing::Test {
 protected:
