@@ -201,7 +201,11 @@ int rg_DrenvikZuGeKuang1::EditDateTimeField(int key) {
         ::SendMessageW(edit, EM_SETSEL, WPARAM(field.start), LPARAM(field.start + width));
     };
 
-    const int number = FieldNumber(std::wstring_view(text).substr(size_t(field.start), size_t(field.end - field.start)));
+    const std::wstring_view fieldText = std::wstring_view(text).substr(size_t(field.start), size_t(field.end - field.start));
+    const int number = FieldNumber(fieldText);
+    // Stepping a field that holds no number would overwrite text that is not a date.
+    const bool numeric =
+        !fieldText.empty() && std::all_of(fieldText.begin(), fieldText.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
     switch (key) {
     case -1: select(field); return 0;
     case VK_LEFT:
@@ -212,6 +216,7 @@ int rg_DrenvikZuGeKuang1::EditDateTimeField(int key) {
         return 1;
     case VK_UP:
     case VK_DOWN:
+        if (!numeric) return 1;
         write(StepDateTimeValue(number, key == VK_UP ? 1 : -1, field.low, field.high), field.width);
         dateDigitCount = 0;
         return 1;

@@ -134,6 +134,11 @@ TEST_F(PickerWindow, LayoutFollowsTheClientSize) {
     EXPECT_TRUE(picker.redBox.GetSpinHwnd() != nullptr) << "number boxes have their spin control";
     EXPECT_EQ(::SendMessageW(picker.redBox.GetSpinHwnd(), UDM_GETBUDDY, 0, 0), LRESULT(picker.redBox.GetHwnd()));
     EXPECT_TRUE(picker.hexBox.GetSpinHwnd() == nullptr);
+    // The spin stops at 255 and writes its number into the box, which recomputes the colour.
+    ::SendMessageW(picker.redBox.GetSpinHwnd(), UDM_SETPOS32, 0, 300);
+    EXPECT_EQ(::SendMessageW(picker.redBox.GetSpinHwnd(), UDM_GETPOS32, 0, 0), 255);
+    EXPECT_EQ(picker.redBox.GetText(), L"255");
+    EXPECT_EQ(picker.hexBox.GetText().Left(3), L"#FF");
     EXPECT_FALSE(picker.frameBoard.GetStyle() & WS_VISIBLE);
     EXPECT_FALSE(picker.drawBoard.GetStyle() & WS_VISIBLE);
     EXPECT_TRUE(picker.spectrumBoard.GetStyle() & WS_VISIBLE);
@@ -264,6 +269,12 @@ TEST_F(PickerWindow, PastingAndCopyingColourTexts) {
     picker.OnStatusTimer();
     EXPECT_EQ(picker.statusLabel.GetText(), standing);
     EXPECT_EQ(picker.statusTimer.GetInterval(), 0);
+    // A clipboard held elsewhere is no copy.
+    ASSERT_TRUE(::OpenClipboard(picker.statusLabel.GetHwnd()));
+    picker.CopyColorText(&picker.hexLabel);
+    ::CloseClipboard();
+    EXPECT_EQ(picker.statusLabel.GetText(), L"复制失败");
+    picker.OnStatusTimer();
     picker.CopyColorText(&picker.statusLabel);  // the status line copies nothing
     EXPECT_EQ(GetClipboardText(), L"10053171");
 }

@@ -160,6 +160,9 @@ TEST_F(ComboModes, DateTimeFieldsFromTheKeyboard) {
         {L"1999/05/06 07:08:09", 0, {'2', '0'}, L"0020/05/06 07:08:09", 0, 4},
         {L"2024/05/06 07:08:09", 12, {'x', VK_TAB}, L"2024/05/06 07:08:09", 12, 12},
         {L"1/2", 2, {VK_UP, '7'}, L"1/07", 2, 4},  // off the layout: 0..0 and single digits
+        {L"hello 07:08", 2, {VK_UP, VK_DOWN}, L"hello 07:08", 2, 2},  // no number: stepping leaves it alone
+        {L"2024/ab/06", 6, {VK_UP}, L"2024/ab/06", 6, 6},
+        {L"2024/ab/06", 6, {'3'}, L"2024/03/06", 5, 7},  // typing replaces it
     };
     for (const Case& c : cases) {
         combo.editField.SetText(c.text);
