@@ -94,6 +94,7 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
     VOL_BIND(editField.CharInput, &rg_DrenvikZuGeKuang1::OnEditChar);
     VOL_BIND(editField.RightButtonDown, &rg_DrenvikZuGeKuang1::OnEditRightDown);
     VOL_BIND(editField.MouseWheel, &rg_DrenvikZuGeKuang1::OnEditWheel);
+    VOL_BIND(editField.WindowMessage, &rg_DrenvikZuGeKuang1::OnEditMessage);
     editField.AttachEventListener();
     rg_ZuJianBuJuQi::BindEvents();
 }

@@ -214,6 +214,7 @@ private:
     int OnEditChar(CVolObject*, int character);
     int OnEditRightDown(CVolObject*, int x, int y, int keys);
     int OnEditWheel(CVolObject*, int notches, int keys);
+    int OnEditMessage(CVolObject*, HWND, UINT message, WPARAM, LPARAM, VolMessage*);
 
     void OnCreated(CVolObject*);
     void OnResized(CVolObject*);

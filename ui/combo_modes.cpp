@@ -240,6 +240,11 @@ int rg_DrenvikZuGeKuang1::OnEditChar(CVolObject*, int) { return dateTimeMode ? -
 
 int rg_DrenvikZuGeKuang1::OnEditRightDown(CVolObject*, int, int, int) { return dateTimeMode ? 1 : 0; }
 
+// The edit field's own menu would offer cut and paste on a text that only the keys may change.
+int rg_DrenvikZuGeKuang1::OnEditMessage(CVolObject*, HWND, UINT message, WPARAM, LPARAM, VolMessage*) {
+    return dateTimeMode && message == WM_CONTEXTMENU ? 1 : 0;
+}
+
 int rg_DrenvikZuGeKuang1::OnEditWheel(CVolObject*, int notches, int) {
     if (!dateTimeMode) return 0;
     if (notches != 0) EditDateTimeField(notches > 0 ? VK_UP : VK_DOWN);

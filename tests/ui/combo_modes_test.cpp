@@ -2,6 +2,8 @@
 // keyboard and the wheel, web addresses opened through the shell seam, and the composed tooltip.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "platform/dpi.h"
@@ -200,6 +202,24 @@ TEST_F(ComboModes, DateTimeFieldsFromTheKeyboard) {
     ::SendMessageW(edit, EM_GETSEL, WPARAM(&s), LPARAM(&e));
     EXPECT_EQ(int(s), 14);
     EXPECT_EQ(int(e), 16);
+
+    // Nor does the edit field's menu open (it would run its own loop here).
+    std::atomic<bool> menuShown{false}, sent{false};
+    std::thread closer([&] {  // a menu that opened anyway is closed from outside its loop
+        while (!sent) {
+            if (HWND menu = ::FindWindowW(L"#32768", nullptr); menu && ::IsWindowVisible(menu)) {
+                menuShown = true;
+                ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+            ::Sleep(20);
+        }
+    });
+    ::SendMessageW(edit, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+    ::SendMessageW(edit, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+    ::SendMessageW(edit, WM_CONTEXTMENU, WPARAM(edit), MAKELPARAM(-1, -1));
+    sent = true;
+    closer.join();
+    EXPECT_FALSE(menuShown);
 
     // Without the mode the keys and characters are the edit field's own.
     combo.dateTimeMode = 0;
