@@ -100,12 +100,12 @@ rg_DrenvikYanSeXuanZeChuangKouLei::rg_DrenvikYanSeXuanZeChuangKouLei() {
     borderStyle = 0;
     controlBox = false;
     SetVisible(false);
-    for (rg_edit_box* box : {&redBox, &greenBox, &blueBox, &hueBox, &saturationBox, &lightnessBox}) {
-        box->SetSpinRange(0, 255);
+    for (rg_edit_box* box : EditBoxes()) {
+        box->SetFont(kBoxFont);
+        if (box == &hexBox || box == &decimalBox) continue;
+        box->SetSpinRange(0, 255);  // also for hue, saturation and lightness, whose scale ends at 240
         box->ModifyStyle(0, ES_CENTER);
     }
-    for (rg_edit_box* box : {&redBox, &greenBox, &blueBox, &hueBox, &saturationBox, &lightnessBox, &hexBox, &decimalBox})
-        box->SetFont(kBoxFont);
     HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
     for (rg_label* label : {&decimalLabel, &rgbLabel, &eslLabel, &hexLabel}) {
         label->SetFont(kBoxFont);
@@ -162,7 +162,7 @@ void rg_DrenvikYanSeXuanZeChuangKouLei::BindEvents() {
     VOL_BIND(Resized, &rg_DrenvikYanSeXuanZeChuangKouLei::OnResized);
     VOL_BIND(Destroyed, &rg_DrenvikYanSeXuanZeChuangKouLei::OnDestroyed);
     VOL_BIND(Deactivated, &rg_DrenvikYanSeXuanZeChuangKouLei::OnDeactivated);
-    for (rg_edit_box* box : {&redBox, &hexBox, &decimalBox, &blueBox, &greenBox, &hueBox, &lightnessBox, &saturationBox}) {
+    for (rg_edit_box* box : EditBoxes()) {
         VOL_BIND(box->KeyDown, &rg_DrenvikYanSeXuanZeChuangKouLei::OnFieldKeyDown);
         VOL_BIND(box->LeftDoubleClick, &rg_DrenvikYanSeXuanZeChuangKouLei::OnFieldDoubleClick);
         box->AttachEventListener();
@@ -193,7 +193,7 @@ bool rg_DrenvikYanSeXuanZeChuangKouLei::DispatchWindowMessage(VolMessage& m) {
 }
 
 rg_edit_box* rg_DrenvikYanSeXuanZeChuangKouLei::BoxFromHwnd(HWND h) {
-    for (rg_edit_box* box : {&redBox, &hexBox, &decimalBox, &blueBox, &greenBox, &hueBox, &lightnessBox, &saturationBox})
+    for (rg_edit_box* box : EditBoxes())
         if (box->GetHwnd() == h) return box;
     return nullptr;
 }

@@ -7,6 +7,7 @@
 // The grid is drawn on the hidden drawBoard and copied in one block to the visible spectrumBoard;
 // finished grids stay in gSpectrumCache, keyed by window size, for the life of the process.
 #pragma once
+#include <array>
 #include <unordered_map>
 
 #include "platform/components.h"
@@ -128,6 +129,9 @@ private:
     void Choose(int colour);
     void DrawCell(int row, int column, const SpectrumGeometry& g, int inflate, int colour);
     rg_edit_box* BoxFromHwnd(HWND h);
+    std::array<rg_edit_box*, 8> EditBoxes() noexcept {
+        return {&redBox, &hexBox, &decimalBox, &blueBox, &greenBox, &hueBox, &lightnessBox, &saturationBox};
+    }
 
     void OnCreated(CVolObject*);
     void OnResized(CVolObject*) { LayoutControls(); }

@@ -415,4 +415,24 @@ TEST_F(PickerAnswer, LosingActivationCancels) {
     EXPECT_FALSE(picker.IsCreated());
 }
 
+TEST_F(PickerAnswer, ShowingAgainWhileOpenStartsOver) {
+    rg_DrenvikYanSeXuanZeChuangKouLei picker;
+    int inner = -2;
+    LoopStep outer([&] {
+        picker.pinned = 1;
+        picker.saturationBar.SetPosition(100);
+        LoopStep again([&] {
+            EXPECT_EQ(picker.pinned, 0);
+            EXPECT_EQ(picker.gridSaturation, 240);
+            EXPECT_EQ(picker.hexBox.GetText(), L"#FF0000");
+            ::SendMessageW(picker.statusLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);
+        });
+        inner = picker.ShowNear(anchor.GetHwnd(), 0x0000FF);
+    });
+    int result = picker.ShowNear(anchor.GetHwnd(), 0x00FF00);
+    EXPECT_EQ(inner, 0x0000FF);
+    EXPECT_EQ(result, 0x0000FF);
+    EXPECT_FALSE(picker.IsCreated());
+}
+
 }  // namespace
