@@ -66,7 +66,7 @@ public:
 // background -1 white, 0xFF000000 the system button-face colour.
 class rg_edit_box : public CVolWinControl {
     VOL_CLASS(rg_edit_box, CVolWinControl, "rg_edit_box")
-    VOL_MEMBERS(textColor, backColor, spinLow, spinHigh)
+    VOL_MEMBERS(textColor, backColor)
 
 public:
     rg_edit_box();
@@ -89,7 +89,8 @@ public:
     void AppendText(std::wstring_view text);
 
     // An up-down (spin) control beside the box's right edge, made with the box, stepping its number
-    // between low and high. Set before creation; a range with high < low means none.
+    // between low and high. Set before creation; a range with high < low means none. A creation
+    // setting only: not part of the stream.
     void SetSpinRange(int low, int high) noexcept { spinLow = low; spinHigh = high; }
     HWND GetSpinHwnd() const noexcept { return spin_; }
 

@@ -361,18 +361,21 @@ protected:
 TEST_F(PickerAnswer, EnterInABoxChoosesTheTypedColour) {
     rg_DrenvikYanSeXuanZeChuangKouLei picker;
     std::wstring shot;
-    LoopStep step([&] {
-        EXPECT_TRUE(::IsWindowVisible(picker.GetHwnd()));
-        EXPECT_EQ(picker.hexBox.GetText(), L"#336699") << "opened on the start colour";
-        POINT cell{0, 0};
-        SpectrumGeometry g = MakeSpectrumGeometry(785, 416, 3);
-        cell = POINT{SpectrumCellLeft(g, 12) + 5, SpectrumCellTop(g, 4) + 5};
-        picker.DrawSpectrum(int(cell.x), int(cell.y));  // a lit cell for the picture
-        shot = SaveWindowScreenshot(picker.GetHwnd(), L"kv_colour_picker.png");
-        picker.hexBox.SetText(L"#102030");
-        ::SendMessageW(picker.hexBox.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    });
-    int chosen = picker.ShowNear(anchor.GetHwnd(), 0x996633);
+    int chosen = -2;
+    ASSERT_TRUE(OpenWithStep(
+        [&] {
+            if (!picker.IsCreated()) return false;
+            EXPECT_TRUE(::IsWindowVisible(picker.GetHwnd()));
+            EXPECT_EQ(picker.hexBox.GetText(), L"#336699") << "opened on the start colour";
+            SpectrumGeometry g = MakeSpectrumGeometry(785, 416, 3);
+            picker.DrawSpectrum(SpectrumCellLeft(g, 12) + 5, SpectrumCellTop(g, 4) + 5);  // a lit cell for the picture
+            shot = SaveWindowScreenshot(picker.GetHwnd(), L"kv_colour_picker.png");
+            if (!picker.IsCreated()) return false;
+            picker.hexBox.SetText(L"#102030");
+            ::SendMessageW(picker.hexBox.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+            return true;
+        },
+        [&] { chosen = picker.ShowNear(anchor.GetHwnd(), 0x996633); }));
     EXPECT_EQ(chosen, 0x302010);
     EXPECT_FALSE(picker.IsCreated());
     EXPECT_FALSE(shot.empty());
@@ -382,54 +385,75 @@ TEST_F(PickerAnswer, EnterInABoxChoosesTheTypedColour) {
 TEST_F(PickerAnswer, ClickingACellOrTheStatusLineChooses) {
     {
         rg_DrenvikYanSeXuanZeChuangKouLei picker;
-        LoopStep step([&] {
-            SpectrumGeometry g = MakeSpectrumGeometry(785, 416, 3);
-            LPARAM at = MAKELPARAM(SpectrumCellLeft(g, 15) + 5, SpectrumCellTop(g, 0) + 5);
-            ::SendMessageW(picker.spectrumBoard.GetHwnd(), WM_MOUSEMOVE, 0, at);
-            ::SendMessageW(picker.spectrumBoard.GetHwnd(), WM_LBUTTONUP, 0, at);
-        });
+        int chosen = -2;
+        ASSERT_TRUE(OpenWithStep(
+            [&] {
+                if (!picker.IsCreated()) return false;
+                SpectrumGeometry g = MakeSpectrumGeometry(785, 416, 3);
+                LPARAM at = MAKELPARAM(SpectrumCellLeft(g, 15) + 5, SpectrumCellTop(g, 0) + 5);
+                ::SendMessageW(picker.spectrumBoard.GetHwnd(), WM_MOUSEMOVE, 0, at);
+                ::SendMessageW(picker.spectrumBoard.GetHwnd(), WM_LBUTTONUP, 0, at);
+                return true;
+            },
+            [&] { chosen = picker.ShowNear(anchor.GetHwnd(), -1); }));
         SpectrumHsl hsl = SpectrumCellHsl(0, 15, 240);
-        EXPECT_EQ(picker.ShowNear(anchor.GetHwnd(), -1), Hsl240ToRgb(hsl.hue, hsl.saturation, hsl.lightness));
+        EXPECT_EQ(chosen, Hsl240ToRgb(hsl.hue, hsl.saturation, hsl.lightness));
     }
     {
         rg_DrenvikYanSeXuanZeChuangKouLei picker;
-        LoopStep step([&] {
-            ::SendMessageW(picker.eslLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);  // other captions choose nothing
-            ASSERT_TRUE(picker.IsCreated());
-            ::SendMessageW(picker.statusLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);
-        });
-        EXPECT_EQ(picker.ShowNear(anchor.GetHwnd(), int(0xFF000000)), int(::GetSysColor(COLOR_BTNFACE)));
+        int chosen = -2;
+        ASSERT_TRUE(OpenWithStep(
+            [&] {
+                if (!picker.IsCreated()) return false;
+                ::SendMessageW(picker.eslLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);  // other captions choose nothing
+                EXPECT_TRUE(picker.IsCreated());
+                ::SendMessageW(picker.statusLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);
+                return true;
+            },
+            [&] { chosen = picker.ShowNear(anchor.GetHwnd(), int(0xFF000000)); }));
+        EXPECT_EQ(chosen, int(::GetSysColor(COLOR_BTNFACE)));
     }
 }
 
 TEST_F(PickerAnswer, LosingActivationCancels) {
     rg_DrenvikYanSeXuanZeChuangKouLei picker;
     HiddenTestForm other;
-    LoopStep step([&] {
-        EXPECT_EQ(::GetActiveWindow(), picker.GetHwnd());
-        MakeTestForm(other, 100, 50);
-        other.SetVisible(true);
-        ::SetActiveWindow(other.GetHwnd());
-    });
-    EXPECT_EQ(picker.ShowNear(anchor.GetHwnd(), 0x123456), -1);
+    int chosen = -2;
+    ASSERT_TRUE(OpenWithStep(
+        [&] {
+            if (!picker.IsCreated()) return false;
+            EXPECT_EQ(::GetActiveWindow(), picker.GetHwnd());
+            if (!other.IsCreated()) MakeTestForm(other, 100, 50);
+            other.SetVisible(true);
+            ::SetActiveWindow(other.GetHwnd());
+            return true;
+        },
+        [&] { chosen = picker.ShowNear(anchor.GetHwnd(), 0x123456); }));
+    EXPECT_EQ(chosen, -1);
     EXPECT_FALSE(picker.IsCreated());
 }
 
 TEST_F(PickerAnswer, ShowingAgainWhileOpenStartsOver) {
     rg_DrenvikYanSeXuanZeChuangKouLei picker;
-    int inner = -2;
-    LoopStep outer([&] {
-        picker.pinned = 1;
-        picker.saturationBar.SetPosition(100);
-        LoopStep again([&] {
-            EXPECT_EQ(picker.pinned, 0);
-            EXPECT_EQ(picker.gridSaturation, 240);
-            EXPECT_EQ(picker.hexBox.GetText(), L"#FF0000");
-            ::SendMessageW(picker.statusLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);
-        });
-        inner = picker.ShowNear(anchor.GetHwnd(), 0x0000FF);
-    });
-    int result = picker.ShowNear(anchor.GetHwnd(), 0x00FF00);
+    int inner = -2, result = -2;
+    ASSERT_TRUE(OpenWithStep(
+        [&] {
+            if (!picker.IsCreated()) return false;
+            picker.pinned = 1;
+            picker.saturationBar.SetPosition(100);
+            EXPECT_TRUE(OpenWithStep(
+                [&] {
+                    if (!picker.IsCreated()) return false;
+                    EXPECT_EQ(picker.pinned, 0);
+                    EXPECT_EQ(picker.gridSaturation, 240);
+                    EXPECT_EQ(picker.hexBox.GetText(), L"#FF0000");
+                    ::SendMessageW(picker.statusLabel.GetHwnd(), WM_LBUTTONUP, 0, 0);
+                    return true;
+                },
+                [&] { inner = picker.ShowNear(anchor.GetHwnd(), 0x0000FF); }));
+            return true;
+        },
+        [&] { result = picker.ShowNear(anchor.GetHwnd(), 0x00FF00); }));
     EXPECT_EQ(inner, 0x0000FF);
     EXPECT_EQ(result, 0x0000FF);
     EXPECT_FALSE(picker.IsCreated());

@@ -269,36 +269,37 @@ TEST_F(ComboModes, ColourListSelectionAndChoosing) {
             LPARAM(&found));
         return found;
     };
-    {
-        CWString startHex;
-        LoopStep step([&] {
-            rg_DrenvikYanSeXuanZeChuangKouLei* picker = findPicker();
-            ASSERT_TRUE(picker);
-            startHex = picker->hexBox.GetText();
-            picker->decimalBox.SetText(L"1193046");  // 0x123456 red first
-            ::SendMessageW(picker->decimalBox.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
-        });
+    auto chooseFreeColour = [&] {
         combo.ToggleDropDown();
         combo.hotRow = 0;
         combo.ToggleDropDown();
-        EXPECT_EQ(startHex, L"#FF0000");
-    }
+    };
+    CWString startHex;
+    ASSERT_TRUE(OpenWithStep(
+        [&] {
+            rg_DrenvikYanSeXuanZeChuangKouLei* picker = findPicker();
+            if (!picker) return false;
+            startHex = picker->hexBox.GetText();
+            picker->decimalBox.SetText(L"1193046");  // 0x123456 red first
+            ::SendMessageW(picker->decimalBox.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+            return true;
+        },
+        chooseFreeColour));
+    EXPECT_EQ(startHex, L"#FF0000");
     EXPECT_EQ(combo.GetColour(), 0x563412);
     EXPECT_EQ(combo.GetSelectedIndex(), 0);
     EXPECT_EQ(events.colour, 2);
 
     // Cancelled: the selection goes back to the current colour and nothing is raised.
     combo.SetColour(0x00FF00);
-    {
-        LoopStep step([&] {
+    ASSERT_TRUE(OpenWithStep(
+        [&] {
             rg_DrenvikYanSeXuanZeChuangKouLei* picker = findPicker();
-            ASSERT_TRUE(picker);
+            if (!picker) return false;
             ::SendMessageW(picker->GetHwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
-        });
-        combo.ToggleDropDown();
-        combo.hotRow = 0;
-        combo.ToggleDropDown();
-    }
+            return true;
+        },
+        chooseFreeColour));
     EXPECT_EQ(combo.GetColour(), 0x00FF00);
     EXPECT_EQ(combo.GetSelectedIndex(), 2);
     EXPECT_EQ(events.colour, 2);

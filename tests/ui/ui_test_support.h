@@ -123,3 +123,19 @@ private:
     }
     UINT_PTR id_;
 };
+
+// Runs `open` (which shows a window and waits for it) while `step` acts from its loop. One display
+// serves every test program, so another program's window may take the activation and close the
+// window before the step could act (`step` answers false then): such an opening is tried again.
+// True once the step acted.
+inline bool OpenWithStep(const std::function<bool()>& step, const std::function<void()>& open, int attempts = 5) {
+    for (int i = 0; i < attempts; ++i) {
+        bool acted = false;
+        {
+            LoopStep s([&] { acted = step(); });
+            open();
+        }
+        if (acted) return true;
+    }
+    return false;
+}
