@@ -1,5 +1,7 @@
 #include "platform/components.h"
 
+#include "platform/menu.h"
+
 namespace {
 
 COLORREF ResolveFace(int color) noexcept {
@@ -202,7 +204,12 @@ LRESULT rg_TuPianKuang::DefaultWindowProc(VolMessage& m) {
 
 // ---- menus ---------------------------------------------------------------------------------------
 
-void rg_CaiChanLei::BuildMenu(CRefVolMenu&, const CWString&) {}
+void rg_CaiChanLei::BuildMenu(CRefVolMenu& menu, const CWString& text) {
+    BuiltMenu built;
+    if (!BuildMenuFromText(text, built)) return;
+    menu.handle = built.menu.release();
+    menu.accelerators = built.accelerators.release();
+}
 
 std::shared_ptr<CRefVolMenu> rg_CaiChanLei::GetBuiltMenu() {
     if (!menu_) {

@@ -130,10 +130,19 @@ public:
 class CRefVolMenu {
 public:
     CRefVolMenu() = default;
-    ~CRefVolMenu() { if (handle) ::DestroyMenu(handle); }
+    ~CRefVolMenu() {
+        if (handle) ::DestroyMenu(handle);
+        if (accelerators) ::DestroyAcceleratorTable(accelerators);
+    }
     CRefVolMenu(const CRefVolMenu&) = delete;
     CRefVolMenu& operator=(const CRefVolMenu&) = delete;
     HMENU handle = nullptr;
+    HACCEL accelerators = nullptr;  // one entry per distinct shortcut of the items
+};
+
+// Copies of a menu class share the built menu; two are equal when they share it.
+template <> struct VolMember<std::shared_ptr<CRefVolMenu>> : VolUnstreamedMember<std::shared_ptr<CRefVolMenu>> {
+    static bool Equal(const std::shared_ptr<CRefVolMenu>& a, const std::shared_ptr<CRefVolMenu>& b) { return a == b; }
 };
 
 // A designed menu: slot 18 gives its menu-definition text.
@@ -160,8 +169,8 @@ public:
     bool IsItemEnabled(int commandId);
 
 protected:
-    // Turns the definition text into the menu handle. The text's parser is supplied with the menu
-    // definitions; the base leaves the menu empty.
+    // Turns the definition text into the menu handle and accelerators (platform/menu.h); an
+    // invalid text leaves the menu empty.
     virtual void BuildMenu(CRefVolMenu& menu, const CWString& text);
 
 private:

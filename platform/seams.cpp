@@ -80,6 +80,8 @@ CWString RealSpecialFolder(int kind) {
     return n > 0 && n <= MAX_PATH + 1 ? CWString(buffer, n) : CWString();
 }
 
+CWString RealRemoteHost(const CWString& host) { return host; }
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -90,6 +92,7 @@ PlatformSeams& Seams() {
         RealFolderDialog,
         RealShellOpen,
         RealSpecialFolder,
+        RealRemoteHost,
     };
     return seams;
 }

@@ -30,6 +30,9 @@ struct PlatformSeams {
     // A special folder by the platform's kind number (1 documents ... 11 temporary files), as the
     // system gives it (with or without a trailing backslash); empty for an unknown kind.
     std::function<CWString(int kind)> specialFolder;
+    // The host to reach for one of the program's built-in remote host names: the name itself, or
+    // what a test maps it to (a loopback address, a scheme allowed). Tests never leave loopback.
+    std::function<CWString(const CWString& host)> remoteHost;
 };
 
 // The hooks of the process, set to the real services on first use.

@@ -1,6 +1,7 @@
 #include "support/ui_helpers.h"
 
 #include "platform/picture.h"
+#include "platform/app_instance.h"
 #include "platform/system.h"
 
 void PumpMessagesFor(int ms) {
@@ -38,4 +39,15 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     bool ok = SaveBitmapAsPng(bmp, path.c_str());
     ::DeleteObject(bmp);
     return ok ? path : std::wstring();
+}
+
+ScopedIconResources::ScopedIconResources()
+    : module_(::LoadLibraryExW((GetModuleDirectory() + L"svg_icons.dll").c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
+    CVolAppInstance::SetResourceModule(module_);
+}
+
+ScopedIconResources::~ScopedIconResources() {
+    CVolAppInstance::SetResourceModule(nullptr);
+    if (module_) ::FreeLibrary(module_);
 }

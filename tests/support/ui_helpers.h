@@ -22,6 +22,19 @@ template <class F> bool PumpUntil(F done, int ms) {
 // GDI+ must be started.
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 
+// The program's SVG icon resources (svg_icons.dll beside the tests) as the resource module while it lives.
+class ScopedIconResources {
+public:
+    ScopedIconResources();
+    ~ScopedIconResources();
+    ScopedIconResources(const ScopedIconResources&) = delete;
+    ScopedIconResources& operator=(const ScopedIconResources&) = delete;
+    bool Loaded() const noexcept { return module_ != nullptr; }
+
+private:
+    HMODULE module_;
+};
+
 // A plain form of a given design size, created hidden: Wine without a window manager takes 2 s to
 // hide a shown top-level window, so tests keep their forms hidden unless they look at them.
 class HiddenTestForm : public CVolWinForm {

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "app/answer_markdown.h"
+
+namespace {
+
+using Segments = std::vector<std::pair<std::wstring, int>>;
+
+Segments Split(std::wstring_view answer) {
+    CMStringArray texts;
+    rg_ZhengShuShuZuLei types;
+    SplitMarkdownSegments(answer, texts, types);
+    EXPECT_EQ(texts.size(), types.size());
+    Segments out;
+    for (size_t i = 0; i < texts.size() && i < types.size(); ++i) out.emplace_back(texts[i], types[i]);
+    return out;
+}
+
+std::string Show(const Segments& s) {
+    std::string r;
+    for (const auto& [text, type] : s) {
+        r.append("[").append(std::to_string(type)).append(":");
+        for (wchar_t c : text) {
+            if (c < 32) r.append("<").append(std::to_string(int(c))).append(">");
+            else r.append(WideToUtf8(std::wstring(1, c)));
+        }
+        r.append("]");
+    }
+    return r;
+}
+
+struct Case {
+    const wchar_t* answer;
+    Segments segments;
+};
+
+void CheckAll(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) EXPECT_EQ(Show(Split(c.answer)), Show(c.segments)) << WideToUtf8(c.answer);
+}
+
+}  // namespace
+
+TEST(AnswerMarkdown, PlainInlineBoldAndHeadings) {
+    CheckAll({
+        {L"plain text only", {{L"plain text only", kSegmentPlain}}},
+        {L"", {}},
+        {L"\\", {}},  // empty after the escapes go
+        {L"Use `ls -l` and **care**.",
+         {{L"Use ", 0}, {L"ls -l", kSegmentInlineCode}, {L" and ", 0}, {L"care", kSegmentBold}, {L".", 0}}},
+        {L"### Title\nbody", {{L"", 0}, {L"Title\n", kSegmentHeading3}, {L"body", 0}}},
+        {L"## Part\nbody", {{L"", 0}, {L"Part\n", kSegmentHeading2}, {L"body", 0}}},
+        {L"#### Four\nx", {{L"#", 0}, {L"Four\n", kSegmentHeading3}, {L"x", 0}}},
+        // A line feed with both heading levels open closes the "###" one only.
+        {L"## A ### B\nrest", {{L"", 0}, {L"\x01" L"A ", 0}, {L"B\n", kSegmentHeading3}, {L"rest", 0}}},
+    });
+}
+
+TEST(AnswerMarkdown, UnterminatedMarkers) {
+    CheckAll({
+        {L"a **b c", {{L"a ", 0}, {L"\x1f" L"b c", 0}}},
+        {L"a `b c", {{L"a ", 0}, {L"`b c", 0}}},
+        {L"a **", {{L"a ", 0}}},  // the marker is the last character: nothing follows it
+        {L"x\n```sh\nls", {{L"x\n", 0}, {L"\x1d" L"sh\nls", 0}}},
+        {L"### no line feed", {{L"", 0}, {L"\x1e" L"no line feed", 0}}},
+    });
+}
+
+TEST(AnswerMarkdown, CodeBlocks) {
+    CheckAll({
+        // The language line goes; the line feed before the closing fence stays.
+        {L"Run:\n```python\nprint(1)\n```\nDone", {{L"Run:\n", 0}, {L"print(1)\n", kSegmentCode}, {L"\nDone", 0}}},
+        {L"```x```\nafter", {{L"", 0}, {L"", kSegmentCode}, {L"\nafter", 0}}},
+        {L"```x```", {{L"", 0}, {L"x", kSegmentCode}}},
+        // Markers inside code stay in it as their control characters; single backticks as they are.
+        {L"```\na **b** ## c ### d `e`\n```",
+         {{L"", 0}, {L"a \x1f" L"b\x1f \x01" L"c \x1e" L"d `e`\n", kSegmentCode}}},
+        // Think tags in code too: the code after them is kept.
+        {L"```\nif s == '<think>': x\ny = '</think>'\n```",
+         {{L"", 0}, {L"if s == '\x02': x\ny = '\x03'\n", kSegmentCode}}},
+    });
+}
+
+TEST(AnswerMarkdown, ThinkBlocks) {
+    CheckAll({
+        {L"<think>\nreasoning\n</think>\n\nreply", {{L"reasoning\n\n", kSegmentThink}, {L"reply", 0}}},
+        // Text on the tag's own line is not part of the block.
+        {L"<think>plan\nsteps\n</think>ok", {{L"steps\n\n", kSegmentThink}, {L"ok", 0}}},
+        // Without an opening tag the block starts after the first line feed.
+        {L"intro\nmore</think>answer", {{L"more\n\n", kSegmentThink}, {L"answer", 0}}},
+        {L"  lead  <think>\nr\n</think>", {{L"lead", 0}, {L"r\n\n", kSegmentThink}}},
+        // Fences and markers inside a think block do nothing.
+        {L"<think>\n```a** b\n</think>x", {{L"a\x1f b\n\n", kSegmentThink}, {L"x", 0}}},
+        {L"<THINK>\nr\n</Think> y", {{L"r\n\n", kSegmentThink}, {L"y", 0}}},
+    });
+}
+
+TEST(AnswerMarkdown, Backslashes) {
+    CheckAll({
+        {L"C:\\path\\file and \\\\share \\*x\\*", {{L"C:pathfile and \\\\share *x*", 0}}},
+        {L"```\nC:\\dir\n```", {{L"", 0}, {L"C:dir\n", kSegmentCode}}},
+        {L"a[2个斜杠]b", {{L"a\\\\b", 0}}},
+    });
+}
+
+TEST(AnswerMarkdown, PrepareSegmentTextTrimsOnce) {
+    bool trimNext = true;
+    EXPECT_EQ(PrepareSegmentText(trimNext, L" \r\n\x3000text "), L"text ");
+    EXPECT_FALSE(trimNext);
+    EXPECT_EQ(PrepareSegmentText(trimNext, L"  kept"), L"  kept");
+}
+
+TEST(AnswerMarkdown, CodeCollectionAndStyles) {
+    CMStringArray texts;
+    rg_ZhengShuShuZuLei types;
+    SplitMarkdownSegments(L"a\n```c\nx;\n```\nb `i` **c**\n```\ny;\n```", texts, types);
+    EXPECT_EQ(CollectCodeText(texts, types), L"x;\n\r\ny;\n");
+    EXPECT_EQ(CollectCodeText({}, {}), L"");
+
+    EXPECT_GT(GetAnswerSegmentStyle(kSegmentHeading3).pointSize, GetAnswerSegmentStyle(kSegmentHeading2).pointSize);
+    EXPECT_EQ(GetAnswerSegmentStyle(kSegmentInlineCode).styleBits, kSegmentStyleItalic);
+    EXPECT_EQ(GetAnswerSegmentStyle(kSegmentCode).indent, 15);
+    EXPECT_EQ(GetAnswerSegmentStyle(kSegmentThink).colour, COLORREF(0x808080));
+    EXPECT_EQ(GetAnswerSegmentStyle(99).colour, GetAnswerSegmentStyle(kSegmentPlain).colour);
+}
