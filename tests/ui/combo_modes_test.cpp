@@ -390,6 +390,11 @@ TEST_F(ComboModes, ColourListScreenshot) {
     combo.ToggleDropDown();
     combo.OnMouseMove(60, 32 + 2 + combo.GetRowPitch() * 3 + 3, 0);  // over "红色"
     PumpMessagesFor(50);
+    // The free colour's swatch (value -2) shows the current colour; a fixed one its own.
+    const int pitch = combo.GetRowPitch(), firstRowMiddle = 32 + 5 + pitch / 2;
+    rg_WeiTuDuiXiangLei picture = combo.shownCanvas.GetPicture();
+    EXPECT_EQ(PixelAt(picture, 200, firstRowMiddle), COLORREF(0x3399CC));
+    EXPECT_EQ(PixelAt(picture, 200, firstRowMiddle + 6 * pitch), COLORREF(0x00FF00));
     std::wstring shot = SaveScreenOfWindow(form.GetHwnd(), L"kv_combo_colour_list.png");
     EXPECT_FALSE(shot.empty());
     std::printf("screenshot: %ls\n", shot.c_str());
