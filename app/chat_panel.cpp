@@ -103,14 +103,13 @@ void SetUpCombo(rg_DrenvikZuGeKuang1& c, int style, const wchar_t* caption, cons
 CWString RemoveBreakBeforePosition(const CWString& text, int position) {
     // Walk the text in positions: CR LF, a lone CR and a lone LF each take one.
     const int n = text.GetLength();
+    auto width = [&](int at) { return (text.GetChar(at) == L'\r' && text.GetChar(at + 1) == L'\n') ? 2 : 1; };
     int i = 0;
-    for (int p = 0; i < n && p < position - 1; ++p) i += (text[size_t(i)] == L'\r' && i + 1 < n && text[size_t(i) + 1] == L'\n') ? 2 : 1;
+    for (int p = 0; i < n && p < position - 1; ++p) i += width(i);
     if (position <= 0 || i >= n) return text;
-    const wchar_t c = text[size_t(i)];
-    if (c != L'\r' && c != L'\n') return text;
-    const int width = (c == L'\r' && i + 1 < n && text[size_t(i) + 1] == L'\n') ? 2 : 1;
+    if (text[size_t(i)] != L'\r' && text[size_t(i)] != L'\n') return text;
     CWString out(text);
-    out.erase(size_t(i), size_t(width));
+    out.erase(size_t(i), size_t(width(i)));
     return out;
 }
 
