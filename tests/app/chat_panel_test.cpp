@@ -636,3 +636,18 @@ TEST(ChatPanel, ScreenshotAfterAStyledAnswer) {
     EXPECT_FALSE(path.empty());
     panel.reset();
 }
+
+TEST(ChatPanel, ReleasingTheSendButtonScrollsTheTranscriptToItsEnd) {
+    ScopedSettingsFile settings;
+    PanelHost host;
+    rg_AILiaoTianJieMianLei& p = *host.panel;
+    host.Ask(L"q");
+    const int length = p.transcriptBox.GetTextLength();
+    ASSERT_GT(length, 1);
+    p.transcriptBox.SetSelection(0, 0);
+    p.copyAnswerButton.OnMouseRelease(0);  // other buttons leave it
+    EXPECT_EQ(p.transcriptBox.GetSelStart(), 0);
+    p.sendButton.OnMouseRelease(0);
+    EXPECT_EQ(p.transcriptBox.GetSelStart(), length - 1);
+    EXPECT_TRUE(p.transcriptBox.IsReadOnly());
+}
