@@ -345,7 +345,9 @@ private:
     double dpiFactor_ = 0;
     bool penSet_ = false, brushSet_ = false;
     uint32_t editStampAtOpen_ = 0;
-    uint32_t firstRowStamp_ = 0;  // a rename is dropped when the tree changed shape meanwhile
+    uint32_t firstRowStamp_ = 0;
+    int32_t pendingStart_ = -1;  // a top row asked for while a pass ran
+    bool endingEdit_ = false;    // hiding the editor moves the focus, which must not commit twice  // a rename is dropped when the tree changed shape meanwhile
 
     struct IndexRefs;
     IndexRefs Refs(IndexKind kind) const;

@@ -266,7 +266,8 @@ int32_t rg_DrenvikShuXingKuang::OnEditorKeyDown(CVolObject* source, int key, int
 }
 
 int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
-    if (source != &editor || !EditorOpen()) return 0;
+    if (source != &editor || !EditorOpen() || endingEdit_) return 0;
+    endingEdit_ = true;
     editor.SetVisible(false);
     const CWString edited = editor.GetText();
     const int32_t node = editor.tag;
@@ -278,5 +279,6 @@ int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
         SetNodeFields(node, &edited, -1, -1, loc);
     }
     isEditing = 0;
+    endingEdit_ = false;
     return 0;
 }

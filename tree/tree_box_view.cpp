@@ -1,6 +1,7 @@
 // Child controls, layout and painting of the tree box: every pass draws the rows that fit on the
 // hidden canvas and copies the picture onto the surface once.
 #include <algorithm>
+#include <utility>
 
 #include "platform/dpi.h"
 #include "tree/tree_box.h"
@@ -179,8 +180,15 @@ void rg_DrenvikShuXingKuang::ComputeMetrics() {
 }
 
 void rg_DrenvikShuXingKuang::RefreshView(int32_t start) {
-    if (!autoRefresh || isShown != 1 || !refreshGate.TryEnter()) return;
+    if (!autoRefresh || isShown != 1) return;
+    if (!refreshGate.TryEnter()) {
+        // The running pass restarts; a new top row asked for meanwhile (a bar clamped by a
+        // new range, say) must not be lost, or the rows and the bar would disagree.
+        if (start >= 0) pendingStart_ = start;
+        return;
+    }
     for (;;) {
+        if (pendingStart_ >= 0) start = std::exchange(pendingStart_, -1);
         if (!skipIndexJobs) StartIndexJobs();
         canvas.backColor = disabledLook ? kDisabledBack : backColour;
         if (textBackColour == -1) textBackColour = canvas.backColor;

@@ -57,7 +57,6 @@ int rg_DrenvikShuXingKuang::RunViewportStage(const std::vector<DrawnRow>& drawn,
 
     const int hb = horizontalBarShown ? WindowHeight(horizontalBar) : 0;
     verticalBar.Move(clientWidth - WindowWidth(verticalBar) - 1, 1, -1, clientHeight - hb - 2);
-    verticalBar.MeasureTrack();
     if (verticalBarShown) {
         const int maximum = TreeVerticalBarMaximum(horizontalBarShown != 0, visibleRowCount, rowsFit);
         if (maximum != verticalBar.maximum) {

@@ -174,11 +174,7 @@ TEST_F(TreeView, CountsTextEventAndCheckColumns) {
     tree.SetNodeChecked(2, 3, 0, loc);
     EXPECT_EQ(tree.rowCheckBoxX[2], kTreeNoColumn);
     EXPECT_NE(tree.rowCheckBoxX[3], kTreeNoColumn);
-    // " (5)" widens node 0's row, node 8 (no descendants) gets no suffix.
-    int w0 = 0, w8 = 0, h = 0;
-    tree.canvas.SetFont(L"微软雅黑, 11, 0, 0, 0, 0, 0");
-    tree.canvas.MeasureText(L"n0", w0, h);
-    tree.canvas.MeasureText(L"n8", w8, h);
+    // " (5)" widens node 0's row; node 8 (no descendants) gets no suffix.
     EXPECT_GT(tree.rowHitRight[0] - tree.rowHitLeft[0], tree.rowHitRight[6] - tree.rowHitLeft[6] + 10);
 }
 
@@ -250,6 +246,85 @@ TEST_F(TreeView, WideRowsShowTheHorizontalBar) {
     EXPECT_EQ(tree.surface.GetLeft() + canvasWidth, tree.GetClientWidth());
     tree.HandleKeyDown(37, 0x4000);
     EXPECT_EQ(tree.horizontalBar.position, tree.horizontalBar.maximum - 1);
+}
+
+TEST_F(TreeView, ARangeThatShrinksUnderTheBarMovesTheRows) {
+    // Ten top-level nodes, the last with 30 children; scrolled to the end, among the children.
+    std::vector<int> levels(10, 0);
+    levels.insert(levels.end(), 30, 1);
+    std::vector<int> states(10, 0);
+    states[9] = 2;
+    Open(levels, states, 300, 200);
+    tree.OnWheel(-1000);
+    ASSERT_EQ(tree.verticalBar.position, tree.verticalBar.maximum);
+    ASSERT_GT(tree.topNode, 9);
+    rg_ZhengShuShuZuLei loc;
+    tree.SetNodeExpanded(9, 0, 0, loc);  // 10 rows left: the bar clamps its position
+    EXPECT_EQ(tree.topNode, tree.GetVisibleRowEntry(tree.verticalBar.position));
+    EXPECT_LT(tree.topNode, 9);
+    EXPECT_EQ(tree.rowNodes.back(), 9);
+    // A thumb drag that ended while the range grew at the end goes to the new end.
+    tree.verticalBarAtEnd = 1;
+    tree.verticalBar.SetPosition(1);
+    tree.OnBarDragEnded(&tree.verticalBar);
+    EXPECT_EQ(tree.verticalBarAtEnd, 0);
+    EXPECT_EQ(tree.verticalBar.position, tree.verticalBar.maximum);
+    EXPECT_EQ(tree.topNode, tree.GetVisibleRowEntry(tree.verticalBar.maximum));
+}
+
+TEST_F(TreeView, ACanvasBeyondItsLimitEndsThePass) {
+    tree.leftOffset = 70000;  // rows far to the right: the canvas stops at 65535 (or where the system stops it)
+    Open(kLevels, kStates, 200, 200);
+    EXPECT_LE(tree.canvas.GetWidth(), kTreeMaxCanvasWidth);
+    EXPECT_EQ(tree.rowNodes.size(), 7u);
+    EXPECT_EQ(tree.rowTips[0], L"n0");  // nothing of it is visible
+}
+
+TEST_F(TreeView, OwnerHooksAndLooks) {
+    struct Hooks : CVolObject, VolEventReceiver {
+        Hooks() : VolEventReceiver(this) {}
+        int OnRowText(CVolObject*, int32_t n, CWString& text) {
+            if (n == 2) text = L"renamed by the owner, and long enough to be cut off in this narrow box";
+            return 0;
+        }
+        int OnHidden(CVolObject*) { ++hidden; return 0; }
+        int OnDropped(CVolObject*, const rg_WenBenShuZuLei& files) { dropped = files; return 0; }
+        int hidden = 0;
+        rg_WenBenShuZuLei dropped;
+    } hooks;
+    tree.rowTextEvent.Bind(&VolThunk<&Hooks::OnRowText>::Call, hooks.GetEventTarget());
+    tree.hiddenEvent.Bind(&VolThunk<&Hooks::OnHidden>::Call, hooks.GetEventTarget());
+    tree.filesDroppedEvent.Bind(&VolThunk<&Hooks::OnDropped>::Call, hooks.GetEventTarget());
+    tree.raiseRowTextEvent = 1;
+    tree.raiseSelectedBackEvent = 1;  // nobody answers: the selected text's background reads 0
+    Open(kLevels, kStates, 200, 200);
+    EXPECT_EQ(tree.rowTips[size_t(RowOf(2))], L"renamed by the owner, and long enough to be cut off in this narrow box");
+    ClickText(3);
+    rg_WeiTuDuiXiangLei picture = tree.canvas.GetPicture();
+    int r = RowOf(3);
+    int y = TreeRowTop(r, tree.gap, tree.itemHeight, tree.rowSpacing) + TreeCentreOffset(tree.itemHeight, tree.textHeight);
+    EXPECT_EQ(PixelAt(picture, tree.rowHitLeft[size_t(r)], y), COLORREF(0));
+    EXPECT_EQ(PixelAt(picture, tree.rowHitLeft[size_t(r)] - 1, y), COLORREF(0xC06000));
+    // The disabled look: grey background, no selection rectangle.
+    tree.disabledLook = 1;
+    tree.RefreshView(-1);
+    picture = tree.canvas.GetPicture();
+    EXPECT_EQ(PixelAt(picture, tree.rowHitLeft[size_t(r)] - 1, y), COLORREF(0xECECEC));
+    EXPECT_EQ(PixelAt(picture, 2, 2), COLORREF(0xECECEC));
+    // Dropped files come as one list after the last.
+    tree.dropTarget.FileDropped.Raise(&tree.dropTarget, 2, 0, CWString(L"C:\\a.txt"), CWString(L".txt"));
+    EXPECT_TRUE(hooks.dropped.empty());
+    tree.dropTarget.FileDropped.Raise(&tree.dropTarget, 2, 1, CWString(L"C:\\b"), CWString());
+    EXPECT_EQ(hooks.dropped, (rg_WenBenShuZuLei{L"C:\\a.txt", L"C:\\b"}));
+    // Hidden: no drawing until shown again.
+    tree.SetVisible(false);
+    EXPECT_EQ(tree.isShown, 0);
+    EXPECT_EQ(hooks.hidden, 1);
+    tree.showCheckBoxes = 1;
+    tree.RefreshView(-1);
+    EXPECT_EQ(tree.checkBoxSize, 0);
+    tree.SetVisible(true);
+    EXPECT_EQ(tree.checkBoxSize, tree.rowUnit);
 }
 
 // ---- mouse ----------------------------------------------------------------------------------------
@@ -454,7 +529,8 @@ TEST_F(TreeView, RenameRefusedOrEscapedOrStale) {
     tree.editor.SetText(L"kept");
     ::SendMessageW(tree.editor.GetHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(EditorShown());
-    tree.EndInPlaceEdit(&tree.editor);  // what the editor's focus-lost event runs
+    tree.surface.SetFocus();
+    EXPECT_FALSE(EditorShown());
     EXPECT_EQ(Text(3), L"kept");
     // Only the editor's own events end an edit.
     ASSERT_EQ(tree.BeginEditNode(3, -1), 1);
@@ -483,6 +559,11 @@ TEST_F(TreeView, F2ScrollsAnUnseenNodeIntoViewFirst) {
     EXPECT_EQ(tree.editor.GetTop(), TreeRowTop(r, tree.gap, tree.itemHeight, tree.rowSpacing));
     EXPECT_LT(tree.editor.GetTop() + tree.editor.GetHeight(), tree.GetClientHeight() + tree.itemHeight);
     EXPECT_EQ(tree.editor.GetText(), L"n30");
+    // Scrolling takes the focus from the editor, which commits.
+    tree.editor.SetText(L"scrolled");
+    tree.OnWheel(1);
+    EXPECT_FALSE(EditorShown());
+    EXPECT_EQ(Text(30), L"scrolled");
 }
 
 TEST_F(TreeView, ClickToRenameAfterTheDelay) {
