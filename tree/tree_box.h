@@ -11,6 +11,12 @@
 // Threads: every node operation runs on the user-interface thread. The index jobs never read
 // nodeBuffer: StartIndexJobs hands them an immutable snapshot, and they hand back a finished index
 // that the UI thread adopts. An index is used only while it is current (see IsIndexCurrent).
+//
+// View: RefreshView draws the rows that fit, from topNode on, on the hidden `canvas` and copies the
+// picture onto the visible `surface` once per pass; the surface is as wide as the widest row and
+// moves left for horizontal scrolling. Each pass refills the per-row tables (rowNodes, rowExpanderX,
+// rowCheckBoxX, rowHitLeft/Right, rowTips) that every mouse hit test reads. The geometry itself is
+// in tree_view_layout.h. refreshGate turns a refresh asked for during a pass into a restart.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -321,8 +327,7 @@ private:
     bool RestartRequested();
     void ReleaseGate();
     bool IsRowValid(int32_t row) const noexcept { return row >= 0 && row < int32_t(rowNodes.size()); }
-    int32_t RowUnder(int32_t y) const noexcept { return TreeRowAtFor(y); }
-    int32_t TreeRowAtFor(int32_t y) const noexcept;
+    int32_t RowUnder(int32_t y) const noexcept { return TreeRowAt(y, gap, itemHeight, rowSpacing); }
     int32_t ToggleExpandByKey(bool expand);
     // The editor's own show state: a hidden tree box must not leave a rename uncommitted for good.
     bool EditorOpen() const noexcept { return editor.IsCreated() && (editor.GetStyle() & WS_VISIBLE); }
@@ -344,10 +349,9 @@ private:
 
     double dpiFactor_ = 0;
     bool penSet_ = false, brushSet_ = false;
-    uint32_t editStampAtOpen_ = 0;
-    uint32_t firstRowStamp_ = 0;
-    int32_t pendingStart_ = -1;  // a top row asked for while a pass ran
-    bool endingEdit_ = false;    // hiding the editor moves the focus, which must not commit twice  // a rename is dropped when the tree changed shape meanwhile
+    uint32_t editStampAtOpen_ = 0;  // a rename is dropped when the tree changed shape meanwhile
+    uint32_t firstRowStamp_ = 0;    // the tree shape firstRowLocator was found in
+    int32_t pendingStart_ = -1;     // a top row asked for while a pass ran
 
     struct IndexRefs;
     IndexRefs Refs(IndexKind kind) const;

@@ -14,10 +14,6 @@ struct FlagScope {
 };
 }  // namespace
 
-int32_t rg_DrenvikShuXingKuang::TreeRowAtFor(int32_t y) const noexcept {
-    return TreeRowAt(y, gap, itemHeight, rowSpacing);
-}
-
 int32_t rg_DrenvikShuXingKuang::GetSelectedIndex() {
     if (selectedNode < -1 || selectedNode >= nodeCount) selectedNode = -1;
     return selectedNode;
@@ -266,8 +262,7 @@ int32_t rg_DrenvikShuXingKuang::OnEditorKeyDown(CVolObject* source, int key, int
 }
 
 int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
-    if (source != &editor || !EditorOpen() || endingEdit_) return 0;
-    endingEdit_ = true;
+    if (source != &editor || !EditorOpen()) return 0;
     editor.SetVisible(false);
     const CWString edited = editor.GetText();
     const int32_t node = editor.tag;
@@ -279,6 +274,5 @@ int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
         SetNodeFields(node, &edited, -1, -1, loc);
     }
     isEditing = 0;
-    endingEdit_ = false;
     return 0;
 }

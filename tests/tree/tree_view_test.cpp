@@ -518,6 +518,9 @@ TEST_F(TreeView, RenameCommittedWithEnter) {
 
 TEST_F(TreeView, RenameRefusedOrEscapedOrStale) {
     Open(kLevels, kStates);
+    EXPECT_EQ(tree.BeginEditNode(2, 50), 0);  // a row past the drawn ones
+    EXPECT_EQ(tree.isEditing, 0);
+    EXPECT_FALSE(EditorShown());
     tree.selectedNode = 3;
     recorder.editVeto = 1;
     EXPECT_EQ(tree.BeginEditNode(3, -1), 0);
