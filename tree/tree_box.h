@@ -318,6 +318,10 @@ private:
     // The viewport stage: 0 done, 1 restart, 2 the pass ended (RefreshView was called anew).
     int RunViewportStage(const std::vector<DrawnRow>& drawn, int maxWidth);
     void ComputeMetrics();
+    TreeColumnSettings ColumnSettings();
+    TreeRowHitArea RowArea(size_t row) const {
+        return {rowExpanderX[row], rowCheckBoxX[row], rowHitLeft[row], rowHitRight[row]};
+    }
     int32_t ResolveRowColour(int32_t node, rg_ZhengShuShuZuLei& locator);
     void DrawExpander(int x, int y, int state);
     void DrawCheckBox(int x, int y, int check);

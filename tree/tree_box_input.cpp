@@ -53,7 +53,7 @@ int32_t rg_DrenvikShuXingKuang::HandleMouseDown(int32_t button, int32_t x, int32
     if (IsRowValid(r)) {
         const size_t i = size_t(r);
         const int32_t n = rowNodes[i];
-        const TreeRowHitArea area{rowExpanderX[i], rowCheckBoxX[i], rowHitLeft[i], rowHitRight[i]};
+        const TreeRowHitArea area = RowArea(i);
         const TreeHit hit = HitTestTreeRow(area, x, rowUnit);
         if (left && hit == TreeHit::Expander) {
             if (expandRequestEvent.Raise(this, n) == 0) {
@@ -118,7 +118,7 @@ int32_t rg_DrenvikShuXingKuang::OnRowTextClick(int32_t x) {
     const int32_t r = pointerRow;
     if (!IsRowValid(r)) return 0;
     const size_t i = size_t(r);
-    const TreeRowHitArea area{rowExpanderX[i], rowCheckBoxX[i], rowHitLeft[i], rowHitRight[i]};
+    const TreeRowHitArea area = RowArea(i);
     if (TreeHitsBox(area, x, rowUnit) || !(area.hitLeft < x && x < area.hitRight)) return 0;
     renamePending = 0;
     const int32_t n = rowNodes[i];

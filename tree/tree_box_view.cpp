@@ -285,19 +285,24 @@ void rg_DrenvikShuXingKuang::DrawNodeIcon(int cellX, int cellY, int icon) {
     canvas.DrawPicture(*image, cellX + (iconSize - w) / 2, cellY + (iconSize - h) / 2, w, h, 1);
 }
 
+TreeColumnSettings rg_DrenvikShuXingKuang::ColumnSettings() {
+    TreeColumnSettings c;
+    c.unit = rowUnit;
+    c.gap = gap;
+    c.checkBoxSize = checkBoxSize;
+    c.iconSize = iconSize;
+    c.leftOffset = leftOffset;
+    c.levelOneOffset = levelOneOffset;
+    c.levelWithoutCheckBox = levelWithoutCheckBox;
+    c.dpi = DpiFactor();
+    return c;
+}
+
 bool rg_DrenvikShuXingKuang::PaintRows(std::vector<DrawnRow>& drawn, int& maxWidth) {
     const int U = rowUnit, H = itemHeight, G = gap, S = rowSpacing, IS = iconSize;
     const int canvasWidth = canvas.IsCreated() ? canvas.GetClientWidth() : canvas.GetWidth();
     const int32_t selected = GetSelectedIndex();
-    TreeColumnSettings columns;
-    columns.unit = U;
-    columns.gap = G;
-    columns.checkBoxSize = checkBoxSize;
-    columns.iconSize = IS;
-    columns.leftOffset = leftOffset;
-    columns.levelOneOffset = levelOneOffset;
-    columns.levelWithoutCheckBox = levelWithoutCheckBox;
-    columns.dpi = DpiFactor();
+    const TreeColumnSettings columns = ColumnSettings();
     penSet_ = brushSet_ = false;
     canvas.penStyle = PS_SOLID;
     rg_DrenvikZiTiLei1 font;
@@ -424,12 +429,7 @@ bool rg_DrenvikShuXingKuang::PaintConnectorLines() {
     if (rowNodes.empty()) return true;
     std::vector<TreeLineRow> rows;
     rows.reserve(rowNodes.size());
-    TreeColumnSettings columns;
-    columns.unit = rowUnit;
-    columns.gap = gap;
-    columns.leftOffset = leftOffset;
-    columns.levelOneOffset = levelOneOffset;
-    columns.dpi = DpiFactor();
+    const TreeColumnSettings columns = ColumnSettings();  // only the expander column is read
     for (size_t i = 0; i < rowNodes.size(); ++i) {
         if (RestartRequested()) return false;
         const int32_t n = rowNodes[i];
