@@ -664,6 +664,34 @@ TEST_F(TreeView, SelectionAndExpanderPixels) {
     EXPECT_EQ(PixelAt(tree.surface.GetPicture(), textX - 1, y + 1), COLORREF(0xC06000));
 }
 
+// Whether any pixel of a drawn row's text has the colour.
+bool RowTextHas(const rg_DrenvikShuXingKuang& t, const rg_WeiTuDuiXiangLei& picture, int row, COLORREF colour) {
+    const int top = TreeRowTop(row, t.gap, t.itemHeight, t.rowSpacing);
+    for (int x = t.rowHitLeft[size_t(row)]; x < t.rowHitRight[size_t(row)]; ++x)
+        for (int y = top; y < top + t.itemHeight; ++y)
+            if (PixelAt(picture, x, y) == colour) return true;
+    return false;
+}
+
+TEST_F(TreeView, HighlightColourModes) {
+    tree.colourMode = 2;
+    tree.highlightColour = 0x0000C0;
+    Open(kLevels, kStates);
+    // No selection: the top-level rows are highlighted, the rest dimmed.
+    rg_WeiTuDuiXiangLei picture = tree.canvas.GetPicture();
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(0), 0x0000C0));
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(2), 0x808080));
+    EXPECT_FALSE(RowTextHas(tree, picture, RowOf(2), 0x0000C0));
+    // Node 2 selected: its parent 1 and 1's children are highlighted, node 0 dimmed.
+    ClickText(2);
+    picture = tree.canvas.GetPicture();
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(1), 0x0000C0));
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(3), 0x0000C0));
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(0), 0x808080));
+    EXPECT_FALSE(RowTextHas(tree, picture, RowOf(0), 0x0000C0));
+    EXPECT_TRUE(RowTextHas(tree, picture, RowOf(2), 0xFFFFFF));  // the selection: white on blue
+}
+
 TEST_F(TreeView, ImagesAreCentredInTheirCell) {
     Open(kLevels, kStates);
     EXPECT_EQ(tree.AddImage(CVolMem()), -1);  // nothing to decode: the list is emptied
