@@ -662,6 +662,12 @@ TEST_F(TreeView, SelectionAndExpanderPixels) {
     EXPECT_EQ(PixelAt(picture, 43, MidY(r2) + 3), COLORREF(0xFFFFFF));
     // The surface shows the same picture.
     EXPECT_EQ(PixelAt(tree.surface.GetPicture(), textX - 1, y + 1), COLORREF(0xC06000));
+    // Full-row selection: the band and the click area span the canvas.
+    tree.fullRowSelect = 1;
+    tree.RefreshView(-1);
+    EXPECT_EQ(tree.rowHitLeft[size_t(r)], 0);
+    EXPECT_EQ(tree.rowHitRight[size_t(r)], tree.canvas.GetClientWidth());
+    EXPECT_EQ(PixelAt(tree.canvas.GetPicture(), tree.canvas.GetClientWidth() - 2, y + 1), COLORREF(0xC06000));
 }
 
 // Whether any pixel of a drawn row's text has the colour.
