@@ -746,9 +746,7 @@ TEST_F(TreeView, Screenshot) {
     loc.clear();
     tree.SetNodeChecked(4, 2, 0, loc);
     tree.selectedNode = 3;
-    ASSERT_TRUE(tree.CreateInParent(form, 10, 10, 300, 240, 101));
-    tree.SetVisible(false);
-    tree.SetVisible(true);
+    ASSERT_TRUE(tree.CreateInParent(form, 10, 10, 300, 240, 101));  // created visible: the shown event draws
     form.SetVisible(true);
     PumpMessagesFor(200);
     EXPECT_EQ(tree.rowNodes, (rg_ZhengShuShuZuLei{0, 1, 2, 3, 4, 5, 7, 8, 10, 11}));
