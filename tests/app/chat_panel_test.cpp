@@ -165,6 +165,14 @@ public:
     std::unique_ptr<rg_AILiaoTianJieMianLei> panel;
 };
 
+// A panel in a hidden form on a settings file of its own.
+class ChatPanelTest : public ::testing::Test {
+protected:
+    ScopedSettingsFile settings;
+    PanelHost host;
+    rg_AILiaoTianJieMianLei& p = *host.panel;
+};
+
 void SeedPairs(rg_AILiaoTianJieMianLei& p, int n) {
     for (int k = 1; k <= n; ++k) {
         p.questionHistory.push_back(L"q" + std::to_wstring(k));
@@ -351,10 +359,7 @@ TEST(ChatPanel, RecentHistoryPairs) {
     }
 }
 
-TEST(ChatPanel, ContextComboTextPicksThePairsSent) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, ContextComboTextPicksThePairsSent) {
     EXPECT_EQ(p.contextCombo.GetCurrentText(), L"-1");  // the owner's count on a first run
     struct Case { const wchar_t* text; int pairs; size_t sent; } cases[] = {
         {L"", 6, 5}, {L"0", 3, 0}, {L"-1", 7, 7}, {L"2", 1, 1}, {L"-2", 3, 0}, {L"abc", 3, 0}, {L"3", 4, 3},
@@ -385,10 +390,7 @@ TEST(ChatPanel, ContextComboTextPicksThePairsSent) {
     EXPECT_EQ(p.questionHistory, (CMStringArray{L"good", L"next"}));
 }
 
-TEST(ChatPanel, RolePresetsAndTemplatesFillTheQuestion) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, RolePresetsAndTemplatesFillTheQuestion) {
     ASSERT_EQ(p.roleCombo.GetItemCount(), 11);
     ASSERT_EQ(p.templateCombo.GetItemCount(), 20);
     EXPECT_EQ(p.roleCombo.GetItemText(6), L"你是一名专业程序员");
@@ -412,10 +414,7 @@ TEST(ChatPanel, RolePresetsAndTemplatesFillTheQuestion) {
     EXPECT_EQ(host.log.roles[0], L"你是一名专业律师");
 }
 
-TEST(ChatPanel, CopyPasteAndNewChat) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, CopyPasteAndNewChat) {
     ASSERT_TRUE(SetClipboardText(L"before"));
     p.HandleButtonClick(&p.copyAnswerButton);  // no answer yet: nothing copied
     EXPECT_EQ(GetClipboardText(), L"before");
@@ -475,10 +474,7 @@ TEST(ChatPanel, BusyPanelRefusesASecondSendAndSurvivesItsOwnDestruction) {
     EXPECT_EQ(host.log.questions.size(), 2u);
 }
 
-TEST(ChatPanel, EmptyQuestionShowsTheHintAndSendsNothing) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, EmptyQuestionShowsTheHintAndSendsNothing) {
     static std::wstring seen;
     static HWND button;
     button = p.sendButton.GetHwnd();
@@ -510,10 +506,7 @@ TEST(ChatPanel, RemoveBreakBeforePosition) {
         EXPECT_EQ(RemoveBreakBeforePosition(c.text, c.position), c.want) << Utf8(c.text) << " @" << c.position;
 }
 
-TEST(ChatPanel, EnterOrCtrlEnterSendsAsTheCheckBoxSays) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, EnterOrCtrlEnterSendsAsTheCheckBoxSays) {
     struct Case { bool enterSends, ctrl, sends; } cases[] = {
         {true, false, true}, {true, true, false}, {false, true, true}, {false, false, false},
     };
@@ -550,10 +543,7 @@ TEST(ChatPanel, EnterOrCtrlEnterSendsAsTheCheckBoxSays) {
     EXPECT_EQ(host.log.questions[0], L"typed");
 }
 
-TEST(ChatPanel, LayoutFollowsTheClientArea) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, LayoutFollowsTheClientArea) {
     p.Move(0, 0, 900, 600);
     const int m = 9, t = 5, h = 45;
     const int avail = 600 - 3 * m - 2 * h - t;
@@ -637,10 +627,7 @@ TEST(ChatPanel, ScreenshotAfterAStyledAnswer) {
     panel.reset();
 }
 
-TEST(ChatPanel, ReleasingTheSendButtonScrollsTheTranscriptToItsEnd) {
-    ScopedSettingsFile settings;
-    PanelHost host;
-    rg_AILiaoTianJieMianLei& p = *host.panel;
+TEST_F(ChatPanelTest, ReleasingTheSendButtonScrollsTheTranscriptToItsEnd) {
     host.Ask(L"q");
     const int length = p.transcriptBox.GetTextLength();
     ASSERT_GT(length, 1);
