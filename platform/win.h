@@ -7,6 +7,7 @@
 #undef FindText
 #undef ReplaceText
 #undef GetClassInfo
+#undef GetFileTitle
 #undef DrawText
 #undef GetObject
 #undef LoadImage

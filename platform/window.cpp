@@ -151,6 +151,11 @@ LRESULT CALLBACK VolWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 CVolWinControl::CVolWinControl() : window_(std::make_shared<VolWindowObject>()) {}
 
+uint64_t CVolWinControl::NextSerial() noexcept {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 CVolWinControl::~CVolWinControl() {
     DetachEventListener();
     if (window_ && window_->owner == this) DestroyOwnWindow();

@@ -152,6 +152,9 @@ public:
     VolWindowObject& GetWindowObject() const noexcept { return *window_; }
     CVolWinControl* GetParentControl() const noexcept { return parent_; }
     int GetControlId() const noexcept;
+    // A number no other control of this process has had; identifies the object where an address
+    // could be reused after it is gone.
+    uint64_t GetSerial() const noexcept { return serial_; }
 
     // Text: the window's text, or the stored text while there is no window.
     CWString GetText() const;
@@ -236,6 +239,8 @@ private:
     // The default GUI font at 9 points when the window object has none yet.
     void EnsureFont();
     std::shared_ptr<VolWindowObject> window_;
+    uint64_t serial_ = NextSerial();
+    static uint64_t NextSerial() noexcept;
 };
 
 // ---- containers ----------------------------------------------------------------------------------

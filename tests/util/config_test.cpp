@@ -325,5 +325,9 @@ TEST(ConfigObject, StreamAndCopy) {
     EXPECT_FALSE(copy.IsEqual(cfg));
     rg_DrenvikMFCZuJianPeiZhiLei derived;
     EXPECT_EQ(copy.CopyFrom(derived), 1);
+    // GCC follows the copy that the kind check refuses and warns about reading past `copy`.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
     EXPECT_EQ(derived.CopyFrom(copy), 0);
+#pragma GCC diagnostic pop
 }

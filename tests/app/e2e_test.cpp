@@ -1,0 +1,275 @@
+// The real program under Wine with the fake ollama: what the user sees and what runs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "e2e_driver.h"
+#include "app/model_commands.h"
+#include "platform/gdiplus_session.h"
+#include "platform/shell.h"
+#include "support/ui_helpers.h"
+
+namespace {
+
+const std::string kModels =
+    "llama3.2:3b|a80c4f17acd5|2.0 GB|2 weeks ago\n"
+    "qwen2.5:7b|845dbda0ea48|4.7 GB|3 days ago\n"
+    "deepseek-r1:1.5b|a42b25d8c10a|1.1 GB|5 minutes ago\n";
+
+std::wstring Settings(const std::wstring& model, const std::wstring& name = L"deepseek-r1:7b") {
+    return L"[主界面]\r\n模型列表=" + model + L"\r\n组合框模型名称.内容=" + name + L"\r\n";
+}
+
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return bytes;
+}
+
+// Presses a button, waits for the box titled `caption`, reads it, presses OK.
+std::wstring PressAndRead(KelvaroRun& run, int id, const std::wstring& caption) {
+    run.Press(id);
+    HWND box = run.WaitDialog(caption);
+    if (!box) return L"<no box " + caption + L">";
+    std::wstring text = run.BoxText(box);
+    run.Answer(box, IDOK);
+    return text;
+}
+
+}  // namespace
+
+TEST(EndToEnd, FirstActivationListsReselectsAndSavesOnClose) {
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)", L"gemma2:2b"));
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Log(), std::vector<std::wstring>{L"ollama list"});
+    EXPECT_EQ(run.ComboText(kModelListId), L"qwen2.5:7b (4.7 GB)");
+    EXPECT_EQ(run.ComboText(kModelNameId), L"gemma2:2b");
+    EXPECT_EQ(run.Caption(kDownloadId), L"下载指定模型");
+    EXPECT_EQ(run.Text(run.Main()),
+              L"Drenvik·Kelvaro v1.2.0.0 - Ollama 原本的命令行管理模式很麻烦吧？本软件可视化管理，操作简单！快速对话。"
+              L"比如部署个DeepSeek-R1玩玩？");
+
+    GdiplusSession gdiplus;
+    std::wstring shot = SaveWindowScreenshot(run.Main(), L"kelvaro_main_window.png");
+    EXPECT_FALSE(shot.empty());
+    std::printf("screenshot: %ls\n", shot.c_str());
+
+    run.SetComboText(kModelNameId, L"phi4:latest");
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)", L"phi4:latest")));
+}
+
+TEST(EndToEnd, FirstRunWithoutSettingsSelectsTheFirstModelAndWritesTheFile) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.ComboText(kModelListId), L"llama3.2:3b (2.0 GB)");
+    EXPECT_EQ(run.ComboText(kModelNameId), L"deepseek-r1:7b");
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"llama3.2:3b (2.0 GB)")));
+}
+
+TEST(EndToEnd, ShowReportsWithCaptionsBoxAndClipboard) {
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    ASSERT_TRUE(run.Start());
+    run.SetScenario("show qwen2.5:7b\t0\t1500\t  Model\\n    architecture    qwen2    \\n\t\n");
+    run.Press(kShowId);
+    EXPECT_TRUE(run.WaitCaption(kShowId, L"显示当前模型执行中"));
+    HWND box = run.WaitDialog(L"显示当前模型 执行成功：0");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(run.Caption(kShowId), L"显示当前模型");
+    EXPECT_EQ(run.BoxText(box), L"  Model\n    architecture    qwen2    \n");
+    EXPECT_EQ(GetClipboardText(), L"  Model\n    architecture    qwen2    \n");
+    run.Answer(box, IDOK);
+    EXPECT_EQ(run.Log().back(), L"ollama show qwen2.5:7b");
+}
+
+TEST(EndToEnd, FailuresGoToTheFailureBox) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    // Only standard error and a non-zero exit code: failure, the error text copied.
+    run.SetScenario("show\t1\t0\t\tError: model 'llama3.2:3b' not found\\n\n");
+    EXPECT_EQ(PressAndRead(run, kShowId, L"显示当前模型 执行失败：1"), L"Error: model 'llama3.2:3b' not found\n");
+    EXPECT_EQ(GetClipboardText(), L"Error: model 'llama3.2:3b' not found\n");
+    EXPECT_EQ(run.Caption(kShowId), L"显示当前模型");
+
+    // Ollama missing: the command cannot start, which is a failure with its own text.
+    run.RemoveFakeOllama();
+    EXPECT_EQ(PressAndRead(run, kShowId, L"显示当前模型 执行失败：-1"), kOllamaNotRunText);
+    EXPECT_EQ(GetClipboardText(), kOllamaNotRunText);
+    EXPECT_EQ(PressAndRead(run, kRefreshId, L"刷新模型列表 执行失败：-1"), kOllamaNotRunText);
+    EXPECT_EQ(run.ComboText(kModelListId), L"llama3.2:3b (2.0 GB)");  // the list stays
+}
+
+TEST(EndToEnd, DeleteAsksOwnedAndDeletesTheModelItNamed) {
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    ASSERT_TRUE(run.Start());
+    run.Press(kDeleteId);
+    HWND ask = run.WaitDialog(L"信息:");
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(run.BoxText(ask), L"确定要删除当前模型吗？当前模型是：qwen2.5:7b (4.7 GB)");
+    // Owned by the window, which is disabled meanwhile: the selection cannot change under it.
+    EXPECT_EQ(::GetWindow(ask, GW_OWNER), run.Main());
+    EXPECT_FALSE(::IsWindowEnabled(run.Main()));
+    run.Answer(ask, IDCANCEL);
+    EXPECT_TRUE(run.WaitCaption(kDeleteId, L"删除当前模型"));
+    EXPECT_EQ(run.Log().size(), 1u);
+
+    run.Press(kDeleteId);
+    ask = run.WaitDialog(L"信息:");
+    ASSERT_TRUE(ask);
+    run.Answer(ask, IDOK);
+    HWND box = run.WaitDialog(L"删除当前模型 执行成功：0");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(run.BoxText(box), L"deleted 'qwen2.5:7b'\n");
+    run.Answer(box, IDOK);
+    EXPECT_EQ(run.Log().back(), L"ollama rm qwen2.5:7b");
+}
+
+TEST(EndToEnd, CopyPromptsValidatesAndRuns) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    struct Case { const wchar_t* typed; bool ok; const wchar_t* box; } cases[] = {
+        {L"whatever", false, nullptr},                       // cancel
+        {L"   ", true, nullptr},                             // empty: as cancel
+        {L"a&calc", true, L"信息:"},                         // not a valid name: nothing runs
+        {L"my copy", true, L"复制当前模型 执行成功：0"},      // blanks removed
+    };
+    for (const auto& c : cases) {
+        run.Press(kCopyId);
+        HWND input = run.WaitInputDialog();
+        ASSERT_TRUE(input) << c.typed;
+        EXPECT_EQ(run.InputText(input), L"");
+        run.AnswerInput(input, c.typed, c.ok);
+        if (c.box) {
+            HWND box = run.WaitDialog(c.box);
+            ASSERT_TRUE(box) << c.typed;
+            if (std::wstring(c.box) == L"信息:") {
+                EXPECT_EQ(run.BoxText(box), kInvalidModelNameText);
+            }
+            run.Answer(box, IDOK);
+        }
+        EXPECT_TRUE(run.WaitCaption(kCopyId, L"复制当前模型")) << c.typed;
+    }
+    auto log = run.Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1], L"ollama cp llama3.2:3b mycopy");
+}
+
+TEST(EndToEnd, RunAndStopReportNothing) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    run.Press(kRunId);
+    ASSERT_TRUE(run.WaitLog(2));
+    EXPECT_TRUE(run.WaitCaption(kRunId, L"运行当前模型"));
+    run.Press(kStopId);
+    ASSERT_TRUE(run.WaitLog(3));
+    EXPECT_TRUE(run.WaitCaption(kStopId, L"停止当前模型"));
+    EXPECT_EQ(run.Log(), (std::vector<std::wstring>{L"ollama list", L"ollama run llama3.2:3b", L"ollama stop llama3.2:3b"}));
+    EXPECT_FALSE(run.WaitDialog(L"运行当前模型 执行成功：0", 300));
+}
+
+TEST(EndToEnd, StopAllAsksThenStopsEachWithProgress) {
+    KelvaroRun run(kModels,
+                   "llama3.2:3b|a80c4f17acd5|2.0 GB|100% CPU|4 minutes from now\n"
+                   "qwen2.5:7b|845dbda0ea48|4.7 GB|100% GPU|4 minutes from now\n");
+    ASSERT_TRUE(run.Start());
+    run.Press(kStopAllId);
+    HWND ask = run.WaitDialog(L"信息:");
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(run.BoxText(ask),
+              L"确定要停止 2 个已运行模型吗？\r\n\r\n下面是已运行模型列表：\r\nllama3.2:3b (2.0 GB)\r\nqwen2.5:7b (4.7 GB)");
+    EXPECT_EQ(run.Caption(kStopAllId), L"停止所有模型执行中");
+    run.SetScenario("stop\t0\t1200\t\t\n");
+    run.Answer(ask, IDOK);
+    EXPECT_TRUE(run.WaitCaption(kStopAllId, L"正在停止 (1/2)"));
+    EXPECT_TRUE(run.WaitCaption(kStopAllId, L"正在停止 (2/2)"));
+    EXPECT_TRUE(run.WaitCaption(kStopAllId, L"停止所有模型"));
+    EXPECT_EQ(run.Log(), (std::vector<std::wstring>{L"ollama list", L"ollama ps", L"ollama stop llama3.2:3b",
+                                                    L"ollama stop qwen2.5:7b"}));
+    // Cancel runs nothing.
+    run.Press(kStopAllId);
+    ask = run.WaitDialog(L"信息:");
+    ASSERT_TRUE(ask);
+    run.Answer(ask, IDCANCEL);
+    EXPECT_TRUE(run.WaitCaption(kStopAllId, L"停止所有模型"));
+    EXPECT_EQ(run.Log().size(), 5u);
+    EXPECT_EQ(run.Close(), 0);
+}
+
+TEST(EndToEnd, NoModelsInstalled) {
+    KelvaroRun run("", {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.ComboText(kModelListId), L"");
+    EXPECT_EQ(PressAndRead(run, kShowId, L"信息:"), L"还没有下载安装模型");
+    EXPECT_TRUE(run.WaitCaption(kShowId, L"显示当前模型"));
+    // One refresh was tried before giving up; show itself never ran.
+    EXPECT_EQ(run.Log(), (std::vector<std::wstring>{L"ollama list", L"ollama list"}));
+    EXPECT_EQ(PressAndRead(run, kStopAllId, L"信息:"), L"没有发现已运行模型！");
+    // The list could not be filled: the model remembered from before is kept.
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)")));
+}
+
+TEST(EndToEnd, DownloadChecksTheNameAndStartsAVisibleConsole) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    run.SetComboText(kModelNameId, L"x&echo pwned>pwned.txt");
+    EXPECT_EQ(PressAndRead(run, kDownloadId, L"信息:"), kInvalidModelNameText);
+    run.SetScenario("run\t0\t0\t\t\n");
+    run.SetComboText(kModelNameId, L" tiny llama:1b ");
+    run.Press(kDownloadId);
+    ASSERT_TRUE(run.WaitLog(2, 20000));
+    EXPECT_EQ(run.Log()[1].substr(0, 6), L"ollama");
+    EXPECT_NE(run.Log()[1].find(L"run tinyllama:1b"), std::wstring::npos);
+    EXPECT_EQ(run.Caption(kDownloadId), L"下载指定模型");
+    EXPECT_FALSE(std::filesystem::exists(run.Folder() / L"pwned.txt"));
+}
+
+TEST(EndToEnd, CreateFromAModelFile) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    std::ofstream(run.Folder() / L"my model.gguf") << "GGUF";
+    const std::wstring file = (run.Folder() / L"my model.gguf").wstring();
+
+    // Cancelling the file dialog runs nothing.
+    run.Press(kCreateId);
+    HWND dialog = run.WaitDialog(L"两步第一步：选择模型文件");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(run.Caption(kCreateId), L"根据模型文件创建执行中");
+    run.Answer(dialog, IDCANCEL);
+    EXPECT_TRUE(run.WaitCaption(kCreateId, L"根据模型文件创建"));
+
+    run.Press(kCreateId);
+    dialog = run.WaitDialog(L"两步第一步：选择模型文件");
+    ASSERT_TRUE(dialog);
+    HWND name = ::GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), else edt1
+    if (!name) name = ::GetDlgItem(dialog, 0x480);
+    ASSERT_TRUE(name);
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    run.Answer(dialog, IDOK);
+    HWND input = run.WaitInputDialog();
+    ASSERT_TRUE(input);
+    EXPECT_EQ(run.InputText(input), L"my model");  // the file's title
+    run.AnswerInput(input, L"my model", true);
+    // The tool reports only on standard error, with exit code 0: a success, shown without the
+    // terminal's control sequences.
+    HWND box = run.WaitDialog(L"根据模型文件创建 执行成功：0");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(run.BoxText(box),
+              L"gathering model components\r\npulling 2bada8a74506: 100%\r\nverifying sha256 digest\r\n"
+              L"writing manifest\r\nsuccess");
+    run.Answer(box, IDOK);
+    EXPECT_EQ(run.Log().back(), L"ollama create mymodel -f \"" + file + L"\"");
+}
+
+TEST(EndToEnd, UnchangedSettingsAreNotRewritten) {
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    const auto file = run.Folder() / L"软件配置.ini";
+    const auto before = std::filesystem::last_write_time(file) - std::chrono::hours(1);
+    std::filesystem::last_write_time(file, before);
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(std::filesystem::last_write_time(file), before);
+    EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)")));
+}

@@ -1,0 +1,88 @@
+// The main window in this process, kept hidden: its layout at two scales and the refresh's
+// reselection, with the command runner replaced.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "platform/seams.h"
+#include "util/component_config.h"
+
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+    void TearDown() override { SetDpiFactorsForTest(1.0); }
+    static void Open(rg_ZhuChuangKouLei& w) {
+        w.SetVisible(false);
+        ASSERT_TRUE(w.LoadWindow());
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, ChildrenAtScaleOneAndAHalf) {
+    SetDpiFactorsForTest(1.5);
+    rg_ZhuChuangKouLei w;
+    Open(w);
+    // 9 x 1.5 + 0.5 = 14.0; 149 x 1.5 + 0.5 = 224.0
+    EXPECT_EQ(w.refreshButton.GetLeft(), 14);
+    EXPECT_EQ(w.refreshButton.GetTop(), 224);
+    EXPECT_EQ(w.refreshButton.GetWidth(), 360);
+    EXPECT_EQ(w.refreshButton.GetHeight(), 56);
+    EXPECT_EQ(w.refreshButton.GetControlId(), 114);
+    EXPECT_EQ(w.modelNameCombo.GetControlId(), 101);
+    EXPECT_EQ(w.modelList.GetControlId(), 113);
+}
+
+TEST_F(MainWindowTest, ResizeLaysOutBannerListAndChatPanel) {
+    rg_ZhuChuangKouLei w;
+    Open(w);
+    RECT want{0, 0, 1000, 700};
+    ::AdjustWindowRectEx(&want, DWORD(::GetWindowLongW(w.GetHwnd(), GWL_STYLE)), FALSE,
+                         DWORD(::GetWindowLongW(w.GetHwnd(), GWL_EXSTYLE)));
+    w.Move(kVolDefaultValue, kVolDefaultValue, want.right - want.left, want.bottom - want.top);
+    ASSERT_EQ(w.GetClientWidth(), 1000);
+    EXPECT_EQ(w.banner.GetWidth(), 1000);
+    EXPECT_EQ(w.modelList.GetWidth(), 982);
+    ASSERT_TRUE(w.chatPanel);
+    EXPECT_EQ(w.chatPanel->GetLeft(), 249);
+    EXPECT_EQ(w.chatPanel->GetTop(), 149);
+    EXPECT_EQ(w.chatPanel->GetWidth(), 751);
+    EXPECT_EQ(w.chatPanel->GetHeight(), w.GetClientHeight() - 149);
+    EXPECT_EQ(w.chatPanel->contextCountProperty, -1);
+    EXPECT_EQ(w.chatPanel->GetControlId(), 0xFFFF);
+}
+
+TEST_F(MainWindowTest, RefreshReselectsByWholeItemText) {
+    rg_ZhuChuangKouLei w;
+    Open(w);
+    std::wstring listing = L"NAME    ID    SIZE    MODIFIED\na:1b    1    1 GB    now\nb:2b    2    2 GB    now\n";
+    w.runCommand = [&](const CWString&) { return CommandResult{0, CWString(listing), {}}; };
+    struct Case { const wchar_t* remembered; const wchar_t* selected; } cases[] = {
+        {L"b:2b (2 GB)", L"b:2b (2 GB)"},
+        {L"b:2b (3 GB)", L"a:1b (1 GB)"},  // the size changed: not found again, item 0
+        {L"", L"a:1b (1 GB)"},
+    };
+    for (const auto& c : cases) {
+        w.modelList.SelectIndex(-1);
+        w.rememberedModel = c.remembered;
+        w.HandleButtonClick(&w.refreshButton);
+        EXPECT_EQ(w.modelList.GetCurrentText(), c.selected) << c.remembered;
+        EXPECT_EQ(w.modelList.GetItemCount(), 2);
+    }
+    // A refresh keeps the list's own selection.
+    w.modelList.SelectIndex(1);
+    w.HandleButtonClick(&w.refreshButton);
+    EXPECT_EQ(w.modelList.GetCurrentText(), L"b:2b (2 GB)");
+    EXPECT_EQ(w.refreshButton.GetCaption(), L"刷新模型列表");
+}
+
+TEST_F(MainWindowTest, BannerSlotsOpenOllamasPages) {
+    rg_ZhuChuangKouLei w;
+    std::vector<CWString> opened;
+    ScopedSeam shell(&PlatformSeams::shellOpen, [&](const CWString& file, const CWString&, int) {
+        opened.push_back(file);
+        return true;
+    });
+    for (int index : {0, 1, 2, 7}) w.HandleBannerButton(&w.banner, index);
+    w.HandleBannerButton(&w.modelList, 0);  // only the banner's events count
+    EXPECT_EQ(opened, (std::vector<CWString>{L"https://ollama.com", L"https://ollama.com/download/OllamaSetup.exe"}));
+}
