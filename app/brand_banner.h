@@ -19,7 +19,7 @@
 inline constexpr wchar_t kMakerHomePage[] = L"http://www.drenvik.com/";
 inline constexpr wchar_t kMakerNewsPage[] = L"https://www.drenvik.com/NewsInfo/";
 inline constexpr wchar_t kMakerContactPage[] = L"https://www.drenvik.com/contact/qq.html";
-inline constexpr wchar_t kMakerContactNumber[] = L"QQ 800098306";
+inline constexpr wchar_t kMakerContactNumber[] = L"800098306";
 inline constexpr wchar_t kNewsHost[] = L"news.drenvik.com";
 inline constexpr wchar_t kNewsIconPath[] = L"/NewsInfo/icon.svg";
 inline constexpr wchar_t kNewsTextPath[] = L"/NewsInfo/icon.txt";
