@@ -22,6 +22,44 @@ const AnswerSegmentStyle kStyles[] = {
     {11, 0x808080, 0, 15},                  // think block
 };
 
+// Single backslashes are markdown escapes and go; a doubled one is meant and stays.
+void DropEscapes(CWString& t) {
+    ReplaceAllFast(t, L"\\\\", kDoubleBackslashStandIn);
+    ReplaceAllFast(t, L"\\", L"");
+    ReplaceAllFast(t, kDoubleBackslashStandIn, L"\\\\");
+}
+
+// Escapes go outside code only: code blocks and inline code keep their text as written (Windows
+// paths, regular expressions). The code and inline-code states follow the scan's rules.
+CWString DropEscapesOutsideCode(const CWString& t) {
+    CWString out, run;
+    bool code = false, inlineCode = false, think = false;
+    for (wchar_t c : t) {
+        const bool marker = c == L'`' || c == kBoldMark || c == kHeading3Mark || c == kHeading2Mark;
+        const bool thinkTag = c == kThinkStart || c == kThinkEnd;
+        if ((marker && (code || think)) || (thinkTag && code)) {
+            inlineCode = false;
+            if (think) code = false;
+        } else if (c == L'`') {
+            inlineCode = !inlineCode;
+        } else if (c == kFence) {
+            if (!think) code = !code;
+        } else if (thinkTag) {
+            think = c == kThinkStart;
+        }
+        if (code || inlineCode) {
+            DropEscapes(run);
+            out += run;
+            run.clear();
+            out += c;
+        } else {
+            run += c;
+        }
+    }
+    DropEscapes(run);
+    return out + run;
+}
+
 CWString PrepareMarkers(std::wstring_view answer) {
     CWString t(answer);
     const struct { const wchar_t* marker; wchar_t unit; } kMarkers[] = {
@@ -29,11 +67,7 @@ CWString PrepareMarkers(std::wstring_view answer) {
         {L"###", kHeading3Mark},  {L"##", kHeading2Mark},    {L"<think>", kThinkStart}, {L"</think>", kThinkEnd},
     };
     for (const auto& m : kMarkers) ReplaceAllFast(t, m.marker, std::wstring_view(&m.unit, 1));
-    // Single backslashes are markdown escapes and go; a doubled one is meant and stays.
-    ReplaceAllFast(t, L"\\\\", kDoubleBackslashStandIn);
-    ReplaceAllFast(t, L"\\", L"");
-    ReplaceAllFast(t, kDoubleBackslashStandIn, L"\\\\");
-    return t;
+    return DropEscapesOutsideCode(t);
 }
 
 // count units from start, both ends clamped to the text; a non-positive count gives nothing.

@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "platform/process.h"
+#include "platform/seams.h"
 #include "platform/shell.h"
 #include "util/component_config.h"
 #include "util/files.h"
@@ -138,10 +139,7 @@ int rg_ZhuChuangKouLei::OnFirstActivate(CVolObject*) { return HandleButtonClick(
 int rg_ZhuChuangKouLei::OnWindowResize(CVolObject*) { return LayoutChildren(); }
 
 int rg_ZhuChuangKouLei::OnWindowDestroy(CVolObject*) {
-    if (chatPanel) {
-        chatPanel->DestroyOwnWindow();
-        chatPanel.reset();
-    }
+    chatPanel.reset();  // saves its section while its window is still there
     LoadOrSaveSettings(1);
     return 0;
 }
@@ -155,12 +153,33 @@ int rg_ZhuChuangKouLei::OnChatModelText(CVolObject*, CWString* text) {
     return 0;
 }
 
+int rg_ZhuChuangKouLei::AskLocalModel(CVolObject*, const CWString& question, CWString* answer, const CWString& role,
+                                      const CMStringArray& historyQuestions, const CMStringArray& historyAnswers,
+                                      CWString* error) {
+    CWString answerText, errorText;
+    CWString model = modelList.GetCurrentText();
+    int called = 0;
+    if (model.empty()) {
+        errorText = L"请先刷新模型列表并选择一个模型用于聊天。如果还没安装Ollama，请先安装后再刷新。";
+    } else {
+        // The client takes the size part off the list item itself.
+        CWString host = Seams().remoteHost(kOllamaServerAddress);
+        answerText = chatClient.AskChat(question, model, role, historyQuestions, historyAnswers, kChatMaxTokens, L"v1",
+                                        errorText, host, L"", L"", 10, 0, 1.0, 1.0, 0.0, 0.0);
+        called = 1;
+    }
+    if (answer) *answer = answerText;
+    if (error) *error = errorText;
+    return called;
+}
+
 // ---- layout --------------------------------------------------------------------------------------
 
 rg_AILiaoTianJieMianLei* rg_ZhuChuangKouLei::GetOrCreateChatPanel() {
     if (chatPanel) return chatPanel.get();
     chatPanel = rg_AILiaoTianJieMianLei::CreateInstance();
     VOL_BIND(chatPanel->modelTextEvent, &rg_ZhuChuangKouLei::OnChatModelText);
+    VOL_BIND(chatPanel->askEvent, &rg_ZhuChuangKouLei::AskLocalModel);
     chatPanel->AttachEventListener();
     chatPanel->contextCountProperty = -1;
     const int w = GetClientWidth(), h = GetClientHeight();

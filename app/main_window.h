@@ -36,6 +36,10 @@ public:
     int OnButtonClick(CVolObject* sender);
     int OnBannerButton(CVolObject* sender, int index);
     int OnChatModelText(CVolObject* sender, CWString* text);
+    // The chat panel's ask event: the selected model on the local server. 1 when the client was
+    // called, 0 when no model is selected (the error says so).
+    int AskLocalModel(CVolObject* sender, const CWString& question, CWString* answer, const CWString& role,
+                      const CMStringArray& historyQuestions, const CMStringArray& historyAnswers, CWString* error);
 
     rg_AILiaoTianJieMianLei* GetOrCreateChatPanel();
     int LayoutChildren();

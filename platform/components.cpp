@@ -91,8 +91,33 @@ rg_edit_box::rg_edit_box() {
     ModifyExStyle(0, WS_EX_CLIENTEDGE);
 }
 
+rg_edit_box::~rg_edit_box() {
+    if (spin_ && ::IsWindow(spin_)) ::DestroyWindow(spin_);
+    spin_ = nullptr;
+    DestroyOwnWindow();
+}
+
 int rg_edit_box::CreateNativeWindow(VolCreateParams& p) {
     return CreateControlWindow(p, {L"EDIT", 0, true});
+}
+
+void rg_edit_box::OnNativeWindowCreated(const VolCreateParams& p) {
+    CVolWinControl::OnNativeWindowCreated(p);
+    HWND h = GetHwnd();
+    HWND parent = h ? ::GetParent(h) : nullptr;
+    if (!parent || spinHigh < spinLow) return;
+    // Outside the box, so its text keeps the whole width; the box's number follows the arrows.
+    RECT r;
+    ::GetWindowRect(h, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    int width = ::GetSystemMetrics(SM_CXVSCROLL);
+    spin_ = ::CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
+                              WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                              int(r.right), int(r.top), width, int(r.bottom - r.top), parent, nullptr,
+                              ::GetModuleHandleW(nullptr), nullptr);
+    if (!spin_) return;
+    ::SendMessageW(spin_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(h), 0);
+    ::SendMessageW(spin_, UDM_SETRANGE32, WPARAM(spinLow), LPARAM(spinHigh));
 }
 
 void rg_edit_box::SetMultiLine(bool on) {

@@ -70,8 +70,9 @@ class rg_edit_box : public CVolWinControl {
 
 public:
     rg_edit_box();
-    ~rg_edit_box() override { DestroyOwnWindow(); }
+    ~rg_edit_box() override;
     int CreateNativeWindow(VolCreateParams& params) override;
+    void OnNativeWindowCreated(const VolCreateParams& params) override;
     HBRUSH OnReflectedColor(HDC dc, UINT message) override;
 
     // Style switches: before creation they shape the window; multi-line cannot change afterwards.
@@ -87,11 +88,20 @@ public:
     // Moves the caret to the end, scrolls to it and inserts the text there.
     void AppendText(std::wstring_view text);
 
+    // An up-down (spin) control beside the box's right edge, made with the box, stepping its number
+    // between low and high. Set before creation; a range with high < low means none. A creation
+    // setting only: not part of the stream.
+    void SetSpinRange(int low, int high) noexcept { spinLow = low; spinHigh = high; }
+    HWND GetSpinHwnd() const noexcept { return spin_; }
+
     int textColor = 0;
     int backColor = -1;
+    int spinLow = 0;
+    int spinHigh = -1;
 
 private:
     UniqueGdiObject backBrush_;
+    HWND spin_ = nullptr;  // a sibling window: it goes with the parent, or with this box
 };
 
 // ---- picture box ---------------------------------------------------------------------------------

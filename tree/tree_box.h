@@ -11,15 +11,28 @@
 // Threads: every node operation runs on the user-interface thread. The index jobs never read
 // nodeBuffer: StartIndexJobs hands them an immutable snapshot, and they hand back a finished index
 // that the UI thread adopts. An index is used only while it is current (see IsIndexCurrent).
+//
+// View: RefreshView draws the rows that fit, from topNode on, on the hidden `canvas` and copies the
+// picture onto the visible `surface` once per pass; the surface is as wide as the widest row and
+// moves left for horizontal scrolling. Each pass refills the per-row tables (rowNodes, rowExpanderX,
+// rowCheckBoxX, rowHitLeft/Right, rowTips) that every mouse hit test reads. The geometry itself is
+// in tree_view_layout.h. refreshGate turns a refresh asked for during a pass into a restart.
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/boxed.h"
+#include "platform/components.h"
+#include "platform/painter.h"
 #include "platform/window.h"
 #include "ui/scroll_bar.h"
+#include "util/json.h"
+#include "util/system_helpers.h"
 #include "util/thread_pool.h"
+#include "tree/tree_view_layout.h"
 
 // The tree box's structural edits bump a stamp, so an index built for an equal-length but
 // different buffer never counts as current. Not streamed: a stamp means nothing in another object.
@@ -30,15 +43,24 @@ template <> struct VolMember<TreeEditStamp> : VolUnstreamedMember<TreeEditStamp>
 
 class rg_DrenvikShuXingKuang : public rg_ZuJianBuJuQi {
     VOL_CLASS(rg_DrenvikShuXingKuang, rg_ZuJianBuJuQi, "drenvik::rg_DrenvikShuXingKuang")
-    VOL_MEMBERS(refreshGate, indexPool, useThreadPool, skipIndexJobs, verticalBar, horizontalBar, nodeBuffer,
-                delimiter, delimiterLength, fixedFieldsLength, nodeCount, itemHeight, autoRefresh, topNode,
-                checkKind, horizontalBarShown, rowNodes, compactRecords, selectedNode, rowSpacing,
+    VOL_MEMBERS(dropTarget, droppedFiles, leftOffset, levelOneOffset, refreshGate, indexPool, useThreadPool,
+                levelWithoutCheckBox, countLevel, skipIndexJobs, raiseNodeColourEvent, raiseSelectedBackEvent,
+                raiseRowTextEvent, colourMode, highlightColour, dimColour, verticalBarAtEnd, noHorizontalBar,
+                disabledLook, spareText, spareDocument, verticalBar, horizontalBar, horizontalFiller, verticalFiller,
+                editor, canvas, surface, renameTimer, resizeTimer, nodeBuffer, clickToRename, delimiter,
+                delimiterLength, fixedFieldsLength, nodeCount, rowsFit, textColour, textBackColour, backColour,
+                itemHeight, expanderSize, checkBoxSize, iconSize, rowUnit, textHeight, images, imageDrawModes,
+                autoRefresh, topNode, checkKind, verticalBarShown, horizontalBarShown, hotNode, selectionReason,
+                pointerRow, lastHotNode, rowNodes, rowExpanderX, rowCheckBoxX, rowHitLeft, rowHitRight,
+                firstRowLocator, compactRecords, fullRowSelect, clearSelectionOnEmptyClick, itemHeightSetting,
+                fontFace, fontSize, selectedNode, gap, rowSpacing, hotUnderline, showLines, showCheckBoxes,
                 visibleRowIndexBuiltFor, visibleRowCount, visibleRowIndex, offsetIndex, offsetIndexReady,
                 offsetIndexBuilding, offsetIndexBuiltFor, offsetIndexGate, parentIndex, parentIndexReady,
                 parentIndexBuilding, parentIndexBuiltFor, parentIndexGate, previousSiblingIndex, nextSiblingIndex,
                 siblingIndexReady, siblingIndexBuilding, siblingIndexBuiltFor, siblingIndexGate, lastDescendantIndex,
                 lastDescendantIndexReady, lastDescendantIndexBuilding, lastDescendantIndexBuiltFor,
-                lastDescendantIndexGate, valueWidth, isShown, treeLock, editStamp)
+                lastDescendantIndexGate, valueWidth, isShown, arrowKeysReady, treeLock, rowTips, inMouseDown,
+                reportSameSelection, renamePending, releaseRow, isEditing, editStamp)
 
 public:
     rg_DrenvikShuXingKuang();
@@ -61,6 +83,9 @@ public:
     int32_t GetNodeExtra(int32_t node, rg_ZhengShuShuZuLei& locator) const;
     // Check byte (not in the getter table, but the view and the check search need it); 255 when unreadable.
     int32_t GetNodeCheck(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    // The view's reads: selected icon (-1 when unreadable) and text background (-1 also when compact).
+    int32_t GetNodeSelectedIcon(int32_t node, rg_ZhengShuShuZuLei& locator) const;
+    int32_t GetNodeBackColour(int32_t node, rg_ZhengShuShuZuLei& locator) const;
     // state/check: 255 or -1 keep, 254 or -2 toggle/cycle. A null or omitted text keeps the text.
     int32_t SetNodeFields(int32_t node, const CWString* text, int32_t state, int32_t check,
                           rg_ZhengShuShuZuLei& locator, int32_t noRefresh = 0);
@@ -129,31 +154,101 @@ public:
     int32_t GetVisibleRowNumber(int32_t node) const;
 
     // ---- view ----
-    // Starts the index jobs and keeps the visible rows counted; drawing is the view's.
+    int GetDesignWidth() const override { return ScaleDesignValue(472); }
+    int GetDesignHeight() const override { return ScaleDesignValue(336); }
+    void CreateChildren() override;
+    // Lays out and paints the rows that fit, from `start` (-1: the current top node) on.
     void RefreshView(int32_t start);
+    // The new image's index, or -1 when the list was emptied instead (an image of no size).
+    int32_t AddImage(const CVolMem& picture);
+    // max(1, scale), read once.
+    double DpiFactor();
 
-    // ---- members: those the store, the indexes and the subtree operations use, in stream order.
-    // The view's own members (child controls, painting state) join this list in their places. ----
+    // ---- keys, mouse and in-place editing ----
+    int32_t GetSelectedIndex();
+    int32_t SelectNode(int32_t node);
+    int32_t RaiseSelectionEvent(int32_t node, int32_t reason, int32_t sameNode);
+    int32_t RaiseRowClickedEvent(int32_t node);
+    int32_t HandleKeyDown(int32_t key, int32_t modifiers);
+    // button -1 right, anything else left.
+    int32_t HandleMouseDown(int32_t button, int32_t x, int32_t y);
+    int32_t HandleMouseUp(int32_t x, int32_t y);
+    int32_t OnRowTextClick(int32_t x);
+    int32_t TrackHotRow(CVolObject* source, int32_t x, int32_t y);
+    int32_t OnRenameTick();
+    int32_t BeginEditNode(int32_t node, int32_t row);
+    int32_t EndInPlaceEdit(CVolObject* source);
+
+    // ---- scroll bars, wheel, resizing ----
+    int32_t OnBarPositionChanged(CVolObject* bar, int32_t position);
+    int32_t OnBarDragEnded(CVolObject* bar);
+    int32_t OnWheel(int32_t notches);
+    int32_t OnResize(CVolObject* source);
+    int32_t OnResizeTick();
+
+    // ---- members, in stream order ----
+    rg_DrenvikWenJianTuoFangLei dropTarget;
+    rg_WenBenShuZuLei droppedFiles;
+    int32_t leftOffset = 0, levelOneOffset = 0;  // design units
     rg_DrenvikDuiLieWeiYiLei refreshGate;
     rg_DrenvikXianChengChiLei indexPool;
     int32_t useThreadPool = 0;
+    int32_t levelWithoutCheckBox = -1;
+    int32_t countLevel = -1;
     int32_t skipIndexJobs = 0;
+    int32_t raiseNodeColourEvent = 0, raiseSelectedBackEvent = 0, raiseRowTextEvent = 0;
+    int32_t colourMode = 0;
+    int32_t highlightColour = -1, dimColour = 0x808080;
+    int32_t verticalBarAtEnd = 0;
+    int32_t noHorizontalBar = 0;
+    int32_t disabledLook = 0;
+    CWString spareText;
+    rg_DrenvikJSONLei spareDocument;
+    // Children, ids 101-109 in this order.
     rg_DrenvikGunDongTiao1 verticalBar;
     rg_DrenvikGunDongTiao1 horizontalBar;
+    rg_painter horizontalFiller;
+    rg_painter verticalFiller;
+    rg_edit_box editor;  // tag: the node being renamed; caption: its text before editing
+    rg_painter canvas;   // hidden: every row is drawn here first
+    rg_painter surface;  // visible: gets the canvas picture once per pass
+    rg_timer renameTimer;
+    rg_timer resizeTimer;
     CVolMem nodeBuffer;
+    int32_t clickToRename = 0;
     CVolMem delimiter;
     int32_t delimiterLength = 4;
     int32_t fixedFieldsLength = 26;
     int32_t nodeCount = 0;
+    int32_t rowsFit = 0;
+    int32_t textColour = 0, textBackColour = -1, backColour = 0xFFFFFF;
     int32_t itemHeight = 0;
+    int32_t expanderSize = 0, checkBoxSize = 0, iconSize = 0, rowUnit = 0, textHeight = 0;
+    CVolObjectArray images;  // rg_WeiTuDuiXiangLei, by icon index
+    rg_ZhengShuShuZuLei imageDrawModes;
     int32_t autoRefresh = 1;
     int32_t topNode = 0;
     int32_t checkKind = 2;
-    int32_t horizontalBarShown = 0;
-    rg_ZhengShuShuZuLei rowNodes;
+    int32_t verticalBarShown = 0, horizontalBarShown = 0;
+    int32_t hotNode = -1;
+    int32_t selectionReason = 0;
+    int32_t pointerRow = 0;
+    int32_t lastHotNode = 0;
+    // Per drawn row of the last pass.
+    rg_ZhengShuShuZuLei rowNodes, rowExpanderX, rowCheckBoxX, rowHitLeft, rowHitRight;
+    rg_ZhengShuShuZuLei firstRowLocator;
     int32_t compactRecords = 0;
+    int32_t fullRowSelect = 0;
+    int32_t clearSelectionOnEmptyClick = 0;
+    int32_t itemHeightSetting = -1;
+    CWString fontFace;
+    int32_t fontSize = 11;
     int32_t selectedNode = -1;
+    int32_t gap = 6;
     int32_t rowSpacing = 3;
+    int32_t hotUnderline = 0;
+    int32_t showLines = 1;
+    int32_t showCheckBoxes = 0;
     int32_t visibleRowIndexBuiltFor = 0;
     int32_t visibleRowCount = 0;
     CVolMem visibleRowIndex;
@@ -174,14 +269,37 @@ public:
 
     int32_t valueWidth = 4;
     int32_t isShown = 0;
+    int32_t arrowKeysReady = 1;  // under treeLock
     rg_HuChiSuoLei treeLock;
+    std::map<int32_t, CWString> rowTips;  // drawn row -> tool tip of a cut-off text
+    int32_t inMouseDown = 0;
+    int32_t reportSameSelection = 0;
+    int32_t renamePending = 0;
+    int32_t releaseRow = 0;
+    int32_t isEditing = 0;
     TreeEditStamp editStamp;
 
     // text, icon, selectedIcon, data, state, check, textColour, textBackColour, level
     VolEventBinding<const CWString&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>
         nodeAddedEvent;
     VolEventBinding<int32_t, int32_t> nodeColourEvent;             // node, stored colour → colour
+    // Owner events of the view; an unbound event reads 0.
+    VolEventBinding<> lostFocusEvent;
+    VolEventBinding<const rg_WenBenShuZuLei&> filesDroppedEvent;
+    VolEventBinding<> hiddenEvent;
+    VolEventBinding<int32_t, CWString&> rowTextEvent;             // node, row text (changeable)
+    VolEventBinding<int32_t, int32_t> selectedBackEvent;          // node, 0xC06000 -> colour
     VolEventBinding<int32_t, int32_t, int32_t> selectionChangedEvent;  // node, reason, same node
+    VolEventBinding<int32_t> hoverEvent;
+    VolEventBinding<int32_t, int32_t> keyDownEvent;               // key, modifiers
+    VolEventBinding<int32_t> rowClickedEvent;                     // node or -1
+    VolEventBinding<> rightClickEvent;
+    VolEventBinding<int32_t> expandRequestEvent;                  // nonzero forbids
+    VolEventBinding<int32_t> expandToggledEvent;
+    VolEventBinding<int32_t> checkRequestEvent;                   // nonzero forbids
+    VolEventBinding<int32_t> checkToggledEvent;
+    VolEventBinding<int32_t, CWString&> editRequestedEvent;       // node, text (changeable); nonzero refuses
+    VolEventBinding<int32_t, const CWString&, const CWString&> editFinishedEvent;  // nonzero: owner renamed
 
     // The index kinds, as the pool's task types name them.
     enum IndexKind : int32_t { kOffsets = 1, kLastDescendants = 2, kParents = 3, kSiblings = 4 };
@@ -189,6 +307,56 @@ public:
     struct IndexSnapshot;  // the node buffer as one pass of the jobs sees it
 
 private:
+    // One drawn row as the viewport stage needs it.
+    struct DrawnRow {
+        int textX, textRight;
+        CWString text;
+    };
+    // Painting: one pass of the rows; false when a restart was asked for meanwhile.
+    bool PaintRows(std::vector<DrawnRow>& drawn, int& maxWidth);
+    bool PaintConnectorLines();
+    // The viewport stage: 0 done, 1 restart, 2 the pass ended (RefreshView was called anew).
+    int RunViewportStage(const std::vector<DrawnRow>& drawn, int maxWidth);
+    void ComputeMetrics();
+    TreeColumnSettings ColumnSettings();
+    TreeRowHitArea RowArea(size_t row) const {
+        return {rowExpanderX[row], rowCheckBoxX[row], rowHitLeft[row], rowHitRight[row]};
+    }
+    int32_t ResolveRowColour(int32_t node, rg_ZhengShuShuZuLei& locator);
+    void DrawExpander(int x, int y, int state);
+    void DrawCheckBox(int x, int y, int check);
+    void DrawNodeIcon(int cellX, int cellY, int icon);
+    void SetPen(int colour);
+    void SetBrush(int colour);
+    bool RestartRequested();
+    void ReleaseGate();
+    bool IsRowValid(int32_t row) const noexcept { return row >= 0 && row < int32_t(rowNodes.size()); }
+    int32_t RowUnder(int32_t y) const noexcept { return TreeRowAt(y, gap, itemHeight, rowSpacing); }
+    int32_t ToggleExpandByKey(bool expand);
+    // The editor's own show state: a hidden tree box must not leave a rename uncommitted for good.
+    bool EditorOpen() const noexcept { return editor.IsCreated() && (editor.GetStyle() & WS_VISIBLE); }
+    int32_t MoveByArrow(bool up);
+    // Surface events: only the surface's own count for some of them.
+    int32_t OnBoardLostFocus(CVolObject* source);
+    int32_t OnBoardKeyDown(CVolObject*, int key, int modifiers) { return HandleKeyDown(key, modifiers); }
+    int32_t OnBoardWheel(CVolObject*, int notches, int) { return OnWheel(notches); }
+    int32_t OnBoardMouseMove(CVolObject* source, int x, int y, int) { return TrackHotRow(source, x, y); }
+    int32_t OnBoardLeftDown(CVolObject*, int x, int y, int) { return HandleMouseDown(1, x, y); }
+    int32_t OnBoardLeftUp(CVolObject*, int x, int y, int) { return HandleMouseUp(x, y); }
+    int32_t OnBoardDoubleClick(CVolObject*, int x, int, int) { return OnRowTextClick(x); }
+    int32_t OnBoardRightDown(CVolObject* source, int x, int y, int);
+    int32_t OnEditorKeyDown(CVolObject* source, int key, int);
+    int32_t OnTimerTick(CVolObject* source);
+    int32_t OnShown(CVolObject*);
+    int32_t OnHidden(CVolObject*);
+    int32_t OnFileDropped(CVolObject*, int32_t count, int32_t index, const CWString& path, const CWString&);
+
+    double dpiFactor_ = 0;
+    bool penSet_ = false, brushSet_ = false;
+    uint32_t editStampAtOpen_ = 0;  // a rename is dropped when the tree changed shape meanwhile
+    uint32_t firstRowStamp_ = 0;    // the tree shape firstRowLocator was found in
+    int32_t pendingStart_ = -1;     // a top row asked for while a pass ran
+
     struct IndexRefs;
     IndexRefs Refs(IndexKind kind) const;
     // Adopts a finished pass, then tests for a current index.

@@ -173,6 +173,7 @@ TREE_FIELD_GETTER(GetNodeIcon, kIconAt, 4, -1)
 TREE_FIELD_GETTER(GetNodeData, kDataAt, 4, 0)
 TREE_FIELD_GETTER(GetNodeState, kStateAt, 1, 255)
 TREE_FIELD_GETTER(GetNodeCheck, kCheckAt, 1, 255)
+TREE_FIELD_GETTER(GetNodeSelectedIcon, kSelectedIconAt, 4, -1)
 #undef TREE_FIELD_GETTER
 
 int32_t rg_DrenvikShuXingKuang::GetNodeExtra(int32_t node, rg_ZhengShuShuZuLei& locator) const {
@@ -181,6 +182,14 @@ int32_t rg_DrenvikShuXingKuang::GetNodeExtra(int32_t node, rg_ZhengShuShuZuLei& 
     const int64_t d = DelimiterOf(locator);
     if (d < 0 || d + kTextColourAt + 4 > int64_t(nodeBuffer.GetSize())) return -1;
     return ReadInt(d + kTextColourAt);
+}
+
+int32_t rg_DrenvikShuXingKuang::GetNodeBackColour(int32_t node, rg_ZhengShuShuZuLei& locator) const {
+    if (compactRecords) return -1;
+    if (!Locate(node, locator)) return -1;
+    const int64_t d = DelimiterOf(locator);
+    if (d < 0 || d + kTextColourAt + 8 > int64_t(nodeBuffer.GetSize())) return -1;
+    return ReadInt(d + kTextColourAt + 4);
 }
 
 // ---- adding ----------------------------------------------------------------------------------------

@@ -234,7 +234,7 @@ int32_t rg_DrenvikShuXingKuang::InsertNodes(int32_t node, int32_t mode, const CV
         nodeCount += added - n;
         MarkStructureChanged();
         if (autoRefresh) RefreshView(-1);
-        if (selectedNode < nodeCount) selectionChangedEvent.Raise(this, selectedNode, 0, 0);
+        if (selectedNode < nodeCount) RaiseSelectionEvent(selectedNode, 0, 0);
         return n;
     }
     if (!block.IsEmpty()) {

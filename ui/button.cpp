@@ -139,6 +139,7 @@ void rg_DrenvikAnNiu1::OnMouseRelease(int arg) {
     pressSeen = 0;
     if (state != kButtonDisabled) state = kButtonHover;
     Paint();
+    if (arg == 0 && state != kButtonDisabled) Released.Raise(this);
 }
 
 void rg_DrenvikAnNiu1::OnMouseMove(int x, int y, int modifiers) {

@@ -211,6 +211,7 @@ public:
     VolEventBinding<> HoverStarted;
     VolEventBinding<> MouseLeft;
     VolEventBinding<int, int> KeyPressed;       // key code, modifier bits
+    VolEventBinding<> Released;                 // the left button went up over an enabled button
 
 private:
     // Host and canvas handlers; all return 0 so the canvases go on to their default handling.

@@ -91,6 +91,10 @@ void rg_DrenvikZuGeKuang1::BindEvents() {
     VOL_BIND(editField.KeyUp, &rg_DrenvikZuGeKuang1::OnEditKeyUp);
     VOL_BIND(editField.FocusGained, &rg_DrenvikZuGeKuang1::OnEditFocus);
     VOL_BIND(editField.FocusLost, &rg_DrenvikZuGeKuang1::OnEditBlur);
+    VOL_BIND(editField.CharInput, &rg_DrenvikZuGeKuang1::OnEditChar);
+    VOL_BIND(editField.RightButtonDown, &rg_DrenvikZuGeKuang1::OnEditRightDown);
+    VOL_BIND(editField.MouseWheel, &rg_DrenvikZuGeKuang1::OnEditWheel);
+    VOL_BIND(editField.WindowMessage, &rg_DrenvikZuGeKuang1::OnEditMessage);
     editField.AttachEventListener();
     rg_ZuJianBuJuQi::BindEvents();
 }
@@ -109,6 +113,7 @@ void rg_DrenvikZuGeKuang1::OnCreated(CVolObject*) {
     HWND w = parentWindow;
     while (w && (::GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD)) w = ::GetParent(w);
     topWindow = w == parentWindow ? nullptr : w;
+    if (colourMode >= 1) SetTooltip(L"");  // shows the colour list's hint
     ApplyFont(fontText, true, true);
 }
 
@@ -410,7 +415,10 @@ void rg_DrenvikZuGeKuang1::ToggleDropDown() {
             Refresh();
         } else if (ItemClicking.Raise(this, h) == 0) {
             SelectIndex(h);
-            if (style == 1 && colourMode == 0) {
+            if (colourMode >= 1) {
+                ChooseColourItem(h);
+            } else if (style == 1) {
+                if (dateTimeMode) EditDateTimeField(-1);
                 EditItemChosen.Raise(this);
             } else {
                 PumpPendingMessages();
@@ -526,7 +534,7 @@ void rg_DrenvikZuGeKuang1::DrawButton(int topY) {
 }
 
 void rg_DrenvikZuGeKuang1::PaintRow(const rg_DrenvikXiangMu* item, int height, bool hot, bool selected,
-                                    bool editText, int, bool topRow, int number) {
+                                    bool editText, int rightMargin, bool topRow, int number) {
     static const rg_DrenvikXiangMu kEmptyItem;
     const rg_DrenvikXiangMu& it = item ? *item : kEmptyItem;
     const int s = Spacing();
@@ -572,12 +580,16 @@ void rg_DrenvikZuGeKuang1::PaintRow(const rg_DrenvikXiangMu* item, int height, b
         }
     } else if (hot) {
         if (!savedTooltip.empty()) SetCanvasTip(L"");
-    } else if (hotRow == -1 && shownTip_ != tooltipText) {
+    } else if (hotRow == -1 && shownTip_ != ComposedTooltip()) {
         // Put the control's own tooltip back once the mouse is off the rows.
-        SetCanvasTip(tooltipText);
+        SetCanvasTip(ComposedTooltip());
         savedTooltip.clear();
     }
     if (!item) return;
+    if (colourMode >= 1) {
+        PaintColourRow(*item, height, hot, rightMargin);
+        return;
+    }
     if (topRow && customTopColour) colour = TopRowTextColour.Raise(this, colour);
     CWString line = numberRows && number > 0 ? ComboRowNumber(number, numberedCount, zeroPadNumbers != 0) : CWString();
     line += it.text;
@@ -778,8 +790,8 @@ int rg_DrenvikZuGeKuang1::OnShownCanvasDouble(CVolObject*, int, int, int) {
     return 0;
 }
 
-int rg_DrenvikZuGeKuang1::OnShownCanvasRightUp(CVolObject*, int, int, int) {
-    if (!disabled) RightClick.Raise(this);
+int rg_DrenvikZuGeKuang1::OnShownCanvasRightUp(CVolObject*, int x, int y, int keys) {
+    OnRightClick(x, y, keys);
     return 0;
 }
 
@@ -800,12 +812,13 @@ int rg_DrenvikZuGeKuang1::OnEditDown(CVolObject*, int, int, int) {
 
 int rg_DrenvikZuGeKuang1::OnEditUp(CVolObject*, int, int, int) {
     pressed = 0;
+    if (dateTimeMode) EditDateTimeField(-1);
     return 0;
 }
 
 int rg_DrenvikZuGeKuang1::OnEditKeyDown(CVolObject*, int key, int mods) {
     EditKeyDown.Raise(this, key, mods);
-    return 0;
+    return dateTimeMode ? EditDateTimeField(key) : 0;
 }
 
 int rg_DrenvikZuGeKuang1::OnEditKeyUp(CVolObject*, int key, int mods) {

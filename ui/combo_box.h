@@ -91,6 +91,20 @@ public:
     void OnWatchTimer();
     void OnWheelMessage(WPARAM wParam);
 
+    // ---- colour list, date-time editing, web addresses and tooltip ----
+    // customColour when item 0 (the free colour) is selected, else the selected item's value; 0 without one.
+    int GetColour() const;
+    // Selects the first item from 1 on with this value, else item 0; raises nothing.
+    void SetColour(int colour);
+    int RaiseColourChanged();
+    // Edits the date-time field at the caret: -1 selects it (answer 0); any other key answers 1 (handled).
+    int EditDateTimeField(int key);
+    // The visible canvas's right button release: closes an open list, opens the selected item's
+    // address (web-address mode) or empties an editable box's text, then raises RightClick.
+    void OnRightClick(int x, int y, int keys);
+    // The tooltip text; the canvas shows it with the hints of the modes.
+    void SetTooltip(std::wstring_view text);
+
     // ---- members, in the order of the object protocol ----
     int iconDrawWidth = 0;
     int iconDrawHeight = 0;
@@ -194,6 +208,13 @@ private:
     void DrawButton(int topY);
     void SetCanvasTip(const CWString& tip);
     void SetRowFont(bool bold);
+    CWString ComposedTooltip() const;
+    void ChooseColourItem(int index);
+    void PaintColourRow(const rg_DrenvikXiangMu& item, int height, bool hot, int rightMargin);
+    int OnEditChar(CVolObject*, int character);
+    int OnEditRightDown(CVolObject*, int x, int y, int keys);
+    int OnEditWheel(CVolObject*, int notches, int keys);
+    int OnEditMessage(CVolObject*, HWND, UINT message, WPARAM, LPARAM, VolMessage*);
 
     void OnCreated(CVolObject*);
     void OnResized(CVolObject*);

@@ -100,7 +100,14 @@ TEST(AnswerMarkdown, ThinkBlocks) {
 TEST(AnswerMarkdown, Backslashes) {
     CheckAll({
         {L"C:\\path\\file and \\\\share \\*x\\*", {{L"C:pathfile and \\\\share *x*", 0}}},
-        {L"```\nC:\\dir\n```", {{L"", 0}, {L"C:dir\n", kSegmentCode}}},
+        // Code keeps what it says: paths and regular expressions stay whole, doubled or not.
+        {L"```\nC:\\dir\\\\x [2个斜杠]\n```", {{L"", 0}, {L"C:\\dir\\\\x [2个斜杠]\n", kSegmentCode}}},
+        {L"run `\\d+\\.txt` in C:\\tmp", {{L"run ", 0}, {L"\\d+\\.txt", kSegmentInlineCode}, {L" in C:tmp", 0}}},
+        {L"a\\b ```\nx\\y\n``` c\\d", {{L"ab ", 0}, {L"x\\y\n", kSegmentCode}, {L" cd", 0}}},
+        // Backticks inside a fenced block do not end the block's protection.
+        {L"```\n`a\\b`\\c\n```", {{L"", 0}, {L"`a\\b`\\c\n", kSegmentCode}}},
+        // A think block is no code.
+        {L"<think>\nC:\\t\n</think>", {{L"C:t\n\n", kSegmentThink}}},
         {L"a[2个斜杠]b", {{L"a\\\\b", 0}}},
     });
 }

@@ -17,8 +17,13 @@ const std::string kModels =
     "qwen2.5:7b|845dbda0ea48|4.7 GB|3 days ago\n"
     "deepseek-r1:1.5b|a42b25d8c10a|1.1 GB|5 minutes ago\n";
 
+// The chat panel's section as a first run leaves it: all pairs as context, "你是谁" as the question.
+constexpr wchar_t kChatSection[] =
+    L"[AI聊天界面类]\r\nDrenvik超级编辑框我的提问=你是谁\r\nDrenvik选中框回车键发送=真\r\n"
+    L"Drenvik选中框问后清空提问=真\r\n组合框上下文历史数.内容=-1\r\n组合框提问句型.内容=\r\n组合框角色定义.内容=\r\n";
+
 std::wstring Settings(const std::wstring& model, const std::wstring& name = L"deepseek-r1:7b") {
-    return L"[主界面]\r\n模型列表=" + model + L"\r\n组合框模型名称.内容=" + name + L"\r\n";
+    return kChatSection + (L"[主界面]\r\n模型列表=" + model + L"\r\n组合框模型名称.内容=" + name + L"\r\n");
 }
 
 std::string Utf16File(const std::wstring& text) {

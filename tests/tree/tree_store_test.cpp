@@ -294,6 +294,12 @@ TEST(TreeStore, CopyAndStreamCarryTheNodes) {
     EXPECT_FALSE(t.IsEqual(*c));
     EXPECT_TRUE(t.IsEqual(t));
 
+    // View settings travel with the nodes.
+    t.fullRowSelect = 1;
+    t.fontFace = L"Arial";
+    t.gap = 9;
+    t.clickToRename = 1;
+    t.levelWithoutCheckBox = 2;
     VolMemStream out;
     t.SaveToStream(&out);
     ASSERT_EQ(out.status, VolDataStream::kGood);
@@ -304,6 +310,12 @@ TEST(TreeStore, CopyAndStreamCarryTheNodes) {
     EXPECT_EQ(back.nodeCount, 3);
     rg_ZhengShuShuZuLei loc;
     EXPECT_EQ(back.GetNodeText(2, loc), L"n2");
+    EXPECT_EQ(back.fullRowSelect, 1);
+    EXPECT_EQ(back.fontFace, L"Arial");
+    EXPECT_EQ(back.gap, 9);
+    EXPECT_EQ(back.clickToRename, 1);
+    EXPECT_EQ(back.levelWithoutCheckBox, 2);
+    EXPECT_EQ(back.isEditing, 0);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Helpers of the control tests: faked mouse input, a panel to host controls, screenshots, pixel
 // reads, and a scroll bar's event recorder.
 #pragma once
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dynapi.h"
@@ -97,3 +99,43 @@ public:
 private:
     rg_DrenvikGunDongTiao1* bar_ = nullptr;
 };
+
+// Runs `step` once from this thread's message loop, such as the wait of a modal window.
+class LoopStep {
+public:
+    explicit LoopStep(std::function<void()> step, UINT delay = 150) {
+        Current() = std::move(step);
+        id_ = ::SetTimer(nullptr, 0, delay, &Fire);
+    }
+    ~LoopStep() {
+        ::KillTimer(nullptr, id_);
+        Current() = nullptr;
+    }
+
+private:
+    static std::function<void()>& Current() {
+        static std::function<void()> f;
+        return f;
+    }
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        if (auto f = std::exchange(Current(), nullptr)) f();
+    }
+    UINT_PTR id_;
+};
+
+// Runs `open` (which shows a window and waits for it) while `step` acts from its loop. One display
+// serves every test program, so another program's window may take the activation and close the
+// window before the step could act (`step` answers false then): such an opening is tried again.
+// True once the step acted.
+inline bool OpenWithStep(const std::function<bool()>& step, const std::function<void()>& open, int attempts = 5) {
+    for (int i = 0; i < attempts; ++i) {
+        bool acted = false;
+        {
+            LoopStep s([&] { acted = step(); });
+            open();
+        }
+        if (acted) return true;
+    }
+    return false;
+}
