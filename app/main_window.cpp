@@ -33,6 +33,31 @@ CommandResult RunHidden(const CWString& commandLine) {
 
 CWString Decimal(int value) { return CWString(std::to_wstring(value)); }
 
+constexpr wchar_t kKelvaroPage[] = L"https://www.drenvik.com/kelvaro/";
+
+// Before the banner's window exists: its home page and the two custom slots (the Ollama home page
+// and its installer); slots 2 and 3 stay empty.
+void ConfigureBanner(rg_DrenvikPinPaiHengFuLei1& banner) {
+    banner.SetHomePageLink(kKelvaroPage);
+    const struct { const wchar_t* text; int icon; } slots[] = {{L"Ollama官网", 503}, {L"Ollama下载", 504}};
+    for (int i = 0; i < 2; ++i) {
+        rg_DrenvikPinPaiHengFuLei1::SetCustomLinkText(banner.customLinks[i], slots[i].text);
+        rg_DrenvikPinPaiHengFuLei1::SetCustomButtonIcon(banner.customButtons[i], slots[i].icon);
+        banner.customPresent[size_t(i)] = 1;
+    }
+    for (int32_t& width : banner.customWidths) width = 120;
+}
+
+// After creation: both the link and the button of a slot carry its tooltip.
+void TipBannerSlots(rg_DrenvikPinPaiHengFuLei1& banner) {
+    const CWString tips[] = {CWString(kOllamaHomePage) + L" 可以在官网查找模型名称",
+                             CWString(kOllamaDownloadAddress) + L"   建议使用迅雷下载速度快"};
+    for (int i = 0; i < 2; ++i) {
+        banner.customLinks[i].SetTipText(tips[i]);
+        banner.customButtons[i].SetTooltip(tips[i]);
+    }
+}
+
 }  // namespace
 
 rg_ZhuChuangKouLei::rg_ZhuChuangKouLei() : runCommand(RunHidden) {
@@ -79,7 +104,9 @@ void rg_ZhuChuangKouLei::CreateChildren() {
 
     button(downloadButton, L"下载指定模型", 595, kTeal,
            L"打开外部cmd执行\"ollama run 模型名称\"命令行，模型名称可以自己去Ollama官网查找");
+    ConfigureBanner(banner);
     CreateChild(banner, 0, 0, 1203, 61);
+    TipBannerSlots(banner);
     button(createButton, L"根据模型文件创建", 451, kTeal, L"使用 ollama create 命令行");
     button(copyButton, L"复制当前模型", 411, kTeal, L"使用 ollama cp 命令行");
     button(restoreDirButton, L"恢复默认模型目录", 542, kAmber,

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -80,7 +81,13 @@ CWString RealSpecialFolder(int kind) {
     return n > 0 && n <= MAX_PATH + 1 ? CWString(buffer, n) : CWString();
 }
 
-CWString RealRemoteHost(const CWString& host) { return host; }
+// Test runs set KELVARO_REMOTE_HOST (inherited by the programs they start), so that nothing they
+// run reaches a remote host, not even a timer's request that no test asked for.
+CWString RealRemoteHost(const CWString& host) {
+    wchar_t mapped[256];
+    DWORD n = ::GetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", mapped, DWORD(std::size(mapped)));
+    return n > 0 && n < std::size(mapped) ? CWString(mapped, n) : host;
+}
 
 }  // namespace
 

@@ -221,6 +221,8 @@ TEST(ChatRouting, ModelNameTable) {
         {L"xunfei-Spark", kXunFei, L"xunfei-spark", 0, false},  // found ignoring case, removed only exactly
         {L"Tencent-hunyuan", nullptr, L"Tencent-hunyuan", 0, false},
     };
+    // The table names the providers' own hosts; test runs otherwise map them to a closed port.
+    ScopedSeam ownNames(&PlatformSeams::remoteHost, [](const CWString& name) { return name; });
     for (auto& k : cases) {
         CWString model(k.model), host(kGiven);
         ChatRoute r = RouteChatModel(model, host);

@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     BindDynamicApiTable();
+    // Remote host names (cloud providers, the news host) lead to a closed loopback port unless a
+    // test maps them itself; programs the tests start inherit this.
+    ::SetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", L"127.0.0.1:9");
     int rc = RUN_ALL_TESTS();
     // Leave without DLL detach and static teardown: under Wine an exit-time detach now and then
     // never returns, and CTest would wait on the pipe forever. Teardown is tested inside the tests.

@@ -1,0 +1,3 @@
+#include "app/run_state.h"
+
+rg_DrenvikYunHangZhuangTaiLei gRunState;
