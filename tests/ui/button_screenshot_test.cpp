@@ -98,18 +98,9 @@ public:
 
 class ButtonScreenshot : public ::testing::TestWithParam<double> {
 protected:
-    void SetUp() override {
-        icons_ = ::LoadLibraryExW((GetModuleDirectory() + L"svg_icons.dll").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_TRUE(icons_);
-        CVolAppInstance::SetResourceModule(icons_);
-    }
-    void TearDown() override {
-        SetDpiFactorsForTest(1.0);
-        CVolAppInstance::SetResourceModule(nullptr);
-        if (icons_) ::FreeLibrary(icons_);
-    }
-    HMODULE icons_ = nullptr;
+    void SetUp() override { ASSERT_TRUE(icons.Loaded()); }
+    void TearDown() override { SetDpiFactorsForTest(1.0); }
+    ScopedIconResources icons;
 };
 
 }  // namespace

@@ -79,10 +79,7 @@ class Buttons : public ::testing::Test {
 protected:
     void SetUp() override {
         SetDpiFactorsForTest(1.0);
-        icons_ = ::LoadLibraryExW((GetModuleDirectory() + L"svg_icons.dll").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_TRUE(icons_) << "svg_icons.dll beside the test";
-        CVolAppInstance::SetResourceModule(icons_);
+        ASSERT_TRUE(icons.Loaded()) << "svg_icons.dll beside the test";
         ASSERT_TRUE(form.LoadWindow());
         shownHwnd = form.button.shownCanvas.GetHwnd();
         ASSERT_TRUE(shownHwnd);
@@ -90,8 +87,6 @@ protected:
     void TearDown() override {
         SetCursorSourceForTest(nullptr);
         SetTickSourceForTest(nullptr);
-        CVolAppInstance::SetResourceModule(nullptr);
-        if (icons_) ::FreeLibrary(icons_);
     }
     void Send(UINT message, int x = 10, int y = 10, WPARAM w = 0) {
         ::SendMessageW(shownHwnd, message, w, MAKELPARAM(x, y));
@@ -110,7 +105,7 @@ protected:
         return false;
     }
 
-    HMODULE icons_ = nullptr;
+    ScopedIconResources icons;  // before the form: it outlives the form's icons
     ButtonForm form;
     HWND shownHwnd = nullptr;
 };
