@@ -133,24 +133,28 @@ CWString ReplaceText(std::wstring_view text, std::wstring_view search, std::wstr
 }
 
 void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view replacement) {
-    if (search.empty() || text.empty()) return;
-    // About 256 KiB of table: keep it off the stack.
-    auto index = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
-    index->IndexText(text);
-    std::vector<int32_t> hits;
-    for (int32_t p = index->FindFrom(search, 0); p != -1; p = index->FindFrom(search, p + 1)) hits.push_back(p);
-    if (hits.empty()) return;
-
+    if (search.empty() || text.size() < search.size()) return;
+    // One scan finds the hits as the fast text search would (A-Z as a-z, every occurrence counted,
+    // overlapping ones too): an index pays off only over many searches, and this is one.
+    const std::wstring_view all = text;
+    const size_t last = all.size() - search.size();
+    const wchar_t first = AsciiLower(search[0]);
     CWString out;
-    out.reserve(text.size() + (replacement.size() > search.size() ? hits.size() * (replacement.size() - search.size()) : 0));
-    const int32_t step = int32_t(search.size());
-    int32_t c = 0;
-    for (int32_t p : hits) {
-        if (p > c) out.append(text, size_t(c), size_t(p - c));
+    bool hit = false;
+    size_t c = 0;
+    for (size_t p = FindFoldedUnit(all, first, 0); p != std::wstring_view::npos && p <= last;
+         p = FindFoldedUnit(all, first, p + 1)) {
+        if (!MatchesFolded(all.data() + p, search)) continue;
+        if (!hit) {
+            hit = true;
+            out.reserve(all.size() + (replacement.size() > search.size() ? all.size() / 10 : 0));
+        }
+        if (p > c) out.append(all, c, p - c);
         out.append(replacement);
-        c = p + step;
+        c = p + search.size();
     }
-    if (c < text.GetLength()) out.append(text, size_t(c), std::wstring::npos);
+    if (!hit) return;
+    if (c < all.size()) out.append(all, c, std::wstring_view::npos);
     text.swap(out);
 }
 

@@ -2,71 +2,60 @@
 
 #include <algorithm>
 
+size_t FindFoldedUnit(std::wstring_view text, wchar_t u, size_t from) noexcept {
+    const wchar_t upper = (u >= L'a' && u <= L'z') ? wchar_t(u - 32) : u;
+    if (upper == u) return text.find(u, from);  // one value: the library's own scan
+    for (size_t i = from; i < text.size(); ++i)
+        if (text[i] == u || text[i] == upper) return i;
+    return std::wstring_view::npos;
+}
+
+const std::vector<int32_t>& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
+    std::vector<int32_t>& list = lists[size_t(k)];
+    if (made[size_t(k)]) return list;
+    made[size_t(k)] = 1;
+    for (size_t p = FindFoldedUnit(text, u, 0); p != std::wstring_view::npos; p = FindFoldedUnit(text, u, p + 1))
+        list.push_back(int32_t(p));
+    return list;
+}
+
 void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     // Always start from a clean table: a table left by a stream load or a caller names no real lists.
     unitTable.Clear();
     positionLists.Clear();
     foldCase = 1;
-    const size_t n = text.size();
-    indexedLength = int32_t(n);
+    indexedLength = int32_t(text.size());
 
-    // Counting pass, so every list gets its final place in one buffer.
-    std::vector<int32_t> counts(SearchUnitTable::kSize, 0);
-    int32_t distinct = 0;
-    for (wchar_t c : text)
-        if (counts[AsciiLower(c)]++ == 0) ++distinct;
-
-    // Position pass: lists are numbered in the order their unit first occurs.
-    positionLists.starts.assign(size_t(distinct) + 2, 0);
-    positionLists.positions.resize(n);
-    std::vector<int32_t> cursorStore(size_t(distinct) + 1, 0);
+    // Lists are numbered in the order their unit first occurs; their positions come later.
     int32_t* __restrict table = unitTable.entries.data();
-    int32_t* __restrict cursor = cursorStore.data();
-    int32_t* __restrict out = positionLists.positions.data();
-    int32_t* __restrict starts = positionLists.starts.data();
-    int32_t next = 0, used = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t u = AsciiLower(text[i]);
-        int32_t k = table[u];
-        if (k == 0) {
-            k = table[u] = ++next;
-            cursor[k] = starts[k] = used;
-            used += counts[u];
-        }
-        out[cursor[k]++] = int32_t(i);
+    int32_t next = 0;
+    for (wchar_t c : text) {
+        const wchar_t u = AsciiLower(c);
+        if (table[u] == 0) table[u] = ++next;
     }
-    starts[distinct + 1] = used;
+    positionLists.text = text;
+    positionLists.lists.resize(size_t(next) + 1);
+    positionLists.made.assign(size_t(next) + 1, 0);
+    positionLists.made[0] = 1;
 }
 
 int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFrom(std::wstring_view needle, int32_t start) const {
     if (needle.empty()) return -1;
-    const size_t m = needle.size();
     const int32_t lists = positionLists.Count();
     const int32_t* table = unitTable.entries.data();
-    const int32_t* starts = positionLists.starts.data();
-    const int32_t* pos = positionLists.positions.data();
     auto unit = [&](size_t i) { return foldCase ? AsciiLower(needle[i]) : needle[i]; };
+    // A first unit that never occurs (or names a list that is missing) finds nothing; any other
+    // missing unit fails every candidate below.
+    const int32_t k = table[unit(0)];
+    if (k <= 0 || k >= lists) return -1;
+    const std::wstring_view text = positionLists.text;
+    if (needle.size() > text.size()) return -1;
+    const int32_t last = int32_t(text.size() - needle.size());  // the last place a hit can start
 
-    size_t i = 0;
-    int32_t c = -1;
-    for (;;) {
-        const int32_t k = table[unit(i)];
-        if (k <= 0 || k >= lists) return -1;  // the unit never occurs (or its list is missing)
-        const int32_t t = (i == 0) ? start : c + int32_t(i);
-        const int32_t* b = pos + starts[k];
-        const int32_t* e = pos + starts[k + 1];
-        const int32_t* p = std::lower_bound(b, e, t);
-        if (p == e) return -1;
-        if (i == 0) {
-            c = *p;
-        } else if (*p != c + int32_t(i)) {
-            // The candidate fails. No occurrence of this unit lies between c + i and p, so no start
-            // before p - i can succeed either.
-            start = *p - int32_t(i);
-            i = 0;
-            c = -1;
-            continue;
-        }
-        if (++i == m) return c;
+    // Candidates are the places of the needle's first unit at or after start, in order.
+    const std::vector<int32_t>& first = positionLists.ListOf(k, unit(0));
+    for (auto it = std::lower_bound(first.begin(), first.end(), start); it != first.end() && *it <= last; ++it) {
+        if (MatchesFolded(text.data() + *it, needle)) return *it;
     }
+    return -1;
 }
