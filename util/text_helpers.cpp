@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <cstdlib>
 #include <mutex>
@@ -134,26 +135,56 @@ CWString ReplaceText(std::wstring_view text, std::wstring_view search, std::wstr
 
 void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view replacement) {
     if (search.empty() || text.size() < search.size()) return;
-    // One scan finds the hits as the fast text search would (A-Z as a-z, every occurrence counted,
-    // overlapping ones too): an index pays off only over many searches, and this is one.
-    const std::wstring_view all = text;
-    const size_t last = all.size() - search.size();
+    // Hits are found as the fast text search finds them (A-Z as a-z, every occurrence counted,
+    // overlapping ones too), by one scan: an index pays off only over many searches.
+    const size_t m = search.size();
     const wchar_t first = AsciiLower(search[0]);
+    const auto eachHit = [&](std::wstring_view in, auto&& onHit) {
+        ForEachFoldedUnit(in.substr(0, in.size() - m + 1), first, 0, [&](size_t p) {
+            return !MatchesFolded(in.data() + p, search) || onHit(p);
+        });
+    };
+
+    // A replacement no longer than the search text, with hits that do not overlap, never writes
+    // past what is still to be read: the text is rewritten where it stands, with no new buffer.
+    size_t hits = 0, c = 0;
+    bool overlap = false;
+    eachHit(text, [&](size_t p) {
+        ++hits;
+        overlap = p < c;
+        c = p + m;
+        return !overlap;
+    });
+    if (hits == 0) return;
+    if (!overlap && replacement.size() <= m) {
+        wchar_t* s = text.data();
+        size_t w = 0;
+        c = 0;
+        ForEachFoldedUnit(std::wstring_view(text).substr(0, text.size() - m + 1), first, 0, [&](size_t p) {
+            // Places inside the last hit may already be rewritten; no hit starts there anyway.
+            if (p < c || !MatchesFolded(s + p, search)) return true;
+            std::wmemmove(s + w, s + c, p - c);
+            w += p - c;
+            std::wmemcpy(s + w, replacement.data(), replacement.size());
+            w += replacement.size();
+            c = p + m;
+            return true;
+        });
+        std::wmemmove(s + w, s + c, text.size() - c);
+        text.resize(w + text.size() - c);
+        return;
+    }
+
+    const std::wstring_view all = text;
     CWString out;
-    bool hit = false;
-    size_t c = 0;
-    for (size_t p = FindFoldedUnit(all, first, 0); p != std::wstring_view::npos && p <= last;
-         p = FindFoldedUnit(all, first, p + 1)) {
-        if (!MatchesFolded(all.data() + p, search)) continue;
-        if (!hit) {
-            hit = true;
-            out.reserve(all.size() + (replacement.size() > search.size() ? all.size() / 10 : 0));
-        }
+    out.reserve(all.size() + (replacement.size() > m ? hits * (replacement.size() - m) : 0));
+    c = 0;
+    eachHit(all, [&](size_t p) {
         if (p > c) out.append(all, c, p - c);
         out.append(replacement);
-        c = p + search.size();
-    }
-    if (!hit) return;
+        c = p + m;
+        return true;
+    });
     if (c < all.size()) out.append(all, c, std::wstring_view::npos);
     text.swap(out);
 }

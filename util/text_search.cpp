@@ -3,19 +3,22 @@
 #include <algorithm>
 
 size_t FindFoldedUnit(std::wstring_view text, wchar_t u, size_t from) noexcept {
-    const wchar_t upper = (u >= L'a' && u <= L'z') ? wchar_t(u - 32) : u;
-    if (upper == u) return text.find(u, from);  // one value: the library's own scan
-    for (size_t i = from; i < text.size(); ++i)
-        if (text[i] == u || text[i] == upper) return i;
-    return std::wstring_view::npos;
+    size_t found = std::wstring_view::npos;
+    ForEachFoldedUnit(text, u, from, [&found](size_t p) {
+        found = p;
+        return false;
+    });
+    return found;
 }
 
 const std::vector<int32_t>& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
     std::vector<int32_t>& list = lists[size_t(k)];
     if (made[size_t(k)]) return list;
     made[size_t(k)] = 1;
-    for (size_t p = FindFoldedUnit(text, u, 0); p != std::wstring_view::npos; p = FindFoldedUnit(text, u, p + 1))
+    ForEachFoldedUnit(text, u, 0, [&list](size_t p) {
         list.push_back(int32_t(p));
+        return true;
+    });
     return list;
 }
 
@@ -26,12 +29,18 @@ void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     foldCase = 1;
     indexedLength = int32_t(text.size());
 
-    // Lists are numbered in the order their unit first occurs; their positions come later.
+    // Lists are numbered in the order their unit first occurs; their positions come later. The
+    // units seen so far are kept as bits, small enough to stay in the cache, not looked up in the
+    // table.
     int32_t* __restrict table = unitTable.entries.data();
+    uint32_t seen[SearchUnitTable::kSize / 32] = {};
     int32_t next = 0;
     for (wchar_t c : text) {
         const wchar_t u = AsciiLower(c);
-        if (table[u] == 0) table[u] = ++next;
+        const uint32_t bit = 1u << (u & 31);
+        if (seen[u >> 5] & bit) continue;
+        seen[u >> 5] |= bit;
+        table[u] = ++next;
     }
     positionLists.text = text;
     positionLists.lists.resize(size_t(next) + 1);
@@ -52,10 +61,20 @@ int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFrom(std::wstring_view needle, int
     if (needle.size() > text.size()) return -1;
     const int32_t last = int32_t(text.size() - needle.size());  // the last place a hit can start
 
-    // Candidates are the places of the needle's first unit at or after start, in order.
+    // Candidates are the places of the needle's first unit at or after start, in order. Searches
+    // for all hits ask again just after the last one: start from there instead of searching the
+    // whole list.
     const std::vector<int32_t>& first = positionLists.ListOf(k, unit(0));
-    for (auto it = std::lower_bound(first.begin(), first.end(), start); it != first.end() && *it <= last; ++it) {
-        if (MatchesFolded(text.data() + *it, needle)) return *it;
+    auto from = first.begin();
+    SearchPositionLists::Hint& hint = positionLists.hint;
+    if (hint.list == k && hint.index <= first.size() && (hint.index == 0 || first[hint.index - 1] < start))
+        from += ptrdiff_t(hint.index);
+    auto it = (from == first.end() || *from >= start) ? from : std::lower_bound(from, first.end(), start);
+    for (; it != first.end() && *it <= last; ++it) {
+        if (MatchesFolded(text.data() + *it, needle)) {
+            hint = {k, size_t(it - first.begin()) + 1};
+            return *it;
+        }
     }
     return -1;
 }

@@ -1,9 +1,14 @@
 // Fast text search: index a text once, then find needles without scanning it again.
 #pragma once
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/object.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // One entry per UTF-16 unit value: the number of the unit's position list, 0 when it does not occur.
 struct SearchUnitTable {
@@ -11,6 +16,30 @@ struct SearchUnitTable {
     std::vector<int32_t> entries = std::vector<int32_t>(kSize, 0);
     void Clear() noexcept { std::fill(entries.begin(), entries.end(), 0); }
 };
+
+// Calls visit(position) for every place at or after from where the unit is, A-Z taken as a-z (u is
+// given folded), in order, until visit returns false.
+template <class Visit> void ForEachFoldedUnit(std::wstring_view text, wchar_t u, size_t from, Visit&& visit) {
+    const wchar_t upper = (u >= L'a' && u <= L'z') ? wchar_t(u - 32) : u;
+    const wchar_t* s = text.data();
+    const size_t n = text.size();
+    size_t i = from;
+#ifdef __SSE2__
+    // Eight units per compare; the mask has two bits for each unit that matches.
+    const __m128i a = _mm_set1_epi16(short(u)), b = _mm_set1_epi16(short(upper));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, a), _mm_cmpeq_epi16(v, b))));
+        while (mask) {
+            if (!visit(i + size_t(__builtin_ctz(mask)) / 2)) return;
+            mask &= mask - 1;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        if ((s[i] == u || s[i] == upper) && !visit(i)) return;
+}
 
 // The first place at or after from where the unit is, A-Z taken as a-z (u is given folded); npos
 // when there is none.
@@ -29,6 +58,11 @@ struct SearchPositionLists {
     std::wstring_view text;
     std::vector<std::vector<int32_t>> lists;
     std::vector<uint8_t> made;
+    // Where the last hit's list continues, so a search just after it needs no binary search.
+    struct Hint {
+        int32_t list = 0;
+        size_t index = 0;
+    } hint;
     int32_t Count() const noexcept { return int32_t(lists.size()); }
     void Clear() noexcept {
         text = {};
@@ -36,6 +70,7 @@ struct SearchPositionLists {
         lists.shrink_to_fit();
         made.clear();
         made.shrink_to_fit();
+        hint = {};
     }
     // List k, the positions of the folded unit u, made now when no search has needed it before.
     const std::vector<int32_t>& ListOf(int32_t k, wchar_t u);

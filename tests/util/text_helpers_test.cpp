@@ -174,6 +174,11 @@ TEST(ReplaceAllFast, Cases) {
         {L"xAbCx", L"abc", L"ABC", L"xABCx"},
         {L"[a]", L"[", L"", L"a]"},
         {L"aa", L"aaa", L"X", L"aa"},
+        // Shorter replacements are written over the text itself: what they leave must not be
+        // searched again.
+        {L"abXab", L"ab", L"a", L"aXa"},
+        {L"aab", L"AB", L"b", L"ab"},
+        {L"**x**y*", L"**", L"*", L"*x*y*"},
     };
     for (const auto& c : cases) {
         CWString t = c.text;
