@@ -120,6 +120,14 @@ public:
         const wchar_t* s = s_.data();
 
         for (ptrdiff_t i = start + 1; i < len_; ++i) {
+            if (quoteState == 1) {
+                // Inside a quoted text only its own quote and the backslash mean anything.
+                while (i < len_ && s[i] != quoteChar && s[i] != L'\\') ++i;
+                if (i == len_) {
+                    last = len_ - 1;
+                    break;
+                }
+            }
             last = i;
             const wchar_t c = s[i];
             if (c == L'\\') {  // the next unit is skipped wherever it stands
