@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <set>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -72,6 +73,7 @@ struct Command {
     DWORD handlingThread;
     uint64_t at;          // the fake clock when it arrived
     bool browserVisible;
+    bool browserLockHeld;  // by the sender, seen from another thread
 };
 
 // The window's own style bit (its hidden test parent keeps it from being visible), or the mark.
@@ -115,8 +117,13 @@ public:
             if (script == kScripts.end()) ADD_FAILURE() << "unknown script " << Utf8(text);
             else text = script->second;
         }
+        bool lockHeld = false;
+        if (DWORD(record->senderThreadId) != ::GetCurrentThreadId()) {
+            lockHeld = !client->browserLock.TryLock();
+            if (!lockHeld) client->browserLock.Unlock();
+        }
         commands.push_back({record->op, text, DWORD(record->senderThreadId), ::GetCurrentThreadId(), gNow.load(),
-                            browser && Shown(*browser)});
+                            browser && Shown(*browser), lockHeld});
         if (!browser) return 0;
         if (record->op == kBrowserRunScript) {
             size_t& n = asked[text];
@@ -557,6 +564,46 @@ TEST_F(WebSearchTest, OneBrowserPerThread) {
     rg_DrenvikWenZhangGaiXieLei copy;
     copy.CopyFrom(client_);
     EXPECT_EQ(copy.GetBrowserForThread(), mine);
+}
+
+// browserLock covers the input attempts alone, the prompt included; polling, the answer wait and
+// the finish leave it free for other threads' searches.
+TEST_F(WebSearchTest, BrowserLockCoversTheInputAttemptsOnly) {
+    receiver_.page.captions[L"S4"] = {L"", L"问题"};
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        Search();
+        done = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }, 10000));
+    t.join();
+    std::vector<std::wstring> seen;
+    for (const Command& c : receiver_.commands) seen.push_back(std::to_wstring(c.op) + L":" + c.text + (c.browserLockHeld ? L" held" : L""));
+    const std::vector<std::wstring> expected = {
+        L"0:" + WebSearchStartAddress(), L"1:S1",
+        L"3: held", L"1:S2 held", L"1:S3 held", L"1:S4 held", L"1:S5 held", L"1:S5 held",
+        L"3: held", L"4:" + std::wstring(kCovered) + L" held", L"1:S4 held",
+        L"1:S4", L"1:S6", L"1:S10", L"6:",
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+// Threads that ask for their browsers at the same moment each get their own.
+TEST(WebSearchBrowsers, ConcurrentFirstUse) {
+    rg_DrenvikWenZhangGaiXieLei client;
+    std::vector<std::thread> threads;
+    std::vector<rg_EdgeLiuLanKuang*> got(8);
+    std::atomic<int> ready{0};
+    for (size_t i = 0; i < got.size(); ++i)
+        threads.emplace_back([&, i] {
+            ++ready;
+            while (ready.load() < int(got.size())) std::this_thread::yield();
+            got[i] = client.GetBrowserForThread();
+        });
+    for (auto& t : threads) t.join();
+    std::set<rg_EdgeLiuLanKuang*> distinct(got.begin(), got.end());
+    EXPECT_EQ(distinct.size(), got.size());
+    EXPECT_EQ(client.threadBrowsers.size(), got.size());
 }
 
 TEST_F(WebSearchTest, TroubleReportsRecreateEveryFifthTime) {
