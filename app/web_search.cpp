@@ -13,31 +13,39 @@
 
 namespace {
 
-// Page queries.
-constexpr wchar_t kInputOuterHtml[] = L"document.querySelector(\"#composition-input\").outerHTML;";
+// A page query: "document.querySelector(" + quote + selector + quote + ")." + member + ";".
+struct PageQuery {
+    wchar_t quote;
+    const wchar_t* selector;
+    const wchar_t* member;
+};
+constexpr PageQuery kInputOuterHtml{L'"', L"#composition-input", L"outerHTML"};
+constexpr PageQuery kInputValue{L'"', L"#composition-input", L"value"};
+constexpr PageQuery kModalOuterHtml{L'"', L".ant-modal-content", L"outerHTML"};
+constexpr PageQuery kShareBarOuterHtml{L'\'', L".js-article-share-exclude", L"outerHTML"};
+constexpr PageQuery kFootnoteOuterHtml{L'\'', L".text-opacity-30", L"outerHTML"};
+constexpr PageQuery kProgressOuterHtml{L'"', L".message-progress-box", L"outerHTML"};
+constexpr PageQuery kAgentOuterHtml{L'"', L".enhance-container-agent", L"outerHTML"};
+constexpr PageQuery kArticleInnerHtml{L'\'', L".js-article-content", L"innerHTML"};
+constexpr PageQuery kMessageInnerHtml{L'\'', L".chat-message-item-container", L"innerHTML"};
+// The input box's left, top, right and bottom, joined by ",".
 constexpr wchar_t kInputRectangle[] =
     L"var jx=document.querySelector(\"#composition-input\").getBoundingClientRect(); "
     L"jx.left+','+jx.top+','+jx.right+','+jx.bottom;";
 constexpr wchar_t kClickHomeChat[] = L"document.querySelector('#home_chat_btn').click();";
-constexpr wchar_t kInputValue[] = L"document.querySelector(\"#composition-input\").value;";
-constexpr wchar_t kModalOuterHtml[] = L"document.querySelector(\".ant-modal-content\").outerHTML;";
-constexpr wchar_t kShareBarOuterHtml[] = L"document.querySelector('.js-article-share-exclude').outerHTML;";
-constexpr wchar_t kFootnoteOuterHtml[] = L"document.querySelector('.text-opacity-30').outerHTML;";
-constexpr wchar_t kProgressOuterHtml[] = L"document.querySelector(\".message-progress-box\").outerHTML;";
-constexpr wchar_t kAgentOuterHtml[] = L"document.querySelector(\".enhance-container-agent\").outerHTML;";
-constexpr wchar_t kArticleInnerHtml[] = L"document.querySelector('.js-article-content').innerHTML;";
-constexpr wchar_t kMessageInnerHtml[] = L"document.querySelector('.chat-message-item-container').innerHTML;";
-
-constexpr wchar_t kCoveredPrompt[] = L"浏览器输入界面被遮挡\r\n解除遮挡再点击我继续";
-constexpr wchar_t kLoginPrompt[] = L"登录纳米搜索后\r\n再点击我继续";
-constexpr wchar_t kLoginButton[] = L"span>立即登录";
 
 constexpr int kPagePollMs = 500;
 constexpr int kPagePollLimit = 55;
 constexpr int kInputAttempts = 10;
 constexpr int kAnswerPollMs = 600;
 constexpr int kAnswerPollLimit = 600;
+// From the input box's top-left corner to the click point, both ways.
 constexpr int kClickOffset = 20;
+
+// What the page shows when the user must log in, and the prompts that ask the user for help.
+constexpr wchar_t kLoginButton[] = L"span>立即登录";
+constexpr wchar_t kCoveredPrompt[] = L"浏览器输入界面被遮挡\r\n解除遮挡再点击我继续";
+constexpr wchar_t kLoginPrompt[] = L"登录纳米搜索后\r\n再点击我继续";
 
 bool Contains(std::wstring_view text, std::wstring_view what, bool ignoreCase = false) {
     return FindWText(text, what, 0, ignoreCase) >= 0;
@@ -74,9 +82,13 @@ public:
 private:
     void Send(int32_t op, std::wstring_view text = {}) { SendBrowserCommand(client_.browserNoticeComponent, op, text); }
 
-    const CWString& RunScript(const wchar_t* script) {
+    const CWString& RunScript(std::wstring_view script) {
         Send(kBrowserRunScript, script);
         return browser_->caption;
+    }
+    const CWString& RunScript(const PageQuery& q) {
+        const std::wstring_view quote(&q.quote, 1);
+        return RunScript(CWString::Concat({L"document.querySelector(", quote, q.selector, quote, L").", q.member, L";"}));
     }
 
     // Starts lie at least kSearchMinSpacingMs apart. The wait holds the lock, so later callers
