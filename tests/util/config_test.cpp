@@ -2,6 +2,7 @@
 
 #include "platform/dynapi.h"
 #include "platform/handles.h"
+#include "platform/temp_file.h"
 #include "platform/win.h"
 #include "util/component_config.h"
 #include "util/config.h"
@@ -219,6 +220,51 @@ TEST(ConfigFile, FailedSaveKeepsOldFileAndRetries) {
     CWString nowhere = dir / L"missing\\x.ini";
     set.SetValue(L"a", L"k", L"newer");
     EXPECT_EQ(set.SaveToFile(nowhere), 0);
+}
+
+// No temporary file can be made beside the settings file (here its folder's path leaves no room
+// for a temporary name): the file itself is rewritten, and keeps its attributes.
+TEST(ConfigFile, SavesInPlaceWhereNoTemporaryFileCanBeMade) {
+    TempFolder dir;
+    const std::wstring top = dir / L"";
+    const std::wstring folder = top + std::wstring(247 - top.size(), L'f');  // the longest a folder may be
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring file = folder + L"\\s.ini";
+    ASSERT_TRUE(MakeTempFileName(folder + L"\\").empty()) << "a temporary file fits here";
+
+    rg_DrenvikNeiCunPeiZhiJiLei set;
+    set.LoadFromFile(file);
+    set.SetValue(L"a", L"k", L"first");
+    CWString path;
+    EXPECT_EQ(set.SaveToFile(path), 1);
+    EXPECT_EQ(ReadBytes(file), FileForm(L"[a]\r\nk=first\r\n"));
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+
+    set.SetValue(L"a", L"k", L"2");  // shorter: nothing of the old text may remain
+    const CWString before = set.lastSavedHash;
+    EXPECT_EQ(set.SaveToFile(path), 1);
+    EXPECT_NE(set.lastSavedHash, before);
+    EXPECT_EQ(ReadBytes(file), FileForm(L"[a]\r\nk=2\r\n"));
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()), DWORD(FILE_ATTRIBUTE_HIDDEN));
+
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(file.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+// The replaced file keeps the old one's attributes too.
+TEST(ConfigFile, ReplacedFileKeepsItsAttributes) {
+    TempFolder dir;
+    const std::wstring file = dir / L"settings.ini";
+    WriteBytes(file, "[a]\r\nk=old\r\n");
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    rg_DrenvikNeiCunPeiZhiJiLei set;
+    set.LoadFromFile(file);
+    set.SetValue(L"a", L"k", L"new");
+    CWString path;
+    EXPECT_EQ(set.SaveToFile(path), 1);
+    EXPECT_EQ(ReadBytes(file), FileForm(L"[a]\r\nk=new\r\n"));
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()), DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 }
 
 // Without CryptoAPI every hash is empty: the save must write rather than report a false success.
