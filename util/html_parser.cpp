@@ -229,11 +229,13 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     std::map<CWString, NestingIndex> nesting;
     int32_t matches = 0;
     int32_t h = -1;
+    long long g = -1;
     for (;;) {
         FindTagStart(openPattern, openLength, h);
         const int32_t w = h;
         if (w == -1) break;
-        const long long g = FindBytes(gtPattern, (long long)w + 1);
+        // Candidates before the same ">" share it; searching again for each would rescan the page.
+        if (g < (long long)w + 1) g = FindBytes(gtPattern, (long long)w + 1);
         if (g < 0) break;
         if (!requiredWords.empty()) {
             const uint8_t* tag = lowerBytes.GetPtr() + w;
@@ -243,10 +245,21 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
                 any = any || std::search(tag, tagEnd, word.GetPtr(), word.GetPtr() + word.GetSize()) != tagEnd;
             if (!any) continue;
         }
-        CVolMem startBytes = SubBytes(pageBytes, w, int32_t(g - w + 1));
-        const CWString startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
-        const int32_t L = 2 * startTag.GetLength();
-        if (openLength == 2 && startTag.starts_with(L"</")) continue;
+        // The start tag's ends are read in place: copying every candidate's tag costs its length
+        // each time, and in "<p<p<p...>" every tag runs to the one ">".
+        const int32_t tagBytes = int32_t(g - w + 1);
+        const int32_t L = tagBytes + (tagBytes & 1);  // whole code units, a last odd byte completed
+        auto unitAt = [&](int32_t k) {
+            const size_t at = size_t(w) + 2 * size_t(k);
+            return wchar_t(pageBytes[at] | (at + 1 <= size_t(g) ? pageBytes[at + 1] << 8 : 0));
+        };
+        if (openLength == 2 && L >= 4 && unitAt(0) == L'<' && unitAt(1) == L'/') continue;
+        const bool selfClosing = L >= 4 && unitAt(L / 2 - 2) == L'/' && unitAt(L / 2 - 1) == L'>';
+        CWString startTag;
+        if (conds.GetCount() > 0 || openLength == 2) {
+            CVolMem startBytes = SubBytes(pageBytes, w, tagBytes);
+            startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
+        }
         if (conds.GetCount() > 0) {
             CVolObjectArray attrs;
             rg_DrenvikWeiZhiLei unused;
@@ -268,7 +281,6 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
             elementOpenLength = openLength;
         }
 
-        const bool selfClosing = startTag.ends_with(L"/>");
         int32_t E = w + L;
         if (!selfClosing) {
             // Built once per tag name and search, on first need.

@@ -150,6 +150,8 @@ TEST(HtmlParser, HostilePagesReturnPromptly) {
     // openings that never close, closings that open nothing
     const CWString unclosed = repeat(L"<p>", 20000);
     const CWString stray = repeat(L"</p>", 20000) + L"<p>x</p>";
+    // every start tag runs to the one ">" at the end
+    const CWString oneGreater = repeat(L"<p", 50000) + L">";
 
     rg_DrenvikWangYeJieXiLei p;
     ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(nestedA, L"a", -1, 0, 0), L"2000"); }, "nested a");
@@ -167,6 +169,8 @@ TEST(HtmlParser, HostilePagesReturnPromptly) {
     ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(unclosed, L"p", -1, 0, 0), L"20000"); }, "unclosed");
     EXPECT_EQ(p.GetFoundText(5), L"<p>");  // no closing tag: the start tag alone
     ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(stray, L"p", 0, 1, 0), L"x"); }, "stray closings");
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(oneGreater, L"p", -1, 0, 0), L"50000"); }, "one >");
+    EXPECT_EQ(p.GetFoundText(49999), L"<p>");
 }
 
 TEST(HtmlParser, RemoveTags) {
