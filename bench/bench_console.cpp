@@ -8,20 +8,9 @@
 
 #include "app/model_commands.h"
 #include "peak_heap.h"
+#include "best_time.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double BestSeconds(int runs, const std::function<void()>& body) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = Clock::now();
-        body();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
 
 void Measure(const char* label, const CWString& input, int runs) {
     size_t outUnits = 0;

@@ -14,23 +14,13 @@
 #include <psapi.h>
 #include "util/config.h"
 #include "util/json.h"
+#include "best_time.h"
 
 #include <nlohmann/json.hpp>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Best time of several runs, in seconds, each run long enough to measure.
-double BestSeconds(const std::function<void()>& run, int rounds) {
-    double best = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        auto t0 = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
 
 // A reply as a local chat server sends it: one long assistant message with line breaks, quotes,
 // escapes and non-ASCII text, plus the usual envelope.
@@ -73,17 +63,17 @@ void CompareJson(const char* label, const std::string& utf8, int rounds) {
     volatile size_t sink = 0;
     // Parse changes its argument only when it is empty, so like the peer it reads one text each run.
     CWString source = text;
-    double oursParse = BestSeconds([&] { sink = sink + size_t(doc.Parse(source)); }, rounds);
-    double peerParse = BestSeconds([&] {
+    double oursParse = BestSeconds(rounds, [&] { sink = sink + size_t(doc.Parse(source)); });
+    double peerParse = BestSeconds(rounds, [&] {
         nlohmann::json j = nlohmann::json::parse(utf8);
         sink = sink + j.size();
-    }, rounds);
+    });
 
     nlohmann::json peerDoc = nlohmann::json::parse(utf8);
     CWString src = text;
     doc.Parse(src);
-    double oursWrite = BestSeconds([&] { sink = sink + doc.GetText(L"").size(); }, rounds);
-    double peerWrite = BestSeconds([&] { sink = sink + peerDoc.dump().size(); }, rounds);
+    double oursWrite = BestSeconds(rounds, [&] { sink = sink + doc.GetText(L"").size(); });
+    double peerWrite = BestSeconds(rounds, [&] { sink = sink + peerDoc.dump().size(); });
 
     std::printf("%-22s %7.2f MB  parse: ours %7.1f MB/s  nlohmann %7.1f MB/s  ratio %5.2f\n", label, mb,
                 mb / oursParse, mb / peerParse, peerParse / oursParse);
@@ -125,7 +115,7 @@ void CompareIni(int sectionsCount, int keysPerSection) {
     auto section = [](int s) { return L"section" + std::to_wstring(s); };
 
     // Writing everything and saving.
-    double oursSave = BestSeconds([&] {
+    double oursSave = BestSeconds(3, [&] {
         ::DeleteFileW(ours.c_str());
         rg_DrenvikNeiCunPeiZhiJiLei set;
         set.LoadFromFile(ours);
@@ -133,8 +123,8 @@ void CompareIni(int sectionsCount, int keysPerSection) {
             for (int k = 0; k < keysPerSection; ++k) set.SetValue(section(s), key(k), value(s, k));
         CWString path;
         set.SaveToFile(path);
-    }, 3);
-    double peerSave = BestSeconds([&] {
+    });
+    double peerSave = BestSeconds(3, [&] {
         ::DeleteFileW(peer.c_str());
         for (int s = 0; s < sectionsCount; ++s) {
             std::wstring block;  // "k=v\0k=v\0\0"
@@ -143,29 +133,29 @@ void CompareIni(int sectionsCount, int keysPerSection) {
             ::WritePrivateProfileSectionW(section(s).c_str(), block.c_str(), peer.c_str());
         }
         ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, peer.c_str());  // flush the cache
-    }, 3);
+    });
 
     // Loading everything and reading every value.
     volatile size_t sink = 0;
-    double oursLoad = BestSeconds([&] {
+    double oursLoad = BestSeconds(3, [&] {
         rg_DrenvikNeiCunPeiZhiJiLei set;
         set.LoadFromFile(ours);
         for (int s = 0; s < sectionsCount; ++s)
             for (int k = 0; k < keysPerSection; ++k) sink = sink + set.GetValue(section(s), key(k), L"").size();
-    }, 3);
+    });
     std::vector<wchar_t> buf(1 << 20);
-    double peerLoad = BestSeconds([&] {
+    double peerLoad = BestSeconds(3, [&] {
         for (int s = 0; s < sectionsCount; ++s)
             sink = sink + ::GetPrivateProfileSectionW(section(s).c_str(), buf.data(), DWORD(buf.size()), peer.c_str());
-    }, 3);
+    });
 
     // An unchanged save: one serialisation and one hash, no write.
     rg_DrenvikNeiCunPeiZhiJiLei loaded;
     loaded.LoadFromFile(ours);
-    double unchanged = BestSeconds([&] {
+    double unchanged = BestSeconds(5, [&] {
         CWString path;
         loaded.SaveToFile(path);
-    }, 5);
+    });
 
     std::printf("INI %d keys            fill+save: ours %7.2f ms  profile API %7.2f ms  ratio %5.2f\n",
                 sectionsCount * keysPerSection, oursSave * 1e3, peerSave * 1e3, peerSave / oursSave);

@@ -14,19 +14,9 @@
 #include "util/encoding.h"
 #include "util/text_helpers.h"
 #include "util/text_search.h"
+#include "best_time.h"
 
 namespace {
-
-// Best of several runs, in seconds.
-double Best(int runs, const std::function<void()>& body) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        body();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
 
 // Chat-answer-like text: words, markdown markers and an occasional think block, lower case so a
 // case-sensitive peer finds what the case-folding search finds.
@@ -50,17 +40,17 @@ void SearchBench(size_t units) {
     const std::wstring text = MakeText(units, 1);
     for (std::wstring needle : {L"<think>", L"**", L"answer token"}) {
         size_t hitsFast = 0, hitsFind = 0, hitsBmh = 0;
-        double fast = Best(3, [&] {
+        double fast = BestSeconds(3, [&] {
             auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
             s->IndexText(text);
             hitsFast = 0;
             for (int32_t p = s->FindFrom(needle, 0); p != -1; p = s->FindFrom(needle, p + 1)) ++hitsFast;
         });
-        double find = Best(3, [&] {
+        double find = BestSeconds(3, [&] {
             hitsFind = 0;
             for (size_t p = text.find(needle); p != std::wstring::npos; p = text.find(needle, p + 1)) ++hitsFind;
         });
-        double bmh = Best(3, [&] {
+        double bmh = BestSeconds(3, [&] {
             std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
             hitsBmh = 0;
             for (auto it = std::search(text.begin(), text.end(), searcher); it != text.end();
@@ -69,7 +59,7 @@ void SearchBench(size_t units) {
         });
         // One index serving three finds-all of the needle, against three plain scans.
         size_t hitsThree = 0;
-        double three = Best(3, [&] {
+        double three = BestSeconds(3, [&] {
             auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
             s->IndexText(text);
             hitsThree = 0;
@@ -80,7 +70,7 @@ void SearchBench(size_t units) {
         auto warm = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
         warm->IndexText(text);
         size_t hitsWarm = 0;
-        double reused = Best(3, [&] {
+        double reused = BestSeconds(3, [&] {
             hitsWarm = 0;
             for (int32_t p = warm->FindFrom(needle, 0); p != -1; p = warm->FindFrom(needle, p + 1)) ++hitsWarm;
         });
@@ -98,7 +88,7 @@ void SearchBench(size_t units) {
     }
     // Index once, then many finds: the case the index is built for.
     auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
-    double index = Best(3, [&] { s->IndexText(text); });
+    double index = BestSeconds(3, [&] { s->IndexText(text); });
     std::printf("search %5.1f M units: IndexText alone %.2f ms\n", double(units) / (1 << 20), index * 1e3);
 }
 
@@ -111,20 +101,20 @@ void ReplaceBench(size_t units) {
         // The text is changed in place: each run gets its own copy, made outside the timing.
         std::vector<CWString> inputs(3, CWString(text));
         size_t run = 0;
-        double fast = Best(3, [&] { ReplaceAllFast(inputs[run++], search, with); });
+        double fast = BestSeconds(3, [&] { ReplaceAllFast(inputs[run++], search, with); });
         fastOut = inputs[0];
         // The everyday loop: find, replace in place, step past the replacement. It moves the tail
         // on every hit, so it is only run on the small text (16 M units take minutes).
         double naive = 0;
         if (units <= (size_t(1) << 20)) {
-            naive = Best(1, [&] {
+            naive = BestSeconds(1, [&] {
                 inPlace = text;
                 for (size_t p = inPlace.find(search); p != std::wstring::npos; p = inPlace.find(search, p + with.size()))
                     inPlace.replace(p, search.size(), with);
             });
         }
         // A find-and-append loop into a new text (a fresh one each run, as ReplaceAllFast makes).
-        double copy = Best(3, [&] {
+        double copy = BestSeconds(3, [&] {
             CWString fresh;
             fresh.reserve(text.size());
             linear.swap(fresh);
@@ -155,10 +145,10 @@ void DecodeBench(size_t units) {
     double ours = 1e30;
     for (int i = 0; i < 5; ++i) {
         block.Assign(utf8.data(), utf8.size());  // the input is consumed in place: refill it untimed
-        ours = std::min(ours, Best(1, [&] { Utf8ToUtf16Bytes(block); }));
+        ours = std::min(ours, BestSeconds(1, [&] { Utf8ToUtf16Bytes(block); }));
     }
     std::wstring out;
-    double plain = Best(5, [&] {
+    double plain = BestSeconds(5, [&] {
         // A fresh output each time, as a caller converting a reply gets.
         int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
         std::wstring fresh(size_t(n), L'\0');
