@@ -19,6 +19,7 @@ const wchar_t kPresetModelList[] =
 
 namespace {
 
+constexpr UINT kFirstRefreshMessage = WM_APP + 0x101;
 constexpr wchar_t kButtonFont[] = L"微软雅黑, 13, 0, 0, 0, 0, 0";
 constexpr wchar_t kInfoCaption[] = L"信息:";
 constexpr wchar_t kRunningSuffix[] = L"执行中";
@@ -135,7 +136,18 @@ int rg_ZhuChuangKouLei::OnWindowCreate(CVolObject*) {
     return 0;
 }
 
-int rg_ZhuChuangKouLei::OnFirstActivate(CVolObject*) { return HandleButtonClick(&refreshButton); }
+int rg_ZhuChuangKouLei::OnFirstActivate(CVolObject*) {
+    // Activation comes before the window's first size and paint.
+    ::PostMessageW(GetHwnd(), kFirstRefreshMessage, 0, 0);
+    return 0;
+}
+
+bool rg_ZhuChuangKouLei::DispatchWindowMessage(VolMessage& m) {
+    if (m.message != kFirstRefreshMessage) return CVolWinForm::DispatchWindowMessage(m);
+    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HandleButtonClick(&refreshButton);
+    return true;
+}
 
 int rg_ZhuChuangKouLei::OnWindowResize(CVolObject*) { return LayoutChildren(); }
 

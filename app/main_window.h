@@ -30,7 +30,10 @@ public:
 
     // ---- handlers ----
     int OnWindowCreate(CVolObject* sender);
+    // Posts the first refresh: it runs once the window is laid out and painted, so that a box it
+    // shows stands over a whole window.
     int OnFirstActivate(CVolObject* sender);
+    bool DispatchWindowMessage(VolMessage& m) override;
     int OnWindowResize(CVolObject* sender);
     int OnWindowDestroy(CVolObject* sender);
     int OnButtonClick(CVolObject* sender);

@@ -147,3 +147,37 @@ TEST_F(MainWindowTest, CommandsThatCouldNotRunOrFailedSilently) {
         }
     }
 }
+
+// The first refresh runs after the window's layout and first paint, not inside its activation: a
+// failure box it shows stands over a whole window.
+TEST_F(MainWindowTest, FirstRefreshRunsOnceTheWindowIsLaidOutAndPainted) {
+    rg_ZhuChuangKouLei w;
+    struct Seen {
+        bool panel = false, painted = false;
+        int panelWidth = 0;
+    };
+    std::vector<Seen> refreshes;
+    w.runCommand = [&](const CWString& line) {
+        if (line == L"ollama list") {
+            RECT dirty;
+            refreshes.push_back({w.chatPanel != nullptr, !::GetUpdateRect(w.GetHwnd(), &dirty, FALSE),
+                                 w.chatPanel ? w.chatPanel->GetWidth() : 0});
+        }
+        return CommandResult{};
+    };
+    ASSERT_TRUE(w.LoadWindow());  // shown, so it is activated
+    EXPECT_TRUE(refreshes.empty());
+    for (int i = 0; i < 200 && refreshes.empty(); ++i) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+    ASSERT_EQ(refreshes.size(), 1u);
+    EXPECT_TRUE(refreshes[0].panel);
+    EXPECT_TRUE(refreshes[0].painted);
+    EXPECT_EQ(refreshes[0].panelWidth, w.GetClientWidth() - 249);
+    w.Close();
+}
