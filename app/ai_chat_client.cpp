@@ -97,6 +97,13 @@ CWString BuildRequestBody(const CWString& question, const CWString& model, const
     return doc.GetText(L"");
 }
 
+// The text at path; a JSON null is no text (a reply without content, an error without a code).
+CWString TextOrNothing(rg_DrenvikJSONLei& doc, std::wstring_view path) {
+    const rg_DrenvikJSONJieDian* node = doc.ResolvePath(path, 0);
+    if (node && node->kind == rg_DrenvikJSONJieDian::kRaw && node->value == L"null") return {};
+    return doc.GetText(path);
+}
+
 // The answer: the content of every choice that is not the user's own message, each once unless blank.
 CWString ReadChoices(rg_DrenvikJSONLei& doc, bool completion) {
     CWString answer;
@@ -106,10 +113,10 @@ CWString ReadChoices(rg_DrenvikJSONLei& doc, bool completion) {
         const CWString at = CWString::Concat({L"choices[", CWString::FromInt(i), L"]."});
         CWString item;
         if (completion) {
-            item = doc.GetText(at + L"text");
+            item = TextOrNothing(doc, at + L"text");
         } else {
             if (doc.GetText(at + L"message.role") == L"user") continue;
-            item = doc.GetText(at + L"message.content");
+            item = TextOrNothing(doc, at + L"message.content");
         }
         if (seen.contains(item) && !TrimmedCopy(item).empty()) continue;
         seen.insert(item);
@@ -159,6 +166,8 @@ bool AllKeywords(std::wstring_view text, const wchar_t* keywords) {
 }
 
 }  // namespace
+
+bool IsLoopbackHost(std::wstring_view host) { return AnyKeyword(host, chat_hosts::kLoopbackKeywords); }
 
 CWString WithDefaultScheme(std::wstring_view host) {
     if (Contains(host, L"://")) return CWString(host);
@@ -253,9 +262,12 @@ CWString rg_DrenvikWenZhangGaiXieLei::AskChat(const CWString& question, CWString
 
     CWString workingKey = key.empty() ? defaultKey : key;
     if (HasControlUnit(workingKey)) workingKey.clear();
+    // A model of the local server stays on it whatever its name looks like: a question for this
+    // computer is never sent to a provider.
+    const bool localHost = IsLoopbackHost(host);
     if (host.empty()) host = ProviderHost(chat_hosts::kRelay);
     if (workingKey.empty()) {
-        if (!AnyKeyword(host, chat_hosts::kLoopbackKeywords)) {
+        if (!IsLoopbackHost(host)) {
             errorOut = CWString::Concat({kFailed, L"请先到接口按钮设置《", service, L"》Key。模型：", model});
             return {};
         }
@@ -263,7 +275,7 @@ CWString rg_DrenvikWenZhangGaiXieLei::AskChat(const CWString& question, CWString
     }
 
     RemoveParenthesizedPart(model);
-    const ChatRoute route = RouteChatModel(model, host);
+    const ChatRoute route = localHost ? ChatRoute() : RouteChatModel(model, host);
     host = WithDefaultScheme(host);
     if (!host.empty() && host.back() == L'/') host.pop_back();
 
@@ -295,8 +307,8 @@ CWString rg_DrenvikWenZhangGaiXieLei::AskChat(const CWString& question, CWString
     rg_DrenvikJSONLei doc;
     CWString source = reply;
     doc.Parse(source);
-    const CWString code = doc.GetText(L"error.code");
-    if (code.empty() && !reply.empty()) {
+    // An error whose code is null is still an error; it is shown without a code.
+    if (doc.GetText(L"error.code").empty() && !reply.empty()) {
         CWString answer = ReadChoices(doc, completion);
         DecodeEscapes(answer, 0);
         if (!answer.empty()) return answer;
@@ -306,7 +318,10 @@ CWString rg_DrenvikWenZhangGaiXieLei::AskChat(const CWString& question, CWString
                                    : CWString::Concat({kFailed, service, L"返回的失败信息：", decoded});
         return {};
     }
-    CWString message = doc.GetText(L"error.message");
+    CWString code = TextOrNothing(doc, L"error.code");
+    CWString message = TextOrNothing(doc, L"error.message");
+    DecodeEscapes(code, 0);
+    DecodeEscapes(message, 0);
     TranslateApiError(code, message);
     errorOut = CWString::Concat({kFailed, L"错误码(", code, L") 消息(", message, L")"});
     return {};

@@ -69,7 +69,10 @@ struct ChatRoute {
     double frequencyFloor = 0;  // the lowest frequency_penalty the provider accepts
     bool fixedUrl = false;      // post to the Baidu address whatever the host and path part
 };
-// Routes a normalised model name: may replace host (with a provider's host as Seams().remoteHost
+// 127.0.0.1 or localhost in the host (ASCII case ignored): this computer, where no key is needed
+// and no provider rule applies.
+bool IsLoopbackHost(std::wstring_view host);
+// Routes a normalised model name for a host that is not this computer: may replace host (with a provider's host as Seams().remoteHost
 // gives it) and rewrite model (provider prefix removed, lower case).
 ChatRoute RouteChatModel(CWString& model, CWString& host);
 // "https://" + host, unless the host already names a scheme.

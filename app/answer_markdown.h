@@ -32,7 +32,8 @@ struct AnswerSegmentStyle {
 // The style of a segment type; plain text's for a type outside the table.
 const AnswerSegmentStyle& GetAnswerSegmentStyle(int32_t type) noexcept;
 
-// Appends one (text, type) entry per segment, in the order of the answer.
+// Appends one (text, type) entry per segment, in the order of the answer. Code blocks and inline
+// code keep their text exactly as the answer has it; control characters in the answer are text.
 void SplitMarkdownSegments(std::wstring_view answer, CMStringArray& segmentTexts, rg_ZhengShuShuZuLei& segmentTypes);
 // A copy of text; when trimNext is set the copy loses its leading blanks and trimNext is cleared.
 CWString PrepareSegmentText(bool& trimNext, std::wstring_view text);

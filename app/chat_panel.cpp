@@ -374,6 +374,10 @@ void rg_AILiaoTianJieMianLei::Send() {
     CMStringArray hq, ha;
     GetRecentHistory(int(std::clamp<long long>(wanted, INT_MIN, INT_MAX)), hq, ha);
     const CWString role = roleCombo.GetCurrentText();
+    // The model asked is the one the answer names, whatever the list shows once the answer is in.
+    CWString model;
+    modelTextEvent.Raise(this, &model);
+    RemoveParenthesizedPart(model);
     CWString answer, error;
     askEvent.Raise(this, question, &answer, role, hq, ha, &error);
     if (!*alive) return;  // the window closed while the answer was awaited
@@ -387,19 +391,16 @@ void rg_AILiaoTianJieMianLei::Send() {
     } else {
         questionHistory.push_back(question);
         answerHistory.push_back(answer);
-        AppendAnswer(answer, stopwatch.GetElapsedText(L""));
+        AppendAnswer(answer, stopwatch.GetElapsedText(L""), model);
     }
     SetButtonCaption(sendButton, kChatSendCaption);
     ScrollTranscriptToEnd();
 }
 
-void rg_AILiaoTianJieMianLei::AppendAnswer(const CWString& answer, const CWString& elapsed) {
+void rg_AILiaoTianJieMianLei::AppendAnswer(const CWString& answer, const CWString& elapsed, const CWString& model) {
     CMStringArray texts;
     rg_ZhengShuShuZuLei types;
     SplitMarkdownSegments(answer, texts, types);
-    CWString model;
-    modelTextEvent.Raise(this, &model);
-    RemoveParenthesizedPart(model);
 
     TranscriptWriter writer(transcriptBox);
     writer.Append(L"AI ", Format(15, kGreen), Indent(5));

@@ -88,7 +88,7 @@ public:
 
 private:
     void Send();
-    void AppendAnswer(const CWString& answer, const CWString& elapsed);
+    void AppendAnswer(const CWString& answer, const CWString& elapsed, const CWString& model);
     // Replaces the question box's whole content (its stored text while it has no window).
     void SetQuestionText(const CWString& text);
     void PutQuestionBack(const CWString& question);

@@ -19,6 +19,7 @@ const wchar_t kPresetModelList[] =
 
 namespace {
 
+constexpr UINT kFirstRefreshMessage = WM_APP + 0x101;
 constexpr wchar_t kButtonFont[] = L"微软雅黑, 13, 0, 0, 0, 0, 0";
 constexpr wchar_t kInfoCaption[] = L"信息:";
 constexpr wchar_t kRunningSuffix[] = L"执行中";
@@ -60,7 +61,8 @@ void TipBannerSlots(rg_DrenvikPinPaiHengFuLei1& banner) {
 
 }  // namespace
 
-rg_ZhuChuangKouLei::rg_ZhuChuangKouLei() : runCommand(RunHidden) {
+rg_ZhuChuangKouLei::rg_ZhuChuangKouLei()
+    : runCommand(RunHidden), startVisible([](const CWString& line) { return StartProcess(line, SW_SHOWNORMAL); }) {
     SetText(kMainWindowTitle);
     maxButton = true;
     minButton = true;
@@ -134,7 +136,18 @@ int rg_ZhuChuangKouLei::OnWindowCreate(CVolObject*) {
     return 0;
 }
 
-int rg_ZhuChuangKouLei::OnFirstActivate(CVolObject*) { return HandleButtonClick(&refreshButton); }
+int rg_ZhuChuangKouLei::OnFirstActivate(CVolObject*) {
+    // Activation comes before the window's first size and paint.
+    ::PostMessageW(GetHwnd(), kFirstRefreshMessage, 0, 0);
+    return 0;
+}
+
+bool rg_ZhuChuangKouLei::DispatchWindowMessage(VolMessage& m) {
+    if (m.message != kFirstRefreshMessage) return CVolWinForm::DispatchWindowMessage(m);
+    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HandleButtonClick(&refreshButton);
+    return true;
+}
 
 int rg_ZhuChuangKouLei::OnWindowResize(CVolObject*) { return LayoutChildren(); }
 
@@ -252,7 +265,7 @@ int rg_ZhuChuangKouLei::HandleButtonClick(CVolObject* sender) {
     const CWString saved = button->GetCaption();
     button->caption = saved;
     if (button == &downloadButton) {
-        RunDownload();
+        RunDownload(saved);
         return 0;
     }
     // The two model-directory buttons get their flows with the folder dialog.
@@ -274,9 +287,7 @@ void rg_ZhuChuangKouLei::Report(rg_DrenvikAnNiu1& button, const CWString& saved,
                                 bool quietOnSuccess) {
     SetButtonCaption(button, saved);
     if (CommandFailed(result)) {
-        CWString text = FailureText(result);
-        SetClipboardText(text);
-        ShowInfo(text, saved + L" 执行失败：" + Decimal(result.exitCode));
+        ShowFailure(saved, result);
         return;
     }
     if (quietOnSuccess) return;
@@ -284,6 +295,12 @@ void rg_ZhuChuangKouLei::Report(rg_DrenvikAnNiu1& button, const CWString& saved,
     CWString text = CleanConsoleOutput(result.output.empty() ? result.errors : result.output);
     SetClipboardText(text);
     ShowInfo(text, saved + L" 执行成功：" + Decimal(result.exitCode));
+}
+
+void rg_ZhuChuangKouLei::ShowFailure(const CWString& saved, const CommandResult& result) {
+    CWString text = FailureText(result);
+    SetClipboardText(text);
+    ShowInfo(text, saved + L" 执行失败：" + Decimal(result.exitCode));
 }
 
 int rg_ZhuChuangKouLei::EnsureModelSelected(rg_DrenvikAnNiu1& button, const CWString& saved) {
@@ -330,14 +347,14 @@ void rg_ZhuChuangKouLei::RunRefresh(rg_DrenvikAnNiu1& button, const CWString& sa
     Report(button, saved, r, true);
 }
 
-void rg_ZhuChuangKouLei::RunDownload() {
+void rg_ZhuChuangKouLei::RunDownload(const CWString& saved) {
     CWString name = modelNameCombo.GetCurrentText();
     name.RemoveAllBlanks();
     if (!IsValidModelName(name)) {
         ShowInfo(kInvalidModelNameText, kInfoCaption);
         return;
     }
-    StartProcess(BuildDownloadCommand(name), SW_SHOWNORMAL);
+    if (!startVisible(BuildDownloadCommand(name))) ShowInfo(kCmdNotRunText, saved + L" 执行失败：-1");
 }
 
 void rg_ZhuChuangKouLei::RunModelCommand(rg_DrenvikAnNiu1& button, const CWString& saved, const wchar_t* verb,
@@ -395,6 +412,11 @@ void rg_ZhuChuangKouLei::RunCreate(rg_DrenvikAnNiu1& button, const CWString& sav
 
 void rg_ZhuChuangKouLei::RunStopAll(rg_DrenvikAnNiu1& button, const CWString& saved) {
     CommandResult ps = runCommand(L"ollama ps");
+    if (CommandFailed(ps)) {
+        SetButtonCaption(button, saved);
+        ShowFailure(saved, ps);
+        return;
+    }
     std::vector<CWString> running;
     if (!ps.output.empty())
         for (const ModelTableRow& row : ParseModelTable(ps.output)) running.push_back(row.ItemText());

@@ -30,7 +30,10 @@ public:
 
     // ---- handlers ----
     int OnWindowCreate(CVolObject* sender);
+    // Posts the first refresh: it runs once the window is laid out and painted, so that a box it
+    // shows stands over a whole window.
     int OnFirstActivate(CVolObject* sender);
+    bool DispatchWindowMessage(VolMessage& m) override;
     int OnWindowResize(CVolObject* sender);
     int OnWindowDestroy(CVolObject* sender);
     int OnButtonClick(CVolObject* sender);
@@ -57,6 +60,8 @@ public:
 
     // Runs one command line hidden and waits; tests may replace it.
     std::function<CommandResult(const CWString& commandLine)> runCommand;
+    // Starts a program in a window the user sees; false when it cannot start. Tests may replace it.
+    std::function<bool(const CWString& commandLine)> startVisible;
 
     // ---- members, in declaration order ----
     rg_DrenvikZuGeKuang1 modelNameCombo;
@@ -81,7 +86,7 @@ public:
     CWString rememberedModel;
 
 private:
-    void RunDownload();
+    void RunDownload(const CWString& saved);
     void RunModelCommand(rg_DrenvikAnNiu1& button, const CWString& saved, const wchar_t* verb, bool report);
     void RunDelete(rg_DrenvikAnNiu1& button, const CWString& saved);
     void RunCopy(rg_DrenvikAnNiu1& button, const CWString& saved);
@@ -96,6 +101,8 @@ private:
                              CWString initial);
     // The result boxes: failure always, success unless quietOnSuccess.
     void Report(rg_DrenvikAnNiu1& button, const CWString& saved, const CommandResult& result, bool quietOnSuccess);
+    // The failure box, its text also on the clipboard.
+    void ShowFailure(const CWString& saved, const CommandResult& result);
     int ShowInfo(const CWString& text, const CWString& caption, UINT type = MB_ICONINFORMATION);
     // Sets a button's caption; its window carries the caption as its text too, for screen readers
     // and other programs that read windows.

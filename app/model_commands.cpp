@@ -6,7 +6,8 @@
 #include "util/text_helpers.h"
 
 bool IsValidModelName(std::wstring_view name) noexcept {
-    if (name.empty()) return false;
+    // A leading "-" would reach ollama as an option (-h, --help).
+    if (name.empty() || name[0] == L'-') return false;
     return std::all_of(name.begin(), name.end(), [](wchar_t c) {
         return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
                c == L'.' || c == L'_' || c == L':' || c == L'/' || c == L'-' || c == L'@';
@@ -191,13 +192,15 @@ bool CommandDidNotStart(const CommandResult& r) noexcept {
 }
 
 bool CommandFailed(const CommandResult& r) noexcept {
-    if (CommandDidNotStart(r)) return true;
-    if (r.exitCode == 0) return false;  // real tools report progress on standard error
-    return !r.errors.empty() && r.output.empty();
+    // Exit code 0 succeeds even with only standard error: real tools report progress there.
+    return r.exitCode != 0;
 }
 
 CWString FailureText(const CommandResult& r) {
-    return CommandDidNotStart(r) ? CWString(kOllamaNotRunText) : CleanConsoleOutput(r.errors);
+    if (CommandDidNotStart(r)) return kOllamaNotRunText;
+    if (!r.errors.empty()) return CleanConsoleOutput(r.errors);
+    if (!r.output.empty()) return CleanConsoleOutput(r.output);
+    return kCommandSilentFailureText;
 }
 
 CWString BuildStopAllQuestion(const std::vector<CWString>& entries) {

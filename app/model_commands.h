@@ -5,7 +5,7 @@
 
 #include "platform/text.h"
 
-// Letters, digits and ". _ : / - @" only, and not empty. Names go into command lines (one of them
+// Letters, digits and ". _ : / - @" only, not empty, and not starting with "-" (an option). Names go into command lines (one of them
 // through cmd, which would run "& | < > ^ %" as commands) and a quote would split arguments.
 bool IsValidModelName(std::wstring_view name) noexcept;
 
@@ -43,15 +43,18 @@ struct CommandResult {
 };
 // A command that could not start: exit code -1 and nothing printed.
 bool CommandDidNotStart(const CommandResult& r) noexcept;
-// Failed: it did not start, or it wrote only to standard error with a non-zero exit code.
+// Failed: any exit code but 0 (-1 when it did not start).
 bool CommandFailed(const CommandResult& r) noexcept;
-// The text shown (and copied) for a failure.
+// The text shown (and copied) for a failure: standard error, else standard output, else a line
+// saying the command ended without a word.
 CWString FailureText(const CommandResult& r);
 
 inline constexpr wchar_t kOllamaNotRunText[] =
     L"无法运行 ollama 命令：没有找到 ollama 程序。请先安装 Ollama，并确认 ollama 命令可以在命令行中运行。";
+inline constexpr wchar_t kCommandSilentFailureText[] = L"命令异常结束，没有输出任何信息。";
+inline constexpr wchar_t kCmdNotRunText[] = L"无法启动 cmd 来运行下载命令。";
 inline constexpr wchar_t kInvalidModelNameText[] =
-    L"模型名称无效：只能包含英文字母、数字和 . _ : / - @ 这些字符。";
+    L"模型名称无效：只能包含英文字母、数字和 . _ : / - @ 这些字符，且不能以 - 开头。";
 
 // "确定要停止 N 个已运行模型吗？..." with the entries one per line.
 CWString BuildStopAllQuestion(const std::vector<CWString>& entries);

@@ -49,6 +49,18 @@ int RunGuarded(const std::function<void()>& start, bool guard) {
 
 namespace {
 
+LONG WINAPI ShowUnhandledException(EXCEPTION_POINTERS*) {
+    if (::IsDebuggerPresent()) return EXCEPTION_CONTINUE_SEARCH;
+    ShowStartupErrorBox(kUnmanagedExceptionText);
+    ::ExitProcess(UINT(-1));
+}
+
+}  // namespace
+
+void InstallUnhandledExceptionBox() { ::SetUnhandledExceptionFilter(&ShowUnhandledException); }
+
+namespace {
+
 // The effective DPI of the primary monitor through SHCore (Windows 8.1 and later), else 0.
 int PrimaryMonitorEffectiveDpi() {
     HMODULE shcore = ::LoadLibraryW(L"shcore.dll");
@@ -105,6 +117,7 @@ bool CVolMFCApp::InitInstance() {
 }
 
 int CVolMFCApp::Run(const std::function<void()>& start) {
+    if (!::IsDebuggerPresent()) InstallUnhandledExceptionBox();
     int rc = RunGuarded(
         [&] {
             BindDynamicApiTable();

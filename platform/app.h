@@ -25,6 +25,9 @@ void ShowStartupErrorBox(const CWString& text);
 // Runs `start`; with the guard on, an escaping exception is shown in an error box and gives -1.
 // Returns 0 when `start` returned normally.
 int RunGuarded(const std::function<void()>& start, bool guard);
+// From then on a structured exception nothing handles (an access violation, on any thread) shows
+// kUnmanagedExceptionText and ends the process with -1, unless a debugger is attached by then.
+void InstallUnhandledExceptionBox();
 
 class CVolMFCApp {
 public:

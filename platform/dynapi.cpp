@@ -10,34 +10,47 @@ DynamicApiTableType DynamicApiTable;
 
 namespace {
 
-struct Entry {
-    const wchar_t* dll;
-    const char* name;
-    void** slot;
+#define KV_ROW(dll, fn) DynamicApiRow{dll, #fn, reinterpret_cast<void**>(&DynamicApiTable.fn)}
+
+const DynamicApiRow kRows[] = {
+    KV_ROW(L"advapi32.dll", CryptReleaseContext),
+    KV_ROW(L"", CryptCreateHash),
+    KV_ROW(L"", CryptGetHashParam),
+    KV_ROW(L"", CryptDestroyHash),
+    KV_ROW(L"", CryptHashData),
+    KV_ROW(L"", CryptAcquireContextW),
+    KV_ROW(L"kernel32.dll", CloseHandle),
+    KV_ROW(L"", GetLogicalDriveStringsA),
+    KV_ROW(L"", GetProcAddress),
+    KV_ROW(L"", FreeLibrary),
+    KV_ROW(L"", LoadLibraryW),
+    KV_ROW(L"", CreateThread),
+    KV_ROW(L"", IsBadCodePtr),
+    KV_ROW(L"", OpenProcess),
+    KV_ROW(L"Psapi.dll", GetModuleFileNameExW),
+    KV_ROW(L"shell32.dll", DragAcceptFiles),
+    KV_ROW(L"", ShellExecuteW),
+    KV_ROW(L"User32.dll", KillTimer),
+    KV_ROW(L"", ChangeWindowMessageFilter),
+    // 32-bit User32 exports only the 32-bit names, which are pointer-sized there.
+    DynamicApiRow{L"", sizeof(void*) == 8 ? "GetWindowLongPtrW" : "GetWindowLongW",
+                  reinterpret_cast<void**>(&DynamicApiTable.GetWindowLongPtrW)},
+    KV_ROW(L"", CallWindowProcW),
+    DynamicApiRow{L"", sizeof(void*) == 8 ? "SetWindowLongPtrW" : "SetWindowLongW",
+                  reinterpret_cast<void**>(&DynamicApiTable.SetWindowLongPtrW)},
+    KV_ROW(L"", SetTimer),
+    KV_ROW(L"", GetWindowThreadProcessId),
+    KV_ROW(L"", GetAsyncKeyState),
+    KV_ROW(L"", ShowWindowAsync),
+    KV_ROW(L"", SetForegroundWindow),
 };
+#undef KV_ROW
 
-#define KV_ENTRY(dll, fn) Entry{dll, #fn, reinterpret_cast<void**>(&DynamicApiTable.fn)}
-
-std::vector<Entry> Entries() {
-    return {
-        KV_ENTRY(L"advapi32.dll", CryptAcquireContextW), KV_ENTRY(L"advapi32.dll", CryptCreateHash),
-        KV_ENTRY(L"advapi32.dll", CryptHashData),        KV_ENTRY(L"advapi32.dll", CryptGetHashParam),
-        KV_ENTRY(L"advapi32.dll", CryptDestroyHash),     KV_ENTRY(L"advapi32.dll", CryptReleaseContext),
-        KV_ENTRY(L"kernel32.dll", GetLogicalDriveStringsA), KV_ENTRY(L"user32.dll", GetAsyncKeyState),
-        KV_ENTRY(L"kernel32.dll", LoadLibraryW),         KV_ENTRY(L"kernel32.dll", FreeLibrary),
-        KV_ENTRY(L"kernel32.dll", GetProcAddress),       KV_ENTRY(L"kernel32.dll", IsBadCodePtr),
-        KV_ENTRY(L"shell32.dll", DragAcceptFiles),
-        // 32-bit User32 exports only the 32-bit names, which are pointer-sized there.
-        Entry{L"user32.dll", sizeof(void*) == 8 ? "GetWindowLongPtrW" : "GetWindowLongW",
-              reinterpret_cast<void**>(&DynamicApiTable.GetWindowLongPtrW)},
-        Entry{L"user32.dll", sizeof(void*) == 8 ? "SetWindowLongPtrW" : "SetWindowLongW",
-              reinterpret_cast<void**>(&DynamicApiTable.SetWindowLongPtrW)},
-        KV_ENTRY(L"user32.dll", CallWindowProcW),
-        KV_ENTRY(L"user32.dll", ChangeWindowMessageFilter), KV_ENTRY(L"shell32.dll", ShellExecuteW),
-        KV_ENTRY(L"user32.dll", SetTimer),               KV_ENTRY(L"user32.dll", KillTimer),
-    };
+std::wstring Widened(const char* text) {
+    std::wstring w;
+    for (const char* p = text; *p; ++p) w.push_back(wchar_t(static_cast<unsigned char>(*p)));
+    return w;
 }
-#undef KV_ENTRY
 
 struct Loaded {
     std::wstring dll;
@@ -63,21 +76,24 @@ HMODULE LoadPreferringProgramFolder(const wchar_t* dll) {
 
 }  // namespace
 
-void BindDynamicApiTable() {
-    for (const Entry& e : Entries()) {
-        HMODULE h = LoadPreferringProgramFolder(e.dll);
-        if (!h) throw CVolException(1, std::wstring(L"无法加载动态链接库: ") + e.dll);
-        FARPROC fn = nullptr;
-        if (e.name[0] == '@') fn = ::GetProcAddress(h, MAKEINTRESOURCEA(std::atoi(e.name + 1)));
-        else fn = ::GetProcAddress(h, e.name);
-        if (!fn) {
-            std::wstring name;
-            for (const char* p = e.name; *p; ++p) name.push_back(wchar_t(*p));
-            throw CVolException(2, std::wstring(L"无法找到函数: ") + e.dll + L" -> " + name);
-        }
-        *e.slot = reinterpret_cast<void*>(fn);
+std::span<const DynamicApiRow> DynamicApiRows() { return kRows; }
+
+void BindDynamicApiRows(std::span<const DynamicApiRow> rows) {
+    const wchar_t* dll = L"";
+    for (const DynamicApiRow& row : rows) {
+        if (row.dll && row.dll[0]) dll = row.dll;
+        HMODULE h = LoadPreferringProgramFolder(dll);
+        if (!h) throw CVolException(-1, L"载入运行时所需要的外部动态链接库文件\"" + std::wstring(dll) + L"\"失败!");
+        FARPROC fn = row.name[0] == '@' ? ::GetProcAddress(h, MAKEINTRESOURCEA(std::atoi(row.name + 1)))
+                                        : ::GetProcAddress(h, row.name);
+        if (!fn)
+            throw CVolException(-1, L"在外部动态链接库\"" + std::wstring(dll) + L"\"中未找到所需要的输出函数\"" +
+                                        Widened(row.name) + L"\"!");
+        *row.slot = reinterpret_cast<void*>(fn);
     }
 }
+
+void BindDynamicApiTable() { BindDynamicApiRows(kRows); }
 
 void FreeDynamicApiModules() {
     for (auto& m : Modules()) ::FreeLibrary(m.module);

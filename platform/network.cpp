@@ -20,6 +20,26 @@ CWString rg_WangYeFangWenXiangYingLei::GetHeader(std::wstring_view name) const {
     return {};
 }
 
+void TransferAbort::Request() noexcept {
+    std::lock_guard<std::mutex> g(lock_);
+    requested_.store(true);
+#if KELVARO_HAVE_CURL
+    for (uintptr_t s : sockets_) ::shutdown(SOCKET(s), SD_BOTH);
+#endif
+}
+
+bool TransferAbort::Opened(uintptr_t socket) {
+    std::lock_guard<std::mutex> g(lock_);
+    if (requested_.load()) return false;
+    sockets_.push_back(socket);
+    return true;
+}
+
+void TransferAbort::Closing(uintptr_t socket) {
+    std::lock_guard<std::mutex> g(lock_);
+    std::erase(sockets_, socket);
+}
+
 #if KELVARO_HAVE_CURL
 
 namespace {
@@ -39,7 +59,24 @@ bool GlobalInit() {
 struct TransferState {
     rg_WangYeFangWenXiangYingLei* response;
     rg_WangLaoFangWenLei* owner;
+    TransferAbort* abort;
 };
+
+// The transfer's sockets are made and closed here so that an abort can shut them down.
+curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* st = static_cast<TransferState*>(user);
+    curl_socket_t s = ::socket(address->family, address->socktype, address->protocol);
+    if (s != CURL_SOCKET_BAD && !st->abort->Opened(uintptr_t(s))) {
+        ::closesocket(s);
+        return CURL_SOCKET_BAD;
+    }
+    return s;
+}
+
+int OnCloseSocket(void* user, curl_socket_t s) {
+    static_cast<TransferState*>(user)->abort->Closing(uintptr_t(s));
+    return ::closesocket(s);
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* st = static_cast<TransferState*>(user);
@@ -67,6 +104,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 
 int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
     auto* st = static_cast<TransferState*>(user);
+    if (st->abort->Requested()) return 1;
+    if (!st->owner->Progress.IsBound()) return 0;
     return st->owner->Progress.Raise(st->owner, int64_t(dltotal), int64_t(dlnow), int64_t(ultotal), int64_t(ulnow));
 }
 
@@ -99,7 +138,8 @@ bool rg_WangLaoFangWenLei::Perform(const NetworkRequest& rq, rg_WangYeFangWenXia
     if (!easy) return fail(L"libcurl could not be initialised");
     CURL* c = easy.get();
     char errbuf[CURL_ERROR_SIZE] = {};
-    TransferState st{&response, this};
+    TransferState st{&response, this, &abort_};
+    if (abort_.Requested()) return fail(L"aborted");
 
     const std::string url = rq.url.ToAnsi();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -119,11 +159,13 @@ bool rg_WangLaoFangWenLei::Perform(const NetworkRequest& rq, rg_WangYeFangWenXia
     if (transfer.connectTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(transfer.connectTimeoutMs));
     curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, long(transfer.tcpKeepAlive != 0));
     if (rq.timeoutMs > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(rq.timeoutMs));
-    if (Progress.IsBound()) {
-        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &st);
-        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    }
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &st);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &st);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &st);
 
     if (rq.redirectLimit == 0) {
         curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
@@ -202,6 +244,7 @@ bool rg_WangLaoFangWenLei::Perform(const NetworkRequest& rq, rg_WangYeFangWenXia
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     response.status = int32_t(status);
+    response.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
     if (rc != CURLE_OK) return fail(CWString::FromUtf8(errbuf[0] ? std::string_view(errbuf) : std::string_view(curl_easy_strerror(rc))));
     lastError.clear();
     return true;

@@ -3,7 +3,10 @@
 #pragma once
 #include "platform/win.h"
 
+#include <atomic>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/containers.h"
 #include "platform/mem.h"
@@ -13,13 +16,14 @@
 // What one transfer brought back.
 class rg_WangYeFangWenXiangYingLei : public CVolObject {
     VOL_CLASS(rg_WangYeFangWenXiangYingLei, CVolObject, "platform::rg_WangYeFangWenXiangYingLei")
-    VOL_MEMBERS(status, body, headerLines, cookies, errorText)
+    VOL_MEMBERS(status, body, headerLines, cookies, errorText, timedOut)
 public:
     int32_t status = 0;              // HTTP status of the last response; 0 when none arrived
     CVolMem body;                    // empty after any failure
     rg_WenBenShuZuLei headerLines;   // "Name: value" lines of the last response, in order
     rg_WenBenShuZuLei cookies;       // Set-Cookie values of every response on the way, in order
     CWString errorText;              // why the transfer failed; empty on success
+    int32_t timedOut = 0;            // 1 when the transfer ended on its time limit
 
     // Value of the first header line of that name (ASCII case ignored), trimmed; empty when absent.
     CWString GetHeader(std::wstring_view name) const;
@@ -56,6 +60,27 @@ struct NetworkRequest {
     const rg_WenBenShuZuLei* partFiles = nullptr;
 };
 
+// Lets another thread stop a running transfer at once: its sockets are shut down, so the transfer
+// ends without waiting for the server or for its time limit. A copy starts out clear.
+class TransferAbort {
+public:
+    TransferAbort() = default;
+    TransferAbort(const TransferAbort&) noexcept {}
+    TransferAbort& operator=(const TransferAbort&) noexcept { return *this; }
+
+    void Request() noexcept;
+    void Clear() noexcept { requested_.store(false); }
+    bool Requested() const noexcept { return requested_.load(); }
+    // The transfer's sockets, as it opens and closes them; false when the abort came first.
+    bool Opened(uintptr_t socket);
+    void Closing(uintptr_t socket);
+
+private:
+    std::atomic<bool> requested_{false};
+    std::mutex lock_;
+    std::vector<uintptr_t> sockets_;
+};
+
 // The network class. TLS peers and host names are always verified against the system's store; only
 // http and https are spoken, also after a redirect.
 class rg_WangLaoFangWenLei : public CVolObject {
@@ -70,6 +95,13 @@ public:
 
     // Sends the request and fills the response; true when a response arrived completely.
     bool Perform(const NetworkRequest& request, rg_WangYeFangWenXiangYingLei& response);
+    // From any thread: the running Perform, or the next, fails at once until ClearAbort.
+    void Abort() noexcept { abort_.Request(); }
+    void ClearAbort() noexcept { abort_.Clear(); }
+    bool AbortRequested() const noexcept { return abort_.Requested(); }
     // False in a build without libcurl: every Perform then fails with an empty body.
     static bool IsAvailable() noexcept;
+
+private:
+    TransferAbort abort_;
 };

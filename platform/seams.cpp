@@ -82,11 +82,22 @@ CWString RealSpecialFolder(int kind) {
 }
 
 // Test runs set KELVARO_REMOTE_HOST (inherited by the programs they start), so that nothing they
-// run reaches a remote host, not even a timer's request that no test asked for.
+// run reaches a remote host, not even a timer's request that no test asked for. Its value is
+// "|"-separated entries: "host=address" maps that one host, a plain address every other host.
 CWString RealRemoteHost(const CWString& host) {
-    wchar_t mapped[256];
+    wchar_t mapped[1024];
     DWORD n = ::GetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", mapped, DWORD(std::size(mapped)));
-    return n > 0 && n < std::size(mapped) ? CWString(mapped, n) : host;
+    if (n == 0 || n >= std::size(mapped)) return host;
+    std::wstring_view rules(mapped, n), fallback;
+    while (!rules.empty()) {
+        const size_t bar = rules.find(L'|');
+        const std::wstring_view entry = rules.substr(0, bar);
+        rules = bar == std::wstring_view::npos ? std::wstring_view() : rules.substr(bar + 1);
+        const size_t eq = entry.find(L'=');
+        if (eq == std::wstring_view::npos) fallback = entry;
+        else if (entry.substr(0, eq) == std::wstring_view(host)) return CWString(entry.substr(eq + 1));
+    }
+    return fallback.empty() ? host : CWString(fallback);
 }
 
 bool RealMoveMouse(int x, int y) { return ::SetCursorPos(x, y) != FALSE; }

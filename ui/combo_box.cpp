@@ -458,7 +458,11 @@ void rg_DrenvikZuGeKuang1::Refresh() {
     if (style == 2) {
         editField.SetVisible(false);
     } else {
-        editField.Move(e + 1, topY + 1, bx - rowHeight / 8 - e - 1, rowHeight - 2);
+        // A one-line edit draws its text at its top: sized to a line and centred in the row, the
+        // text sits where the rows draw theirs.
+        const int full = rowHeight - 2;
+        const int h = IsMultilineEdit() || textHeight <= 0 ? full : std::min(full, textHeight);
+        editField.Move(e + 1, topY + 1 + (full - h) / 2, bx - rowHeight / 8 - e - 1, h);
         editField.SetVisible(true);
     }
 
@@ -517,6 +521,14 @@ void rg_DrenvikZuGeKuang1::Refresh() {
     if (style != 2) {
         if (e > 0) drawCanvas.DrawLine(e, drawY, e, drawY + rowHeight);
         int editRight = editField.GetLeft() + editField.GetWidth();
+        // The edit field is a line high; its colour fills the rest of its column.
+        if (editField.IsCreated() && !(editField.GetStyle() & ES_READONLY) && ::IsWindowEnabled(editField.GetHwnd())) {
+            const int window = int(::GetSysColor(COLOR_WINDOW));
+            drawCanvas.SetPenColor(window);
+            drawCanvas.SetBrushColor(window);
+            drawCanvas.DrawRectangle(editField.GetLeft(), drawY + 1, editRight, drawY + rowHeight - 1);
+            drawCanvas.SetPenColor(hovered ? hoverFrameColour : frameColour);
+        }
         drawCanvas.DrawLine(editRight, drawY, editRight, drawY + rowHeight);
     }
     drawX = s;

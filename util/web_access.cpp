@@ -188,6 +188,7 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
     const bool onUiThread = gMainThreadId != 0 && gMainThreadId == ::GetCurrentThreadId();
 
     rg_WangYeFangWenXiangYingLei response;
+    ClearAbort();
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (onUiThread) {
             requestLock.Lock();
@@ -210,7 +211,13 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
                 waiting_ = true;
                 while (!done.load(std::memory_order_acquire)) {
                     MSG msg;
-                    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
+                    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+                        // The program is ending: nobody waits for this answer any more. WM_QUIT
+                        // stays queued for the message loop.
+                        if (msg.message == WM_QUIT) {
+                            if (!AbortRequested()) Abort();
+                            break;
+                        }
                         if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) break;
                         ::TranslateMessage(&msg);
                         ::DispatchMessageW(&msg);
@@ -228,7 +235,9 @@ CVolMem rg_DrenvikWangYeFangWenLei::Request(std::wstring_view url, const std::op
                                     proxyItems[2], timeoutMs, false),
                     response);
         }
-        if (!response.body.IsEmpty()) break;
+        // One more try only for an empty reply that came in time: a request that ran out of time
+        // would make the server do the whole work again, and an aborted one has nobody waiting.
+        if (!response.body.IsEmpty() || response.timedOut || AbortRequested()) break;
     }
 
     receivedCookies = JoinTextArray(response.cookies, L"; ", 1);

@@ -1,7 +1,7 @@
 // Web page access: one HTTP(S) request per call over the platform's network class, with URL
-// normalisation, default headers, proxy choice, one retry on an empty reply, charset decoding and
-// page redirects. On the user-interface thread the transfer runs on a worker while the thread keeps
-// handling its messages.
+// normalisation, default headers, proxy choice, one retry on an empty reply that came in time,
+// charset decoding and page redirects. On the user-interface thread the transfer runs on a worker
+// while the thread keeps handling its messages, and WM_QUIT (the program ending) cancels it.
 #pragma once
 #include <optional>
 

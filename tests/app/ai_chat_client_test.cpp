@@ -11,6 +11,7 @@
 #include "platform/system.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "util/text_helpers.h"
 
 namespace {
 
@@ -191,7 +192,7 @@ TEST_F(ChatClientTest, KeyCheckBeforeSending) {
 
 TEST(ChatRouting, ModelNameTable) {
     using namespace chat_hosts;
-    const wchar_t* kGiven = L"http://127.0.0.1:11434";
+    const wchar_t* kGiven = L"https://chat.example.net/";  // the rules are for hosts that are not this computer
     struct {
         const wchar_t* model;
         const wchar_t* host;  // null: unchanged
@@ -230,7 +231,8 @@ TEST(ChatRouting, ModelNameTable) {
     }
 }
 
-// Routed models reach the provider's host (here the loopback server through the host seam).
+// Routed models reach the provider's host (here the loopback server through the host seam). The
+// rules apply to a host that is not this computer: the relay service stands for one.
 TEST_F(ChatClientTest, ProviderRoutesAndUrls) {
     using namespace chat_hosts;
     struct {
@@ -238,7 +240,7 @@ TEST_F(ChatClientTest, ProviderRoutesAndUrls) {
         const wchar_t* pathPart;
         bool relay;  // no host given
         const wchar_t* key;
-        const wchar_t* hostAsked;
+        const wchar_t* hostAsked;  // the last host asked for
         const char* target;
         const wchar_t* sentModel;
     } cases[] = {
@@ -246,9 +248,9 @@ TEST_F(ChatClientTest, ProviderRoutesAndUrls) {
         {L"llama3", L"没有", false, L"", nullptr, "/chat/completions", L"llama3"},
         {L"llama3", L"v1", false, L"", nullptr, "/v1/chat/completions", L"llama3"},
         {L"llama3", L"v1", true, L"k", kRelay, "/v1/chat/completions", L"llama3"},
-        {L"org/model:q4 (2 GB)", L"v1", false, L"", kSiliconFlow, "/v1/chat/completions", L"org/model:q4"},
-        {L"Baidu-DeepSeek-R1", L"v3", false, L"", kBaidu, "/v2/chat/completions", L"deepseek-r1"},
-        {L"Tencent-DeepSeek-R1", L"v1", false, L"", kTencent, "/v1/chat/completions", L"deepseek-r1"},
+        {L"org/model:q4 (2 GB)", L"v1", true, L"k", kSiliconFlow, "/v1/chat/completions", L"org/model:q4"},
+        {L"Baidu-DeepSeek-R1", L"v3", true, L"k", kBaidu, "/v2/chat/completions", L"deepseek-r1"},
+        {L"Tencent-DeepSeek-R1", L"v1", true, L"k", kTencent, "/v1/chat/completions", L"deepseek-r1"},
     };
     for (auto& k : cases) {
         {
@@ -266,7 +268,7 @@ TEST_F(ChatClientTest, ProviderRoutesAndUrls) {
         std::vector<CWString> asked = HostsAsked();
         if (k.hostAsked) {
             ASSERT_FALSE(asked.empty()) << Utf8(k.model);
-            EXPECT_EQ(asked.front(), k.hostAsked) << Utf8(k.model);
+            EXPECT_EQ(asked.back(), k.hostAsked) << Utf8(k.model);
         } else {
             EXPECT_TRUE(asked.empty()) << Utf8(k.model);
         }
@@ -275,6 +277,41 @@ TEST_F(ChatClientTest, ProviderRoutesAndUrls) {
         doc.Parse(body);
         EXPECT_EQ(doc.GetText(L"model"), k.sentModel) << Utf8(k.model);
     }
+}
+
+// A question for the local server never leaves this computer, whatever the model's name looks like
+// to the provider rules (Hugging Face names hold a slash, "yi-coder" looks like 01.AI's).
+TEST_F(ChatClientTest, LoopbackHostKeepsEveryModelLocal) {
+    const wchar_t* models[] = {
+        L"hf.co/bartowski/Llama-3.2-1B-Instruct-GGUF:Q4_K_M (807 MB)",
+        L"yi-coder:9b (5.0 GB)",
+        L"minimax-m2:cloud (-)",
+        L"Tencent-DeepSeek-R1",
+        L"XunFei-Spark",
+        L"Baidu-DeepSeek-R1",
+        L"baichuan2",
+    };
+    for (const wchar_t* m : models) {
+        for (const CWString& host : {server_.Url(L""), CWString(L"http://LocalHost:") + server_.Url(L"").substr(17)}) {
+            const size_t before = server_.RequestCount();
+            Call c;
+            c.model = m;
+            c.host = host;
+            EXPECT_EQ(Ask(c), L"ok") << Utf8(m) << " " << Utf8(host);
+            ASSERT_EQ(server_.RequestCount(), before + 1) << Utf8(m);
+            SeenRequest rq = server_.Requests().back();
+            EXPECT_EQ(rq.target, "/v1/chat/completions") << Utf8(m);
+            EXPECT_EQ(rq.Header("Authorization"), "Bearer vostrane") << Utf8(m);
+            CWString name(m);
+            RemoveParenthesizedPart(name);
+            rg_DrenvikJSONLei doc;
+            CWString body = CWString::FromUtf8(rq.body);
+            doc.Parse(body);
+            EXPECT_EQ(doc.GetText(L"model"), name) << Utf8(m);
+            EXPECT_EQ(doc.GetText(L"frequency_penalty"), L"0") << Utf8(m);
+        }
+    }
+    EXPECT_TRUE(HostsAsked().empty());
 }
 
 TEST_F(ChatClientTest, CompletionModelSendsAPrompt) {
@@ -324,6 +361,8 @@ TEST_F(ChatClientTest, SamplingClamps) {
         c.model = k.model;
         c.temperature = k.t;
         c.topP = k.p;
+        c.relay = true;  // the provider rules (the Baichuan floor) are for remote hosts
+        c.key = L"k";
         c.frequencyPenalty = k.f;
         c.presencePenalty = k.pr;
         Ask(c);
@@ -358,6 +397,18 @@ TEST_F(ChatClientTest, ReplyParsingAndFailureTexts) {
         {Json("{\"error\":{\"code\":\"429\",\"message\":\"Rate limit reached for requests\"}}", 429), L"",
          L"失败！错误码(429) 消息(请求已达到速率限制，可能是因为请求过于频繁。[消息原文:Rate limit reached for requests])"},
         {Json("{\"error\":{\"code\":\"e1\",\"message\":\"boom\"}}", 400), L"", L"失败！错误码(e1) 消息(boom)"},
+        // Texts in the error are decoded before the table; a null is no text.
+        {Json("{\"error\":{\"message\":\"model \\\"llama3\\\" not found, try pulling it first\",\"type\":\"api_error\","
+              "\"param\":null,\"code\":null}}", 404),
+         L"", L"失败！错误码() 消息(model \"llama3\" not found, try pulling it first)"},
+        {Json("{\"error\":{\"code\":\"\\u0034\\u0030\\u0031\",\"message\":\"\\u6a21\\u578b\\u4e0d\\u5b58\\u5728\"}}", 400), L"",
+         L"失败！错误码(401) 消息(模型不存在)"},
+        {Json("{\"error\":{\"code\":\"401\",\"message\":\"Incorrect API key provided: \\u0073k-x\"}}", 401), L"",
+         L"失败！错误码(401) 消息(提供的API密钥不正确，可能是因为API密钥有误或已撤销。)"},
+        // A null content is no content.
+        {Json("{\"choices\":[{\"message\":{\"role\":\"assistant\",\"content\":null}}]}"), L"",
+         L"失败！GPT返回的失败信息：{\"choices\":[{\"message\":{\"role\":\"assistant\",\"content\":null}}]}"},
+        {Json("{\"choices\":[{\"message\":{\"content\":null}},{\"message\":{\"content\":\"null\"}}]}"), L"null", L""},
         {emptyBody, L"", L"失败！错误码() 消息()"},
         {closed, L"", L"失败！错误码() 消息()"},
     };
@@ -383,15 +434,16 @@ TEST_F(ChatClientTest, UiThreadKeepsPumpingWhileWaiting) {
     EXPECT_GT(ticks, 3);
 }
 
-// The edge case of a local model whose name holds a slash: SiliconFlow gets the placeholder key
-// and its authentication error comes back explained.
+// A remote host with a slash model goes to SiliconFlow, and its authentication error comes back explained.
 TEST_F(ChatClientTest, SlashModelGoesToSiliconFlowAndItsErrorIsExplained) {
     SetReply(Json("{\"error\":{\"code\":401,\"message\":\"Invalid Authentication\"}}", 401));
     Call c;
     c.model = L"org/model:q4 (3 GB)";
+    c.relay = true;
+    c.key = L"sk-1";
     EXPECT_EQ(Ask(c), L"");
-    EXPECT_EQ(OnlyRequest().Header("Authorization"), "Bearer vostrane");
-    EXPECT_EQ(HostsAsked(), std::vector<CWString>{chat_hosts::kSiliconFlow});
+    EXPECT_EQ(OnlyRequest().Header("Authorization"), "Bearer sk-1");
+    EXPECT_EQ(HostsAsked(), (std::vector<CWString>{chat_hosts::kRelay, chat_hosts::kSiliconFlow}));
     EXPECT_EQ(error_, L"失败！错误码(401) 消息(验证无效，可能是因为提供的API密钥不正确或请求的API密钥不属于请求的组织。"
                       L"[消息原文:Invalid Authentication])");
 }

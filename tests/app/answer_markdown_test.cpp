@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -61,7 +62,9 @@ TEST(AnswerMarkdown, PlainInlineBoldAndHeadings) {
 TEST(AnswerMarkdown, UnterminatedMarkers) {
     CheckAll({
         {L"a **b c", {{L"a ", 0}, {L"\x1f" L"b c", 0}}},
-        {L"a `b c", {{L"a ", 0}, {L"`b c", 0}}},
+        // A backtick without a partner before the next fence is text, and markers after it still work.
+        {L"a `b c", {{L"a `b c", 0}}},
+        {L"it`s **b** ```\nx`\n```", {{L"it`s ", 0}, {L"b", kSegmentBold}, {L" ", 0}, {L"x`\n", kSegmentCode}}},
         {L"a **", {{L"a ", 0}}},  // the marker is the last character: nothing follows it
         {L"x\n```sh\nls", {{L"x\n", 0}, {L"\x1d" L"sh\nls", 0}}},
         {L"### no line feed", {{L"", 0}, {L"\x1e" L"no line feed", 0}}},
@@ -74,12 +77,15 @@ TEST(AnswerMarkdown, CodeBlocks) {
         {L"Run:\n```python\nprint(1)\n```\nDone", {{L"Run:\n", 0}, {L"print(1)\n", kSegmentCode}, {L"\nDone", 0}}},
         {L"```x```\nafter", {{L"", 0}, {L"", kSegmentCode}, {L"\nafter", 0}}},
         {L"```x```", {{L"", 0}, {L"x", kSegmentCode}}},
-        // Markers inside code stay in it as their control characters; single backticks as they are.
-        {L"```\na **b** ## c ### d `e`\n```",
-         {{L"", 0}, {L"a \x1f" L"b\x1f \x01" L"c \x1e" L"d `e`\n", kSegmentCode}}},
-        // Think tags in code too: the code after them is kept.
-        {L"```\nif s == '<think>': x\ny = '</think>'\n```",
-         {{L"", 0}, {L"if s == '\x02': x\ny = '\x03'\n", kSegmentCode}}},
+        // Code keeps what the model wrote: markers, think tags and backticks in it are the code's own.
+        {L"```py\ndef f(*args, **kwargs):\n    return a##b ### c ## d `e`\n```",
+         {{L"", 0}, {L"def f(*args, **kwargs):\n    return a##b ### c ## d `e`\n", kSegmentCode}}},
+        {L"```\nif s == '<think>': x\ny = '</THINK>'\n```",
+         {{L"", 0}, {L"if s == '<think>': x\ny = '</THINK>'\n", kSegmentCode}}},
+        // Inline code too: what looks like bold, a heading or a think tag in it stays as written.
+        {L"call `f(**kw)` or `a##b` or `<think>` now",
+         {{L"call ", 0}, {L"f(**kw)", kSegmentInlineCode}, {L" or ", 0}, {L"a##b", kSegmentInlineCode},
+          {L" or ", 0}, {L"<think>", kSegmentInlineCode}, {L" now", 0}}},
     });
 }
 
@@ -131,4 +137,51 @@ TEST(AnswerMarkdown, CodeCollectionAndStyles) {
     EXPECT_EQ(GetAnswerSegmentStyle(kSegmentCode).indent, 15);
     EXPECT_EQ(GetAnswerSegmentStyle(kSegmentThink).colour, COLORREF(0x808080));
     EXPECT_EQ(GetAnswerSegmentStyle(99).colour, GetAnswerSegmentStyle(kSegmentPlain).colour);
+}
+
+TEST(AnswerMarkdown, ControlCharactersTheModelWroteAreText) {
+    CheckAll({
+        // The units the scan uses for its markers, written by the model itself: plain text.
+        {L"a\x02 b\x03 c\x1d d\x1f e\x1e f\x01 g", {{L"a\x02 b\x03 c\x1d d\x1f e\x1e f\x01 g", 0}}},
+        {L"x\x1dy\n```\nz\x03\n```", {{L"x\x1dy\n", 0}, {L"z\x03\n", kSegmentCode}}},
+        {L"<think>\nr\x1dq\n</think>o\x02k", {{L"r\x1dq\n\n", kSegmentThink}, {L"o\x02k", 0}}},
+    });
+}
+
+TEST(AnswerMarkdown, HostileAnswersStayLinear) {
+    auto repeat = [](std::wstring_view unit, size_t n) {
+        std::wstring s;
+        s.reserve(unit.size() * n);
+        for (size_t i = 0; i < n; ++i) s += unit;
+        return s;
+    };
+    struct Hostile {
+        const char* name;
+        std::wstring answer;
+        size_t segments;         // expected segment count
+        size_t codeUnits;        // expected total length of the code and inline-code segments
+    };
+    const Hostile cases[] = {
+        // 4000 fences: every two make an empty code block.
+        {"12000 backticks", std::wstring(12000, L'`'), 4000, 0},
+        {"2000 inline spans", repeat(L"`x`", 2000), 4000, 2000},
+        {"200000 raw think-end units", std::wstring(200000, wchar_t(3)), 1, 0},
+        {"50000 think-end tags", repeat(L"</think>", 50000), 0, 0},
+        {"30000 fences", repeat(L"```\nx\n", 30000), 30001, 2 * 15000},
+        {"100000 bold markers", repeat(L"**", 100000), 100000, 0},
+        {"200000 backslashes", std::wstring(200001, L'\\'), 1, 0},
+    };
+    for (const Hostile& h : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        CMStringArray texts;
+        rg_ZhengShuShuZuLei types;
+        SplitMarkdownSegments(h.answer, texts, types);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 5.0) << h.name;
+        EXPECT_EQ(texts.size(), h.segments) << h.name;
+        size_t code = 0;
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (types[i] == kSegmentCode || types[i] == kSegmentInlineCode) code += texts[i].size();
+        EXPECT_EQ(code, h.codeUnits) << h.name;
+    }
 }

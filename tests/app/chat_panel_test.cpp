@@ -136,12 +136,13 @@ struct AskLog : CVolObject, VolEventReceiver {
         return 1;
     }
     int OnModel(CVolObject*, CWString* text) {
-        *text = L"m:1b (1 GB)";
+        *text = model;
         return 0;
     }
     std::vector<CWString> questions, roles;
     CMStringArray lastHq, lastHa;
     CWString reply = L"fine", failure;
+    CWString model = L"m:1b (1 GB)";
     std::function<void()> during;
 };
 
@@ -472,6 +473,15 @@ TEST(ChatPanel, BusyPanelRefusesASecondSendAndSurvivesItsOwnDestruction) {
     host.Ask(L"second");
     EXPECT_EQ(host.panel, nullptr);
     EXPECT_EQ(host.log.questions.size(), 2u);
+}
+
+// The answer names the model it was asked of, even when the list changes while it is awaited.
+TEST_F(ChatPanelTest, AnswerHeaderNamesTheModelAsked) {
+    host.log.during = [&] { host.log.model = L"other:7b (4 GB)"; };
+    host.Ask(L"q");
+    const std::wstring transcript = p.transcriptBox.GetText();
+    EXPECT_NE(transcript.find(L"(m:1b) "), std::wstring::npos) << WideToUtf8(transcript);
+    EXPECT_EQ(transcript.find(L"other"), std::wstring::npos) << WideToUtf8(transcript);
 }
 
 TEST_F(ChatPanelTest, EmptyQuestionShowsTheHintAndSendsNothing) {

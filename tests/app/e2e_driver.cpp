@@ -124,9 +124,13 @@ bool KelvaroRun::Start() {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    wchar_t ownHosts[1024] = {};
+    const DWORD ownLength = ::GetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", ownHosts, 1024);
+    if (!remoteHosts.empty()) ::SetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", remoteHosts.c_str());
     const double t0 = NowMs();
     BOOL started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir_.c_str(), &si,
                                     &process_);
+    ::SetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", ownLength ? ownHosts : nullptr);
     ::CloseHandle(nul);
     if (!started) return false;
     bool found = WaitFor([&] {
@@ -146,10 +150,15 @@ void KelvaroRun::SetScenario(const std::string& lines) { WriteFile(dir_ / L"olla
 
 void KelvaroRun::RemoveFakeOllama() { fs::remove(dir_ / L"ollama.exe"); }
 
-void KelvaroRun::Press(int id) {
+HWND KelvaroRun::Descendant(std::initializer_list<int> ids) const {
+    HWND h = main_;
+    for (int id : ids) h = h ? ::GetDlgItem(h, id) : nullptr;
+    return h;
+}
+
+void KelvaroRun::PressWindow(HWND h) {
     // The window under the button's centre takes the mouse (an owner-drawn button shows its
     // picture in a child window).
-    HWND h = Control(id);
     RECT r;
     ::GetClientRect(h, &r);
     POINT centre{r.right / 2, r.bottom / 2};
@@ -267,8 +276,14 @@ bool KelvaroRun::WaitLog(size_t count, int ms) const {
 int KelvaroRun::Close() {
     // Boxes left open (a failed check) would keep the window from closing.
     for (HWND box; (box = WaitInputDialog(0)) || (box = WaitDialog(L"信息:", 0));) Answer(box, IDCANCEL);
+    const double t0 = NowMs();
     ::PostMessageW(main_, WM_CLOSE, 0, 0);
-    if (::WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) return -2;
+    WaitFor([&] { return !::IsWindow(main_); }, 15000);
+    const double gone = NowMs();
+    const bool ended = ::WaitForSingleObject(process_.hProcess, 15000) == WAIT_OBJECT_0;
+    closeMs = NowMs() - t0;
+    lingerMs = NowMs() - gone;
+    if (!ended) return -2;
     DWORD code = 0;
     ::GetExitCodeProcess(process_.hProcess, &code);
     return int(code);

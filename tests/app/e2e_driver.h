@@ -24,7 +24,10 @@ public:
 
     HWND Main() const noexcept { return main_; }
     HWND Control(int id) const { return ::GetDlgItem(main_, id); }
-    void Press(int id);
+    // A window below the main window by the ids of each level (the chat panel's controls).
+    HWND Descendant(std::initializer_list<int> ids) const;
+    void Press(int id) { PressWindow(Control(id)); }
+    void PressWindow(HWND h);
     // A window's caption (readable while the program is busy); EditText asks an edit box.
     std::wstring Text(HWND h) const;
     std::wstring EditText(HWND edit) const;
@@ -50,6 +53,13 @@ public:
     bool WaitLog(size_t count, int ms = 10000) const;
     // Closes the window and waits for the process; its exit code, or -2 on a time-out.
     int Close();
+    // Milliseconds from the last Close's WM_CLOSE to the process's end, and from the window's end
+    // to the process's end (Wine without a window manager takes about 2 s to hide a closing window).
+    double closeMs = 0;
+    double lingerMs = 0;
+    // The program's KELVARO_REMOTE_HOST, set before Start ("host=address|address" entries); empty
+    // keeps the test's own.
+    std::wstring remoteHosts;
     // The settings file's bytes (empty when missing).
     std::string SettingsBytes() const;
     const std::filesystem::path& Folder() const noexcept { return dir_; }

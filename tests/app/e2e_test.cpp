@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "e2e_driver.h"
+#include "support/loopback_server.h"
 #include "app/model_commands.h"
 #include "platform/gdiplus_session.h"
 #include "platform/shell.h"
@@ -42,7 +43,81 @@ std::wstring PressAndRead(KelvaroRun& run, int id, const std::wstring& caption) 
     return text;
 }
 
+// A chat server standing in for the local Ollama: the program's Ollama address leads to it, every
+// other host to a closed port, so a question routed to a provider never gets an answer.
+struct LocalChatServer {
+    explicit LocalChatServer(int delayMs = 0)
+        : server([delayMs](const SeenRequest&) {
+              Reply r;
+              r.headers = {"Content-Type: application/json"};
+              r.body = "{\"choices\":[{\"message\":{\"role\":\"assistant\",\"content\":\"\u672c\u673a\u56de\u7b54\"}}]}";
+              r.delayMs = delayMs;
+              return r;
+          }) {}
+    std::wstring Hosts() const { return L"http://127.0.0.1:11434=" + server.Url(L"") + L"|127.0.0.1:9"; }
+    std::vector<SeenRequest> Posts() const {
+        std::vector<SeenRequest> posts;
+        for (const SeenRequest& r : server.Requests())
+            if (r.method == "POST") posts.push_back(r);
+        return posts;
+    }
+    LoopbackServer server;
+};
+
+constexpr std::initializer_list<int> kChatSendButton = {0xFFFF, 109, 113};
+constexpr std::initializer_list<int> kChatTranscript = {0xFFFF, 101};
+
+template <class F> bool Eventually(F done, int ms = 10000) {
+    for (DWORD start = ::GetTickCount(); !done(); ::Sleep(5))
+        if (int(::GetTickCount() - start) > ms) return false;
+    return true;
+}
+
 }  // namespace
+
+// Model names that the provider rules would send away (a slash, "yi-", "minimax") stay with the
+// local server, and its answer is shown under the model's name.
+TEST(EndToEnd, LoopbackChatKeepsProviderLikeNamesLocal) {
+    const struct { const char* name; const char* size; } models[] = {
+        {"hf.co/bartowski/Llama-3.2-1B-Instruct-GGUF:Q4_K_M", "807 MB"},
+        {"yi-coder:9b", "5.0 GB"},
+        {"minimax-m2:cloud", "-"},
+    };
+    std::string list;
+    for (const auto& m : models) list += std::string(m.name) + "|0123456789ab|" + m.size + "|1 day ago\n";
+    for (const auto& m : models) {
+        LocalChatServer chat;
+        const std::wstring name = Utf8ToWide(m.name);
+        KelvaroRun run(list, {}, Settings(name + L" (" + Utf8ToWide(m.size) + L")"));
+        run.remoteHosts = chat.Hosts();
+        ASSERT_TRUE(run.Start()) << m.name;
+        run.PressWindow(run.Descendant(kChatSendButton));
+        const HWND transcript = run.Descendant(kChatTranscript);
+        EXPECT_TRUE(Eventually([&] { return run.EditText(transcript).find(L"本机回答") != std::wstring::npos; }))
+            << m.name << "\n" << WideToUtf8(run.EditText(transcript));
+        EXPECT_NE(run.EditText(transcript).find(L"(" + name + L") "), std::wstring::npos) << m.name;
+        const auto posts = chat.Posts();
+        ASSERT_EQ(posts.size(), 1u) << m.name;
+        EXPECT_EQ(posts[0].target, "/v1/chat/completions");
+        EXPECT_NE(posts[0].body.find("\"model\":\"" + std::string(m.name) + "\""), std::string::npos) << posts[0].body;
+        EXPECT_EQ(run.Close(), 0);
+    }
+}
+
+// Closing while an answer is awaited ends the program as soon as its window is gone, and the
+// question is not sent again.
+TEST(EndToEnd, ClosingDuringASlowAnswerEndsAtOnce) {
+    LocalChatServer chat(30000);
+    KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)"));
+    run.remoteHosts = chat.Hosts();
+    ASSERT_TRUE(run.Start());
+    run.PressWindow(run.Descendant(kChatSendButton));
+    ASSERT_TRUE(Eventually([&] { return chat.Posts().size() == 1; }));
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_LT(run.lingerMs, 1000.0);
+    ::Sleep(200);
+    EXPECT_EQ(chat.Posts().size(), 1u);
+}
 
 TEST(EndToEnd, FirstActivationListsReselectsAndSavesOnClose) {
     KelvaroRun run(kModels, {}, Settings(L"qwen2.5:7b (4.7 GB)", L"gemma2:2b"));

@@ -86,3 +86,98 @@ TEST_F(MainWindowTest, BannerSlotsOpenOllamasPages) {
     w.HandleBannerButton(&w.modelList, 0);  // only the banner's events count
     EXPECT_EQ(opened, (std::vector<CWString>{L"https://ollama.com", L"https://ollama.com/download/OllamaSetup.exe"}));
 }
+
+// What could not run, or ran and failed without a word, ends in the failure box, never in a success
+// box or "no running models"; a name the tool would read as an option is refused before anything runs.
+TEST_F(MainWindowTest, CommandsThatCouldNotRunOrFailedSilently) {
+    rg_ZhuChuangKouLei w;
+    Open(w);
+    std::vector<std::pair<CWString, CWString>> boxes;  // caption, text
+    ScopedSeam seam(&PlatformSeams::messageBox, [&](HWND, const CWString& text, const CWString& caption, UINT) {
+        boxes.emplace_back(caption, text);
+        return IDOK;
+    });
+    const CommandResult notStarted{-1, L"", L""}, crashed{-1073741819, L"", L""};
+    CommandResult other;
+    std::vector<CWString> ran, started;
+    w.runCommand = [&](const CWString& line) {
+        ran.push_back(line);
+        if (line == L"ollama list") return CommandResult{0, L"NAME    ID    SIZE    MODIFIED\na:1b    1    1 GB    now\n", {}};
+        return other;
+    };
+    bool startOk = true;
+    w.startVisible = [&](const CWString& line) {
+        started.push_back(line);
+        return startOk;
+    };
+    w.HandleButtonClick(&w.refreshButton);
+
+    struct Case {
+        rg_DrenvikAnNiu1* button;
+        CommandResult result;
+        bool startOk;
+        const wchar_t* modelName;
+        const wchar_t* caption;
+        const wchar_t* text;
+    } cases[] = {
+        {&w.showButton, crashed, true, L"", L"显示当前模型 执行失败：-1073741819", kCommandSilentFailureText},
+        {&w.showButton, {1, L"partial\n", L""}, true, L"", L"显示当前模型 执行失败：1", L"partial\n"},
+        {&w.stopAllButton, notStarted, true, L"", L"停止所有模型 执行失败：-1", kOllamaNotRunText},
+        {&w.stopAllButton, {1, L"", L"Error: could not connect\n"}, true, L"", L"停止所有模型 执行失败：1",
+         L"Error: could not connect\n"},
+        {&w.downloadButton, {}, false, L"qwen2.5:7b", L"下载指定模型 执行失败：-1", kCmdNotRunText},
+        {&w.downloadButton, {}, true, L" -h ", L"信息:", kInvalidModelNameText},
+        {&w.downloadButton, {}, true, L"--help", L"信息:", kInvalidModelNameText},
+    };
+    for (const Case& c : cases) {
+        boxes.clear();
+        ran.clear();
+        started.clear();
+        other = c.result;
+        startOk = c.startOk;
+        w.modelNameCombo.editField.SetText(c.modelName);
+        const CWString saved = c.button->GetCaption();
+        w.HandleButtonClick(c.button);
+        ASSERT_EQ(boxes.size(), 1u) << c.caption;
+        EXPECT_EQ(boxes[0].first, c.caption);
+        EXPECT_EQ(boxes[0].second, c.text) << c.caption;
+        EXPECT_EQ(c.button->GetCaption(), saved);
+        if (c.button == &w.downloadButton) {
+            EXPECT_EQ(started.size(), c.text == kInvalidModelNameText ? 0u : 1u) << c.caption;
+        }
+    }
+}
+
+// The first refresh runs after the window's layout and first paint, not inside its activation: a
+// failure box it shows stands over a whole window.
+TEST_F(MainWindowTest, FirstRefreshRunsOnceTheWindowIsLaidOutAndPainted) {
+    rg_ZhuChuangKouLei w;
+    struct Seen {
+        bool panel = false, painted = false;
+        int panelWidth = 0;
+    };
+    std::vector<Seen> refreshes;
+    w.runCommand = [&](const CWString& line) {
+        if (line == L"ollama list") {
+            RECT dirty;
+            refreshes.push_back({w.chatPanel != nullptr, !::GetUpdateRect(w.GetHwnd(), &dirty, FALSE),
+                                 w.chatPanel ? w.chatPanel->GetWidth() : 0});
+        }
+        return CommandResult{};
+    };
+    ASSERT_TRUE(w.LoadWindow());  // shown, so it is activated
+    EXPECT_TRUE(refreshes.empty());
+    for (int i = 0; i < 200 && refreshes.empty(); ++i) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+    ASSERT_EQ(refreshes.size(), 1u);
+    EXPECT_TRUE(refreshes[0].panel);
+    EXPECT_TRUE(refreshes[0].painted);
+    EXPECT_EQ(refreshes[0].panelWidth, w.GetClientWidth() - 249);
+    w.Close();
+}

@@ -18,7 +18,7 @@ TEST(ModelNames, OnlyLettersDigitsAndFewMarks) {
     for (const wchar_t* ok : {L"llama3.2:3b", L"deepseek-r1:1.5b", L"hf.co/user/model_x:Q4_K_M", L"a@sha256", L"X"})
         EXPECT_TRUE(IsValidModelName(ok)) << ok;
     for (const wchar_t* bad : {L"", L"a&calc", L"a|b", L"a<b", L"a>b", L"a^b", L"%PATH%", L"a\"b", L"a b", L"名字",
-                               L"a\tb", L"a;b"})
+                               L"a\tb", L"a;b", L"-h", L"--help", L"-"})
         EXPECT_FALSE(IsValidModelName(bad)) << bad;
 }
 
@@ -139,10 +139,12 @@ TEST(ReportRule, SuccessFailureAndNotStarted) {
     struct Case { int code; const wchar_t* out; const wchar_t* err; bool failed; } cases[] = {
         {1, L"", L"Error: model 'x' not found", true},
         {0, L"", L"success", false},             // create: progress on stderr, exit 0
-        {1, L"out", L"err", false},              // both: standard output counts
+        {1, L"out", L"err", true},               // any exit code but 0 fails
+        {2, L"out", L"", true},
+        {0, L"out", L"err", false},
         {0, L"out", L"", false},
         {-1, L"", L"", true},                    // could not start
-        {1, L"", L"", false},                    // nothing to show, but it ran
+        {-1073741819, L"", L"", true},           // crashed without a word
         {-1, L"", L"stopped", true},
     };
     for (const auto& c : cases) {
@@ -151,6 +153,8 @@ TEST(ReportRule, SuccessFailureAndNotStarted) {
     }
     EXPECT_EQ(FailureText({-1, L"", L""}), kOllamaNotRunText);
     EXPECT_EQ(FailureText({1, L"", L"Error: x\n"}), L"Error: x\n");
+    EXPECT_EQ(FailureText({1, L"out\n", L""}), L"out\n");
+    EXPECT_EQ(FailureText({-1073741819, L"", L""}), kCommandSilentFailureText);
 }
 
 TEST(StopAll, QuestionAndProgressTexts) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -103,4 +104,51 @@ TEST(Application, InitialisesTheProcess) {
     EXPECT_EQ(gMainThreadId, ::GetCurrentThreadId());
     gMainThreadId = 0;
     SetDpiFactorsForTest(1.0);
+}
+
+// The run-time function table: the program's 27 rows all bind, and what cannot be bound names the
+// DLL or the function in the start-up box's words, with code -1.
+TEST(StartupGuard, RunTimeFunctionTable) {
+    const auto rows = DynamicApiRows();
+    ASSERT_EQ(rows.size(), 27u);
+    EXPECT_STREQ(rows[0].dll, L"advapi32.dll");
+    EXPECT_STREQ(rows[14].dll, L"Psapi.dll");
+    EXPECT_STREQ(rows[14].name, "GetModuleFileNameExW");
+    BindDynamicApiTable();
+    for (const DynamicApiRow& row : rows) EXPECT_NE(*row.slot, nullptr) << row.name;
+
+    void* slot = nullptr;
+    struct Case {
+        std::vector<DynamicApiRow> rows;
+        const wchar_t* text;
+    } cases[] = {
+        {{{L"kelvaro_missing.dll", "F", &slot}},
+         L"俘获到异常,代码值为: -1, 描述为: 载入运行时所需要的外部动态链接库文件\"kelvaro_missing.dll\"失败!"},
+        // An empty DLL name is the DLL of the row before.
+        {{{L"kernel32.dll", "CloseHandle", &slot}, {L"", "KelvaroNoSuchExport", &slot}},
+         L"俘获到异常,代码值为: -1, 描述为: 在外部动态链接库\"kernel32.dll\"中未找到所需要的输出函数\"KelvaroNoSuchExport\"!"},
+    };
+    BoxRecorder recorder;
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunGuarded([&] { BindDynamicApiRows(c.rows); }, true), -1);
+        ASSERT_FALSE(recorder.boxes.empty());
+        EXPECT_EQ(recorder.boxes.back().first, kStartupErrorCaption);
+        EXPECT_EQ(recorder.boxes.back().second, c.text);
+    }
+}
+
+// An access violation that nothing handles shows the box and ends the process with -1.
+TEST(StartupGuardDeathTest, UnhandledAccessViolationShowsTheBox) {
+    ScopedSeam<decltype(PlatformSeams::messageBox)> seam{
+        &PlatformSeams::messageBox, [](HWND, const CWString& text, const CWString& caption, UINT) {
+            std::fprintf(stderr, "box %s %s\n", caption == kStartupErrorCaption ? "caption" : "?",
+                         text == kUnmanagedExceptionText ? "unmanaged" : "?");
+            return IDOK;
+        }};
+    EXPECT_EXIT(
+        {
+            InstallUnhandledExceptionBox();
+            *static_cast<volatile int*>(nullptr) = 1;
+        },
+        ::testing::ExitedWithCode(-1), "box caption unmanaged");
 }

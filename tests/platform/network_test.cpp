@@ -3,6 +3,8 @@
 #include "support/loopback_server.h"
 
 #include "platform/network.h"
+#include "platform/seams.h"
+#include "platform/text.h"
 
 #define SECURITY_WIN32
 #include <security.h>
@@ -164,4 +166,27 @@ TEST(Network, TlsAsksSchannelToVerifyCertificateHostNameAndRevocation) {
     EXPECT_TRUE(gSeenCredFlags & SCH_CRED_REVOCATION_CHECK_CHAIN);
     EXPECT_TRUE(gSeenCredFlags & SCH_CRED_IGNORE_REVOCATION_OFFLINE);
     EXPECT_TRUE(gSeenCredFlags & SCH_CRED_IGNORE_NO_REVOCATION_CHECK);
+}
+
+// Test runs map hosts through KELVARO_REMOTE_HOST: one host to its own address, every other to the
+// plain entry; without the variable a host stays as it is.
+TEST(RemoteHostSeam, MapsByTheEnvironment) {
+    wchar_t saved[512] = {};
+    const DWORD n = ::GetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", saved, 512);
+    struct Case {
+        const wchar_t* rules;  // null: unset
+        const wchar_t* host;
+        const wchar_t* mapped;
+    } cases[] = {
+        {L"127.0.0.1:9", L"api.example.com", L"127.0.0.1:9"},
+        {L"http://127.0.0.1:11434=http://127.0.0.1:5000|127.0.0.1:9", L"http://127.0.0.1:11434", L"http://127.0.0.1:5000"},
+        {L"http://127.0.0.1:11434=http://127.0.0.1:5000|127.0.0.1:9", L"api.example.com", L"127.0.0.1:9"},
+        {L"a=b", L"api.example.com", L"api.example.com"},
+        {nullptr, L"api.example.com", L"api.example.com"},
+    };
+    for (const Case& c : cases) {
+        ::SetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", c.rules);
+        EXPECT_EQ(Seams().remoteHost(c.host), c.mapped) << (c.rules ? WideToUtf8(c.rules) : "unset");
+    }
+    ::SetEnvironmentVariableW(L"KELVARO_REMOTE_HOST", n ? saved : nullptr);
 }

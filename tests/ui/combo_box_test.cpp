@@ -187,6 +187,9 @@ TEST_F(ComboWindow, EditFieldTextAndFocus) {
     Place(combo, form, 10, 50, 3);
     EXPECT_TRUE(combo.editField.GetStyle() & WS_VISIBLE);
     EXPECT_FALSE(combo.editField.GetStyle() & WS_BORDER);
+    // One line high and centred in its row, where the rows draw their text.
+    EXPECT_EQ(combo.editField.GetHeight(), combo.textHeight);
+    EXPECT_NEAR(combo.editField.GetTop() + combo.editField.GetHeight() / 2.0, combo.rowHeight / 2.0, 1.0);
     combo.editField.SetText(L"typed");
     EXPECT_EQ(counter.texts, 1);
     EXPECT_EQ(combo.GetCurrentText(), L"typed");
