@@ -94,6 +94,8 @@ void Row(const char* what, double indexed, double scan) {
 // The view's steps on one shown tree box; `indexed` keeps the lookup indexes current.
 struct Steps {
     double cold = 0, warm = 0, nearEnd = 0, arrow = 0, expand = 0, collapse = 0, insert = 0;
+    size_t drawn = 0;
+    int32_t shown = 0, visible = 0;
     std::vector<int32_t> rows;  // what the view showed, to compare both paths
 };
 
@@ -111,6 +113,9 @@ Steps RunSteps(const CVolMem& buffer, int32_t count, bool indexed, const std::ve
     auto t0 = Clock::now();
     t.SetVisible(true);  // the shown event runs the first, cold pass
     s.cold = Ms(t0);
+    s.drawn = t.rowNodes.size();
+    s.shown = t.isShown;
+    s.visible = t.visibleRowCount;
     if (indexed) WaitForIndexes(t);
     t0 = Clock::now();
     t.RefreshView(-1);
@@ -218,6 +223,7 @@ bool RunSize(int count) {
     Row("expand", si.expand, ss.expand);
     Row("InsertNodes + refresh", si.insert, ss.insert);
     same = same && si.rows == ss.rows;
+    std::printf("  (view: shown %d, %zu rows drawn, %d visible rows)\n", si.shown, si.drawn, si.visible);
     std::printf("  peak memory so far: %.0f MB%s\n", PeakMb(), same ? "" : "  MISMATCH");
     return same;
 }
