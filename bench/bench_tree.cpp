@@ -10,24 +10,13 @@
 #include <random>
 #include <vector>
 
-#include "platform/window.h"
+#include "tests/support/ui_helpers.h"
 #include "tree/tree_box.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-class BenchForm : public CVolWinForm {
-    VOL_CLASS(BenchForm, CVolWinForm, "bench::BenchForm")
-    VOL_MEMBERS()
-
-public:
-    BenchForm() { SetVisible(false); }
-    ~BenchForm() override { DestroyOwnWindow(); }
-    int GetDesignWidth() const override { return 420; }
-    int GetDesignHeight() const override { return 620; }
-};
 
 // Ten top-level nodes, each over a tenth of the tree, with random depths below them.
 std::vector<int> Levels(int count) {
@@ -101,7 +90,9 @@ struct Steps {
 
 Steps RunSteps(const CVolMem& buffer, int32_t count, bool indexed, const std::vector<int>& levels) {
     Steps s;
-    BenchForm form;
+    HiddenTestForm form;
+    form.designWidth = 420;
+    form.designHeight = 620;
     form.LoadWindow();
     rg_DrenvikShuXingKuang t;
     t.nodeBuffer = buffer;

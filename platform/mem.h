@@ -38,7 +38,7 @@ public:
     void Append(const void* p, size_t n);
     void Append(const CVolMem& m) { Append(m.GetPtr(), m.GetSize()); }
     void AppendByte(uint8_t b) { Append(&b, 1); }
-    void Assign(const void* p, size_t n) { data_.clear(); Append(p, n); }
+    void Assign(const void* p, size_t n) { Empty(); Append(p, n); }
     void Insert(size_t at, const void* p, size_t n);
     void Remove(size_t at, size_t n);
 
