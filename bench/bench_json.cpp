@@ -1,6 +1,7 @@
 // JSON document against nlohmann/json: parse and serialise a chat-completion reply (~100 KB) and a
 // 10 MB document; then the INI configuration's load and save of 10,000 keys against the Windows
-// profile functions. Ratios above 1 mean this library is faster.
+// profile functions. Ratios above 1 mean this library is faster. Hostile texts first: their time
+// and the peak memory they add to the process.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,25 +10,17 @@
 
 #include "platform/dynapi.h"
 #include "platform/win.h"
+
+#include <psapi.h>
 #include "util/config.h"
 #include "util/json.h"
+#include "best_time.h"
 
 #include <nlohmann/json.hpp>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Best time of several runs, in seconds, each run long enough to measure.
-double BestSeconds(const std::function<void()>& run, int rounds) {
-    double best = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        auto t0 = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
 
 // A reply as a local chat server sends it: one long assistant message with line breaks, quotes,
 // escapes and non-ASCII text, plus the usual envelope.
@@ -68,25 +61,45 @@ void CompareJson(const char* label, const std::string& utf8, int rounds) {
 
     rg_DrenvikJSONLei doc;
     volatile size_t sink = 0;
-    double oursParse = BestSeconds([&] {
-        CWString src = text;  // Parse may change its argument; the copy is part of a caller's work
-        sink = sink + size_t(doc.Parse(src));
-    }, rounds);
-    double peerParse = BestSeconds([&] {
+    // Parse changes its argument only when it is empty, so like the peer it reads one text each run.
+    CWString source = text;
+    double oursParse = BestSeconds(rounds, [&] { sink = sink + size_t(doc.Parse(source)); });
+    double peerParse = BestSeconds(rounds, [&] {
         nlohmann::json j = nlohmann::json::parse(utf8);
         sink = sink + j.size();
-    }, rounds);
+    });
 
     nlohmann::json peerDoc = nlohmann::json::parse(utf8);
     CWString src = text;
     doc.Parse(src);
-    double oursWrite = BestSeconds([&] { sink = sink + doc.GetText(L"").size(); }, rounds);
-    double peerWrite = BestSeconds([&] { sink = sink + peerDoc.dump().size(); }, rounds);
+    double oursWrite = BestSeconds(rounds, [&] { sink = sink + doc.GetText(L"").size(); });
+    double peerWrite = BestSeconds(rounds, [&] { sink = sink + peerDoc.dump().size(); });
 
     std::printf("%-22s %7.2f MB  parse: ours %7.1f MB/s  nlohmann %7.1f MB/s  ratio %5.2f\n", label, mb,
                 mb / oursParse, mb / peerParse, peerParse / oursParse);
     std::printf("%-22s %7s     write: ours %7.1f MB/s  nlohmann %7.1f MB/s  ratio %5.2f\n", "", "", mb / oursWrite,
                 mb / peerWrite, peerWrite / oursWrite);
+}
+
+// Committed bytes at the process's peak so far; the peak never falls, so a case is measured by how
+// far it raises it, and the cases run before anything large.
+size_t PeakCommit() {
+    PROCESS_MEMORY_COUNTERS c{};
+    c.cb = sizeof c;
+    ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &c, sizeof c);
+    return c.PeakPagefileUsage;
+}
+
+void ParseWithPeak(const char* label, const CWString& text) {
+    const size_t before = PeakCommit();
+    rg_DrenvikJSONLei doc;
+    CWString src = text;
+    const auto t0 = Clock::now();
+    const int kind = doc.Parse(src);
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    std::printf("%-28s %8zu bytes  parse %9.3f ms  kind %d  nodes' text %lld units  peak memory +%.1f MB\n", label,
+                text.size() * sizeof(wchar_t), seconds * 1e3, kind,
+                (long long)rg_DrenvikJSONLei::MeasureNodeText(doc.root, 0), double(PeakCommit() - before) / 1e6);
 }
 
 void CompareIni(int sectionsCount, int keysPerSection) {
@@ -102,7 +115,7 @@ void CompareIni(int sectionsCount, int keysPerSection) {
     auto section = [](int s) { return L"section" + std::to_wstring(s); };
 
     // Writing everything and saving.
-    double oursSave = BestSeconds([&] {
+    double oursSave = BestSeconds(3, [&] {
         ::DeleteFileW(ours.c_str());
         rg_DrenvikNeiCunPeiZhiJiLei set;
         set.LoadFromFile(ours);
@@ -110,8 +123,8 @@ void CompareIni(int sectionsCount, int keysPerSection) {
             for (int k = 0; k < keysPerSection; ++k) set.SetValue(section(s), key(k), value(s, k));
         CWString path;
         set.SaveToFile(path);
-    }, 3);
-    double peerSave = BestSeconds([&] {
+    });
+    double peerSave = BestSeconds(3, [&] {
         ::DeleteFileW(peer.c_str());
         for (int s = 0; s < sectionsCount; ++s) {
             std::wstring block;  // "k=v\0k=v\0\0"
@@ -120,29 +133,29 @@ void CompareIni(int sectionsCount, int keysPerSection) {
             ::WritePrivateProfileSectionW(section(s).c_str(), block.c_str(), peer.c_str());
         }
         ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, peer.c_str());  // flush the cache
-    }, 3);
+    });
 
     // Loading everything and reading every value.
     volatile size_t sink = 0;
-    double oursLoad = BestSeconds([&] {
+    double oursLoad = BestSeconds(3, [&] {
         rg_DrenvikNeiCunPeiZhiJiLei set;
         set.LoadFromFile(ours);
         for (int s = 0; s < sectionsCount; ++s)
             for (int k = 0; k < keysPerSection; ++k) sink = sink + set.GetValue(section(s), key(k), L"").size();
-    }, 3);
+    });
     std::vector<wchar_t> buf(1 << 20);
-    double peerLoad = BestSeconds([&] {
+    double peerLoad = BestSeconds(3, [&] {
         for (int s = 0; s < sectionsCount; ++s)
             sink = sink + ::GetPrivateProfileSectionW(section(s).c_str(), buf.data(), DWORD(buf.size()), peer.c_str());
-    }, 3);
+    });
 
     // An unchanged save: one serialisation and one hash, no write.
     rg_DrenvikNeiCunPeiZhiJiLei loaded;
     loaded.LoadFromFile(ours);
-    double unchanged = BestSeconds([&] {
+    double unchanged = BestSeconds(5, [&] {
         CWString path;
         loaded.SaveToFile(path);
-    }, 5);
+    });
 
     std::printf("INI %d keys            fill+save: ours %7.2f ms  profile API %7.2f ms  ratio %5.2f\n",
                 sectionsCount * keysPerSection, oursSave * 1e3, peerSave * 1e3, peerSave / oursSave);
@@ -157,6 +170,9 @@ void CompareIni(int sectionsCount, int keysPerSection) {
 
 int main() {
     BindDynamicApiTable();
+    ParseWithPeak("warm-up (pool, heap)", L"[1]");
+    ParseWithPeak("48 unclosed [", CWString::Repeat(L"[", 48));
+    ParseWithPeak("1 MB array of objects", CWString::FromUtf8(BigDocument(1000 * 1000)));
     CompareJson("chat reply", ChatReply(100 * 1024), 50);
     CompareJson("10 MB document", BigDocument(10 * 1000 * 1000), 5);
     CompareIni(100, 100);

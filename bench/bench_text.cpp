@@ -14,19 +14,9 @@
 #include "util/encoding.h"
 #include "util/text_helpers.h"
 #include "util/text_search.h"
+#include "best_time.h"
 
 namespace {
-
-// Best of several runs, in seconds.
-double Best(int runs, const std::function<void()>& body) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        body();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
 
 // Chat-answer-like text: words, markdown markers and an occasional think block, lower case so a
 // case-sensitive peer finds what the case-folding search finds.
@@ -50,23 +40,45 @@ void SearchBench(size_t units) {
     const std::wstring text = MakeText(units, 1);
     for (std::wstring needle : {L"<think>", L"**", L"answer token"}) {
         size_t hitsFast = 0, hitsFind = 0, hitsBmh = 0;
-        double fast = Best(3, [&] {
+        double fast = BestSeconds(3, [&] {
             auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
             s->IndexText(text);
             hitsFast = 0;
             for (int32_t p = s->FindFrom(needle, 0); p != -1; p = s->FindFrom(needle, p + 1)) ++hitsFast;
         });
-        double find = Best(3, [&] {
+        double find = BestSeconds(3, [&] {
             hitsFind = 0;
             for (size_t p = text.find(needle); p != std::wstring::npos; p = text.find(needle, p + 1)) ++hitsFind;
         });
-        double bmh = Best(3, [&] {
+        double bmh = BestSeconds(3, [&] {
             std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
             hitsBmh = 0;
             for (auto it = std::search(text.begin(), text.end(), searcher); it != text.end();
                  it = std::search(it + 1, text.end(), searcher))
                 ++hitsBmh;
         });
+        // One index serving three finds-all of the needle, against three plain scans.
+        size_t hitsThree = 0;
+        double three = BestSeconds(3, [&] {
+            auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+            s->IndexText(text);
+            hitsThree = 0;
+            for (int k = 0; k < 3; ++k)
+                for (int32_t p = s->FindFrom(needle, 0); p != -1; p = s->FindFrom(needle, p + 1)) ++hitsThree;
+        });
+        // A find-all on an index that earlier searches have used.
+        auto warm = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+        warm->IndexText(text);
+        size_t hitsWarm = 0;
+        double reused = BestSeconds(3, [&] {
+            hitsWarm = 0;
+            for (int32_t p = warm->FindFrom(needle, 0); p != -1; p = warm->FindFrom(needle, p + 1)) ++hitsWarm;
+        });
+        std::printf("search %5.1f M units, needle %-14ls index + 3 finds-all %8.2f ms vs 3 x wstring::find %8.2f ms "
+                    "(ratio find/fast %.2f); find-all on a used index %8.2f ms (ratio find/fast %.2f)%s\n",
+                    double(units) / (1 << 20), (L"\"" + needle + L"\"").c_str(), three * 1e3, 3 * find * 1e3,
+                    3 * find / three, reused * 1e3, find / reused,
+                    (hitsThree == 3 * hitsFind && hitsWarm == hitsFind) ? "" : " (MISMATCH)");
         d += hitsFast + hitsFind + hitsBmh;
         std::printf("search %5.1f M units, needle %-14ls hits %7zu%s: fast(index+find all) %8.2f ms, wstring::find %8.2f ms, "
                     "horspool %8.2f ms; ratio fast/find %.2f, fast/horspool %.2f\n",
@@ -76,7 +88,7 @@ void SearchBench(size_t units) {
     }
     // Index once, then many finds: the case the index is built for.
     auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
-    double index = Best(3, [&] { s->IndexText(text); });
+    double index = BestSeconds(3, [&] { s->IndexText(text); });
     std::printf("search %5.1f M units: IndexText alone %.2f ms\n", double(units) / (1 << 20), index * 1e3);
 }
 
@@ -86,24 +98,26 @@ void ReplaceBench(size_t units) {
     for (const auto& c : cases) {
         const std::wstring search = c.search, with = c.with;
         CWString fastOut, inPlace, linear;
-        double fast = Best(3, [&] {
-            fastOut = text;
-            ReplaceAllFast(fastOut, search, with);
-        });
+        // The text is changed in place: each run gets its own copy, made outside the timing.
+        std::vector<CWString> inputs(3, CWString(text));
+        size_t run = 0;
+        double fast = BestSeconds(3, [&] { ReplaceAllFast(inputs[run++], search, with); });
+        fastOut = inputs[0];
         // The everyday loop: find, replace in place, step past the replacement. It moves the tail
         // on every hit, so it is only run on the small text (16 M units take minutes).
         double naive = 0;
         if (units <= (size_t(1) << 20)) {
-            naive = Best(1, [&] {
+            naive = BestSeconds(1, [&] {
                 inPlace = text;
                 for (size_t p = inPlace.find(search); p != std::wstring::npos; p = inPlace.find(search, p + with.size()))
                     inPlace.replace(p, search.size(), with);
             });
         }
-        // A find-and-append loop into a new text.
-        double copy = Best(3, [&] {
-            linear.clear();
-            linear.reserve(text.size());
+        // A find-and-append loop into a new text (a fresh one each run, as ReplaceAllFast makes).
+        double copy = BestSeconds(3, [&] {
+            CWString fresh;
+            fresh.reserve(text.size());
+            linear.swap(fresh);
             size_t c0 = 0;
             for (size_t p = text.find(search); p != std::wstring::npos; p = text.find(search, p + search.size())) {
                 linear.append(text, c0, p - c0).append(with);
@@ -131,10 +145,10 @@ void DecodeBench(size_t units) {
     double ours = 1e30;
     for (int i = 0; i < 5; ++i) {
         block.Assign(utf8.data(), utf8.size());  // the input is consumed in place: refill it untimed
-        ours = std::min(ours, Best(1, [&] { Utf8ToUtf16Bytes(block); }));
+        ours = std::min(ours, BestSeconds(1, [&] { Utf8ToUtf16Bytes(block); }));
     }
     std::wstring out;
-    double plain = Best(5, [&] {
+    double plain = BestSeconds(5, [&] {
         // A fresh output each time, as a caller converting a reply gets.
         int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
         std::wstring fresh(size_t(n), L'\0');
