@@ -1,10 +1,16 @@
-// Tree box node store: adding 100,000 nodes, building the four lookup indexes in the background
-// (plain threads and the pool), and lookups by byte scans against lookups through the indexes.
+// Tree box at 10^4, 10^5 and 10^6 nodes: the index build (wall and calling thread), lookups, the
+// visible-row index, and the view's steps in a window, each against the scan-based path (no
+// lookup index current) in the same run. Every node starts expanded, the worst case for the rows.
+#include <windows.h>
+#include <psapi.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
+#include "tests/support/ui_helpers.h"
 #include "tree/tree_box.h"
 
 namespace {
@@ -12,22 +18,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
-constexpr int kNodes = 100000;
-
-std::vector<int> Levels() {
+// Ten top-level nodes, each over a tenth of the tree, with random depths below them.
+std::vector<int> Levels(int count) {
     std::mt19937 rng(1);
     std::vector<int> levels;
     int prev = -1;
-    for (int i = 0; i < kNodes; ++i) {
-        int l = i == 0 ? 0 : std::uniform_int_distribution<int>(0, std::min(prev + 1, 10))(rng);
+    for (int i = 0; i < count; ++i) {
+        int l = i % (count / 10) == 0 ? 0 : std::uniform_int_distribution<int>(1, std::min(prev + 1, 10))(rng);
         levels.push_back(l);
         prev = l;
     }
     return levels;
-}
-
-void Fill(rg_DrenvikShuXingKuang& t, const std::vector<int>& levels) {
-    for (int i = 0; i < kNodes; ++i) t.AddNode(L"folder name " + std::to_wstring(i), 1, i, 0, levels[size_t(i)]);
 }
 
 bool AllCurrent(const rg_DrenvikShuXingKuang& t) {
@@ -35,7 +36,13 @@ bool AllCurrent(const rg_DrenvikShuXingKuang& t) {
            t.IsLastDescendantIndexCurrent();
 }
 
-// Sums the answers so the work is not optimised away; the nodes are spread over the whole tree.
+void WaitForIndexes(rg_DrenvikShuXingKuang& t) {
+    while (!(t.IndexJobsIdle() && AllCurrent(t))) {
+        t.StartIndexJobs();
+        ::Sleep(0);
+    }
+}
+
 long long Lookups(const rg_DrenvikShuXingKuang& t, const std::vector<int>& nodes) {
     long long sum = 0;
     for (int n : nodes) {
@@ -48,43 +55,174 @@ long long Lookups(const rg_DrenvikShuXingKuang& t, const std::vector<int>& nodes
     return sum;
 }
 
-}  // namespace
-
-int main() {
-    const std::vector<int> levels = Levels();
-    {
-        auto t0 = Clock::now();
-        rg_DrenvikShuXingKuang t;
-        Fill(t, levels);
-        std::printf("add %d nodes: %.1f ms (%zu bytes)\n", kNodes, Ms(t0), t.nodeBuffer.GetSize());
+// The linear search the visible-row lookup is measured against.
+int32_t ScanVisibleRow(const CVolMem& index, int32_t node) {
+    uint8_t pattern[8] = {3, 4, 0, 0, 0, 0, 3, 4};
+    std::memcpy(pattern + 2, &node, 4);
+    for (long long pos = 0;;) {
+        const long long p = index.FindBytes(pattern, 8, size_t(pos));
+        if (p < 0) return -1;
+        if (p % 6 == 0) return int32_t(p);
+        pos = p + 1;
     }
+}
+
+double PeakMb() {
+    PROCESS_MEMORY_COUNTERS c{};
+    c.cb = sizeof(c);
+    if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &c, sizeof(c))) return 0;
+    return double(c.PeakPagefileUsage) / (1024.0 * 1024.0);
+}
+
+// A figure with its scan-based peer.
+void Row(const char* what, double indexed, double scan) {
+    std::printf("  %-44s %10.3f ms   scans %10.3f ms   %8.1fx\n", what, indexed, scan,
+                scan / (indexed > 1e-4 ? indexed : 1e-4));
+}
+
+// The view's steps on one shown tree box; `indexed` keeps the lookup indexes current.
+struct Steps {
+    double cold = 0, warm = 0, nearEnd = 0, arrow = 0, expand = 0, collapse = 0, insert = 0;
+    size_t drawn = 0;
+    int32_t shown = 0, visible = 0;
+    std::vector<int32_t> rows;  // what the view showed, to compare both paths
+};
+
+Steps RunSteps(const CVolMem& buffer, int32_t count, bool indexed, const std::vector<int>& levels) {
+    Steps s;
+    HiddenTestForm form;
+    form.designWidth = 420;
+    form.designHeight = 620;
+    form.LoadWindow();
+    rg_DrenvikShuXingKuang t;
+    t.nodeBuffer = buffer;
+    t.nodeCount = count;
+    t.skipIndexJobs = indexed ? 0 : 1;
+    if (indexed) WaitForIndexes(t);
+    t.ModifyStyle(WS_VISIBLE, 0);
+    t.CreateInParent(form, 0, 0, 400, 600, 101);
+    auto t0 = Clock::now();
+    t.SetVisible(true);  // the shown event runs the first, cold pass
+    s.cold = Ms(t0);
+    s.drawn = t.rowNodes.size();
+    s.shown = t.isShown;
+    s.visible = t.visibleRowCount;
+    if (indexed) WaitForIndexes(t);
+    t0 = Clock::now();
+    t.RefreshView(-1);
+    s.warm = Ms(t0);
+    const int32_t last = count - 1;
+    t0 = Clock::now();
+    t.RefreshView(std::max(0, last - 40));
+    s.nearEnd = Ms(t0);
+    s.rows.assign(t.rowNodes.begin(), t.rowNodes.end());
+    t.selectedNode = std::max(0, last - 20);
+    t0 = Clock::now();
+    t.HandleKeyDown(40, 0);
+    s.arrow = Ms(t0);
+    s.rows.push_back(t.selectedNode);
+    // The first top-level node, over a tenth of the tree, collapsed and expanded again.
+    const int32_t big = 0;
+    rg_ZhengShuShuZuLei loc;
+    t0 = Clock::now();
+    t.SetNodeExpanded(big, 0, 0, loc);
+    s.collapse = Ms(t0);
+    loc.clear();
+    t0 = Clock::now();
+    t.SetNodeExpanded(big, 1, 0, loc);
+    s.expand = Ms(t0);
+    s.rows.push_back(t.visibleRowCount);
+    // A node near the middle gets ten new children in place of its own (the view then refreshes).
+    int32_t middle = count / 2;
+    while (middle + 1 < count && levels[size_t(middle + 1)] <= levels[size_t(middle)]) ++middle;
+    CVolMem block;
+    for (int k = 0; k < 10; ++k) t.WriteNodeRecord(block, L"inserted " + std::to_wstring(k), 1, 1, levels[size_t(middle)] + 1);
+    loc.clear();
+    t0 = Clock::now();
+    t.InsertNodes(middle, 1, block, 10, loc);
+    s.insert = Ms(t0);
+    s.rows.push_back(t.visibleRowCount);
+    s.rows.insert(s.rows.end(), t.rowNodes.begin(), t.rowNodes.end());
+    return s;
+}
+
+bool RunSize(int count) {
+    std::printf("%d nodes\n", count);
+    const std::vector<int> levels = Levels(count);
+    rg_DrenvikShuXingKuang source;
+    auto t0 = Clock::now();
+    for (int i = 0; i < count; ++i) source.AddNode(L"folder name " + std::to_wstring(i), 1, i, 2, levels[size_t(i)]);
+    std::printf("  add: %.1f ms (%zu bytes)\n", Ms(t0), source.nodeBuffer.GetSize());
+    bool same = true;
+
     for (int pool = 0; pool < 2; ++pool) {
         rg_DrenvikShuXingKuang t;
         t.useThreadPool = pool;
-        Fill(t, levels);
-        if (pool) t.indexPool.StartWorkers(4);  // workers up before the clock starts
-        auto t0 = Clock::now();
+        t.nodeBuffer = source.nodeBuffer;
+        t.nodeCount = count;
+        if (pool) t.indexPool.StartWorkers(4);
+        t0 = Clock::now();
         t.StartIndexJobs();
-        const double started = Ms(t0);
-        while (!AllCurrent(t)) ::Sleep(0);
-        std::printf("index build (%s): %.1f ms, of which %.1f ms on the calling thread\n",
-                    pool ? "pool of 4" : "4 threads", Ms(t0), started);
+        const double calling = Ms(t0);
+        WaitForIndexes(t);
+        std::printf("  index build (%s): %.1f ms wall, %.2f ms on the calling thread\n",
+                    pool ? "pool of 4" : "4 threads", Ms(t0), calling);
     }
 
-    rg_DrenvikShuXingKuang t;
-    Fill(t, levels);
+    rg_DrenvikShuXingKuang scan, indexed;
+    scan.nodeBuffer = indexed.nodeBuffer = source.nodeBuffer;
+    scan.nodeCount = indexed.nodeCount = count;
+    WaitForIndexes(indexed);
     std::mt19937 rng(2);
     std::vector<int> nodes(200);
-    for (int& n : nodes) n = int(rng() % kNodes);
-    auto t0 = Clock::now();
-    long long a = Lookups(t, nodes);
-    const double scan = Ms(t0);
-    t.StartIndexJobs();
-    while (!AllCurrent(t)) ::Sleep(0);
+    for (int& n : nodes) n = int(rng() % unsigned(count));
     t0 = Clock::now();
-    long long b = Lookups(t, nodes);
-    const double indexed = Ms(t0);
-    std::printf("%zu lookups (data, parent, subtree, next sibling): scans %.2f ms, indexes %.3f ms, %.0fx%s\n",
-                nodes.size(), scan, indexed, scan / (indexed > 0 ? indexed : 1e-3), a == b ? "" : "  MISMATCH");
-    return a == b ? 0 : 1;
+    const long long a = Lookups(scan, nodes);
+    const double lookScan = Ms(t0);
+    t0 = Clock::now();
+    const long long b = Lookups(indexed, nodes);
+    Row("200 lookups (data, parent, subtree, sibling)", Ms(t0), lookScan);
+    same = same && a == b;
+
+    CVolMem rowsScan, rowsIndexed;
+    rg_ZhengShuShuZuLei loc;
+    t0 = Clock::now();
+    const int32_t r1 = scan.CollectVisibleRows(-1, loc, rowsScan);
+    const double collectScan = Ms(t0);
+    t0 = Clock::now();
+    const int32_t r2 = indexed.CollectVisibleRows(-1, loc, rowsIndexed);
+    Row("CollectVisibleRows(-1)", Ms(t0), collectScan);
+    same = same && r1 == r2 && rowsScan == rowsIndexed;
+
+    indexed.visibleRowIndex = rowsIndexed;
+    long long p1 = 0, p2 = 0;
+    t0 = Clock::now();
+    for (int n : nodes) p1 += ScanVisibleRow(rowsIndexed, n);
+    const double findScan = Ms(t0) / double(nodes.size());
+    t0 = Clock::now();
+    for (int n : nodes) p2 += indexed.FindVisibleRowPosition(n);
+    Row("FindVisibleRowPosition (per call)", Ms(t0) / double(nodes.size()), findScan);
+    same = same && p1 == p2;
+
+    const Steps si = RunSteps(source.nodeBuffer, count, true, levels);
+    const Steps ss = RunSteps(source.nodeBuffer, count, false, levels);
+    Row("cold RefreshView (first pass)", si.cold, ss.cold);
+    Row("warm RefreshView", si.warm, ss.warm);
+    Row("RefreshView 40 rows before the end (lines)", si.nearEnd, ss.nearEnd);
+    Row("arrow key", si.arrow, ss.arrow);
+    Row("collapse", si.collapse, ss.collapse);
+    Row("expand", si.expand, ss.expand);
+    Row("InsertNodes + refresh", si.insert, ss.insert);
+    same = same && si.rows == ss.rows;
+    std::printf("  (view: shown %d, %zu rows drawn, %d visible rows)\n", si.shown, si.drawn, si.visible);
+    std::printf("  peak memory so far: %.0f MB%s\n", PeakMb(), same ? "" : "  MISMATCH");
+    return same;
+}
+
+}  // namespace
+
+int main() {
+    bool same = true;
+    for (int count : {10000, 100000, 1000000}) same = RunSize(count) && same;
+    return same ? 0 : 1;
 }

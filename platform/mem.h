@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,23 +18,27 @@ public:
     // The whole file, opened by its wide name; a missing or unreadable file gives an empty block.
     static CVolMem ConstructFromFile(std::wstring_view path) { CVolMem m; m.ReadWholeFile(path); return m; }
 
-    const uint8_t* GetPtr() const noexcept { return data_.data(); }
-    uint8_t* GetPtr() noexcept { return data_.data(); }
-    const uint8_t* data() const noexcept { return data_.data(); }
-    uint8_t* data() noexcept { return data_.data(); }
-    size_t GetSize() const noexcept { return data_.size(); }
-    size_t size() const noexcept { return data_.size(); }
-    bool IsEmpty() const noexcept { return data_.empty(); }
-    uint8_t operator[](size_t i) const noexcept { return data_[i]; }
-    std::string_view View() const noexcept { return {reinterpret_cast<const char*>(data_.data()), data_.size()}; }
+    const uint8_t* GetPtr() const noexcept { return Bytes().data(); }
+    uint8_t* GetPtr() { return Own().data(); }
+    const uint8_t* data() const noexcept { return Bytes().data(); }
+    uint8_t* data() { return Own().data(); }
+    size_t GetSize() const noexcept { return Bytes().size(); }
+    size_t size() const noexcept { return Bytes().size(); }
+    bool IsEmpty() const noexcept { return Bytes().empty(); }
+    uint8_t operator[](size_t i) const noexcept { return Bytes()[i]; }
+    std::string_view View() const noexcept { return {reinterpret_cast<const char*>(GetPtr()), GetSize()}; }
 
-    void Empty() noexcept { data_.clear(); }
-    void Clear() noexcept { data_.clear(); }
-    void SetSize(size_t n) { Reserve(n); data_.resize(n); }
+    void Empty() noexcept { lent_.reset(); data_.clear(); }
+    void Clear() noexcept { Empty(); }
+    void SetSize(size_t n) { Own(); Reserve(n); data_.resize(n); }
+
+    // Hands the bytes to readers on other threads without copying them. The block keeps reading
+    // the same bytes; its first change copies them only while a reader still holds them.
+    std::shared_ptr<const std::vector<uint8_t>> Lend();
     void Append(const void* p, size_t n);
     void Append(const CVolMem& m) { Append(m.GetPtr(), m.GetSize()); }
     void AppendByte(uint8_t b) { Append(&b, 1); }
-    void Assign(const void* p, size_t n) { data_.clear(); Append(p, n); }
+    void Assign(const void* p, size_t n) { Empty(); Append(p, n); }
     void Insert(size_t at, const void* p, size_t n);
     void Remove(size_t at, size_t n);
 
@@ -47,9 +52,13 @@ public:
     bool ReadWholeFile(std::wstring_view path);
     bool WriteToFile(std::wstring_view path) const;
 
-    bool operator==(const CVolMem& o) const noexcept { return data_ == o.data_; }
+    bool operator==(const CVolMem& o) const noexcept { return Bytes() == o.Bytes(); }
 
 private:
     void Reserve(size_t n);
+    const std::vector<uint8_t>& Bytes() const noexcept { return lent_ ? *lent_ : data_; }
+    // The bytes, no longer shared: taken back when no reader holds them any more, else copied.
+    std::vector<uint8_t>& Own();
     std::vector<uint8_t> data_;
+    std::shared_ptr<std::vector<uint8_t>> lent_;  // while set, the bytes are here and data_ is empty
 };

@@ -4,6 +4,7 @@
 #include "platform/win.h"
 
 #include <atomic>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -323,6 +324,10 @@ struct VolAccess {
     template <class C> static void Copy(C& d, const C& s) { VolCopyTupleAt(d.VolTie(), s.VolTie(), Seq(s)); }
     template <class C> static void Save(VolDataStream* st, const C& c) { VolSaveTupleAt(st, c.VolTie(), Seq(c)); }
     template <class C> static void Load(VolDataStream* st, C& c) { VolLoadTupleAt(st, c.VolTie(), Seq(c)); }
+    // A class that declares its own OnStreamLoaded() checks what was just read into it.
+    template <class C> static void Loaded(C& c) {
+        if constexpr (requires { { &C::OnStreamLoaded } -> std::same_as<void (C::*)()>; }) c.OnStreamLoaded();
+    }
 };
 
 // The generated pattern. In the class body:  VOL_CLASS(Class, Base, "ns::Class")  and
@@ -365,6 +370,7 @@ public:                                                                         
         if (!VolStreamGood(s)) return;                                                                    \
         Base::LoadFromStream(s);                                                                          \
         VolAccess::Load(s, *this);                                                                        \
+        VolAccess::Loaded(*this);                                                                         \
     }                                                                                                     \
     void SaveToStream(VolDataStream* s) const override {                                                  \
         if (!VolStreamGood(s)) return;                                                                    \

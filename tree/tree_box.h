@@ -355,7 +355,9 @@ private:
     bool penSet_ = false, brushSet_ = false;
     uint32_t editStampAtOpen_ = 0;  // a rename is dropped when the tree changed shape meanwhile
     uint32_t firstRowStamp_ = 0;    // the tree shape firstRowLocator was found in
+    uint32_t visibleRowsStamp_ = 0; // the tree shape visibleRowIndex was built for
     int32_t pendingStart_ = -1;     // a top row asked for while a pass ran
+    std::vector<rg_ZhengShuShuZuLei> rowLocators_;  // per drawn row, for the line pass
 
     struct IndexRefs;
     IndexRefs Refs(IndexKind kind) const;
@@ -368,28 +370,62 @@ private:
     std::shared_ptr<const IndexSnapshot> TakeSnapshot() const;
     void MarkStructureChanged() noexcept { ++editStamp.value; }
     void PatchVisibleRows(int32_t node, bool expanded);
+    // The visible-row index is current for the present length and edit stamp only.
+    bool VisibleRowsCurrent() const noexcept {
+        return visibleRowIndexBuiltFor == int32_t(nodeBuffer.GetSize()) && visibleRowsStamp_ == editStamp.value;
+    }
+    // Rebuilds the visible-row index when it is not current; true when it did.
+    bool EnsureVisibleRows();
+    // The first row entry whose node is `node` or later (rows rise with the node number).
+    int64_t FirstRowAtOrAfter(int32_t node) const;
+    // Rows of nodes first..end (a whole subtree or the tree) through the offset and last-descendant
+    // indexes, which must be current.
+    int32_t CollectRowsByIndexes(int32_t first, int32_t end, CVolMem& out) const;
+    // Keeps the visible rows current across a replacement of nodes [first, last] by a block of
+    // well-formed records whose top level is `blockLevel`; `shown`: the block's top records are rows.
+    void PatchRowsForReplacement(int32_t first, int32_t last, const CVolMem& block, int32_t added,
+                                 int32_t blockLevel, bool shown);
     void StopIndexJobs() noexcept;
 
     // Byte searches over the node buffer.
     int64_t FindForward(const void* pattern, size_t n, int64_t from) const noexcept;
     int64_t FindBackward(const void* pattern, size_t n, int64_t before) const noexcept;
-    int64_t FindDelimiter(int64_t from) const noexcept { return FindForward(delimiter.GetPtr(), 4, from); }
-    int64_t FindDelimiterBefore(int64_t before) const noexcept { return FindBackward(delimiter.GetPtr(), 4, before); }
+    // The format has one delimiter; the `delimiter` member is never trusted for its bytes.
+    static constexpr uint8_t kRecordDelimiter[4] = {1, 2, 3, 4};
+    int64_t FindDelimiter(int64_t from) const noexcept { return FindForward(kRecordDelimiter, 4, from); }
+    int64_t FindDelimiterBefore(int64_t before) const noexcept { return FindBackward(kRecordDelimiter, 4, before); }
     int64_t FindLevelForward(int32_t level, int64_t from) const noexcept;
     int64_t FindLevelBackward(int32_t level, int64_t before) const noexcept;
     int32_t ReadInt(int64_t at) const noexcept;  // 0 when outside the buffer
     int32_t RecordStartBefore(int64_t delimiterPos) const noexcept;
+    // A locator carries the edit stamp it was taken under as a fourth value; one taken before a
+    // structural edit is located again instead of trusted. Three-value locators are the caller's own.
+    void SetLocator(rg_ZhengShuShuZuLei& locator, int64_t first, int64_t last, int32_t level) const;
+    bool LocatorCurrent(const rg_ZhengShuShuZuLei& locator) const noexcept {
+        return locator.size() < 4 || uint32_t(locator[3]) == editStamp.value;
+    }
+    // The record text starting at `start` may not complete a delimiter with the bytes before it.
+    bool SealRecordStart(int64_t start);
+    // Seals every record start from `start` through `end`, and the one right after.
+    void SealRecordsFrom(int64_t start, int64_t end);
     // The delimiter of the located record, or -1 when it lies beyond the locator's last byte.
     int64_t DelimiterOf(const rg_ZhengShuShuZuLei& locator) const noexcept;
     bool Locate(int32_t node, rg_ZhengShuShuZuLei& locator) const;
     void FillLocatorFromDelimiter(int64_t d, rg_ZhengShuShuZuLei& locator) const;
     int32_t SetStateByte(int32_t node, rg_ZhengShuShuZuLei& locator, uint8_t newState);
+    // Replaces `count` bytes of nodeBuffer at `at` by `bytes`.
+    void ReplaceBufferBytes(size_t at, size_t count, const CVolMem& bytes);
     void AfterChange(int32_t noRefresh) { if (!noRefresh && autoRefresh) RefreshView(-1); }
-    int32_t RecordTailLength() const noexcept { return 4 + fixedFieldsLength; }
+    // Only the two record sizes exist; any other value would stall or reverse a record walk.
+    int32_t RecordTailLength() const noexcept { return 4 + (fixedFieldsLength == 18 ? 18 : 26); }
     // The index of the record starting at `start`, before `node` (whose locator is given).
     int32_t IndexOfEarlierRecord(int32_t start, int32_t node, const rg_ZhengShuShuZuLei& locator) const;
     // Complete records in a prepared block.
     int32_t CountRecords(const CVolMem& block) const noexcept;
+
+    // Nothing read from a stream is trusted: the record format and the node count are checked, and
+    // everything derived from the records is dropped to be built again.
+    void OnStreamLoaded();
 
     std::shared_ptr<const IndexSnapshot> snapshot_;  // the latest, guarded by snapshotLock_
     mutable CriticalSection snapshotLock_;

@@ -1,18 +1,20 @@
 // The four lookup indexes built in the background, and the visible-row index kept by the UI thread.
 //
-// How the jobs stay off the UI thread's data: StartIndexJobs copies nodeBuffer into an immutable
-// snapshot, and a pass reads only that snapshot. A pass builds into its own buffers and leaves them,
+// How the jobs stay off the UI thread's data: StartIndexJobs lends nodeBuffer's bytes to an
+// immutable snapshot (no copy: a change of the buffer while a job still reads them copies them
+// first), and a pass reads only that snapshot. A pass builds into its own buffers and leaves them,
 // with the length and edit stamp it was built from, under the index's gate mutex. The UI thread
 // takes them over when it next asks whether the index is current, so the index members are only
 // ever touched by the UI thread. An index counts as current only for the present length and stamp.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "tree/tree_box.h"
 
 struct rg_DrenvikShuXingKuang::IndexSnapshot {
-    std::vector<uint8_t> bytes;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
     int32_t nodeCount = 0;
     int32_t tail = 30;  // delimiter + fixed fields
     int32_t length = 0;
@@ -50,12 +52,13 @@ enum class Pass { Done, Restart, Malformed };
 // request (and the owner for a stop) every few records.
 template <class Visit, class Interrupted>
 Pass WalkRecords(const rg_DrenvikShuXingKuang::IndexSnapshot& s, Interrupted interrupted, Visit visit) {
-    const uint8_t* base = s.bytes.data();
-    const int64_t size = int64_t(s.bytes.size());
+    const uint8_t* base = s.bytes->data();
+    const int64_t size = int64_t(s.bytes->size());
     int64_t pos = 0;
     for (int32_t i = 0; i < s.nodeCount; ++i) {
         if (i % kRestartCheckEvery == 0 && interrupted()) return Pass::Restart;
         const uint8_t* at = base + pos;
+        if (pos >= size) return Pass::Malformed;
         const uint8_t* found = nullptr;
         while (size - (at - base) >= 4) {
             at = static_cast<const uint8_t*>(std::memchr(at, 1, size_t(size - (at - base) - 3)));
@@ -72,6 +75,7 @@ Pass WalkRecords(const rg_DrenvikShuXingKuang::IndexSnapshot& s, Interrupted int
         int32_t level;
         std::memcpy(&level, base + d + 4, 4);
         if (!visit(i, int32_t(pos), level)) return Pass::Malformed;
+        if (d + s.tail <= pos) return Pass::Malformed;  // every step moves forward
         pos = d + s.tail;
     }
     return interrupted() ? Pass::Restart : Pass::Done;
@@ -143,6 +147,12 @@ bool rg_DrenvikShuXingKuang::IsIndexCurrent(IndexKind kind) const {
             f.waiting = false;
         }
     }
+    // The last pass is in: the jobs no longer read the lent bytes, so a change need not copy them.
+    if (!offsetIndexBuilding && !parentIndexBuilding && !siblingIndexBuilding && !lastDescendantIndexBuilding) {
+        auto* self = const_cast<rg_DrenvikShuXingKuang*>(this);
+        LockGuard guard(snapshotLock_);
+        self->snapshot_.reset();
+    }
     return *r.ready && builtLength_[kind] == length && builtStamp_[kind] == editStamp.value;
 }
 
@@ -213,7 +223,7 @@ int32_t rg_DrenvikShuXingKuang::StartIndexJobs() {
         if (*r.builtFor == length && requestedStamp_[kind] == editStamp.value) continue;
         if (!snapshotTaken) {
             auto s = std::make_shared<IndexSnapshot>();
-            s->bytes.assign(nodeBuffer.GetPtr(), nodeBuffer.GetPtr() + nodeBuffer.GetSize());
+            s->bytes = nodeBuffer.Lend();
             s->nodeCount = nodeCount;
             s->tail = RecordTailLength();
             s->length = length;
@@ -329,7 +339,8 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
         Pass pass = Pass::Malformed;
         a.clear();
         b.clear();
-        if (snap->nodeCount > 0) {
+        // A count the bytes cannot hold is malformed before anything is sized by it.
+        if (snap->nodeCount > 0 && int64_t(snap->nodeCount) <= int64_t(snap->bytes->size()) / snap->tail) {
             const IndexSnapshot& s = *snap;
             const size_t n = size_t(s.nodeCount);
             if (kind == kOffsets) {
@@ -420,9 +431,87 @@ int32_t rg_DrenvikShuXingKuang::RunIndexJob(IndexKind kind) {
     }
 }
 
+// ---- loading ---------------------------------------------------------------------------------------
+
+void rg_DrenvikShuXingKuang::OnStreamLoaded() {
+    delimiter.Assign(kRecordDelimiter, 4);
+    delimiterLength = 4;
+    if (fixedFieldsLength != 18 && fixedFieldsLength != 26) fixedFieldsLength = compactRecords ? 18 : 26;
+    compactRecords = fixedFieldsLength == 18 ? 1 : 0;
+    nodeCount = std::clamp(nodeCount, 0, CountRecords(nodeBuffer));
+    for (IndexKind kind : {kOffsets, kLastDescendants, kParents, kSiblings}) {
+        const IndexRefs r = Refs(kind);
+        for (CVolMem* block : r.blocks)
+            if (block) block->Empty();
+        *r.ready = 0;
+        *r.building = 0;
+        *r.builtFor = -1;
+    }
+    visibleRowIndex.Empty();
+    visibleRowIndexBuiltFor = -1;
+    visibleRowCount = 0;
+    for (auto* table : {&rowNodes, &rowExpanderX, &rowCheckBoxX, &rowHitLeft, &rowHitRight, &firstRowLocator})
+        table->clear();
+    rowTips.clear();
+    if (topNode < 0 || topNode >= nodeCount) topNode = 0;
+    arrowKeysReady = 1;
+    inMouseDown = isEditing = renamePending = 0;
+    MarkStructureChanged();
+}
+
 // ---- visible rows (UI thread) ------------------------------------------------------------------------
 
+int32_t rg_DrenvikShuXingKuang::CollectRowsByIndexes(int32_t first, int32_t end, CVolMem& out) const {
+    const uint8_t* offsets = offsetIndex.GetPtr();
+    const int64_t offsetEntries = int64_t(offsetIndex.GetSize()) / 6;
+    const uint8_t* bytes = nodeBuffer.GetPtr();
+    const int64_t size = int64_t(nodeBuffer.GetSize());
+    const int32_t tail = RecordTailLength();
+    std::vector<uint8_t> rows;
+    rows.reserve(size_t(std::max(0, end - first + 1)) * 6);
+    int32_t count = 0;
+    for (int32_t node = first; node <= end;) {
+        // Records lie back to back: this one's delimiter is a tail before the next one's start.
+        int64_t d;
+        if (node + 1 < nodeCount && node + 1 < offsetEntries) {
+            int32_t next;
+            std::memcpy(&next, offsets + int64_t(node + 1) * 6 + 2, 4);
+            d = int64_t(next) - tail;
+        } else {
+            int32_t own;
+            std::memcpy(&own, offsets + int64_t(node) * 6 + 2, 4);
+            d = FindDelimiter(own);
+        }
+        if (d < 0 || d + tail > size) break;
+        const uint8_t mark[6] = {3, 4, uint8_t(node), uint8_t(node >> 8), uint8_t(node >> 16), uint8_t(node >> 24)};
+        rows.insert(rows.end(), mark, mark + 6);
+        ++count;
+        int32_t next = node + 1;
+        if (int8_t(bytes[d + 20]) < 2) {
+            const int32_t last = GetLastDescendantFromIndex(node);
+            if (last > node && last < nodeCount) next = last + 1;
+        }
+        node = next;
+    }
+    out.Append(rows.data(), rows.size());
+    return count;
+}
+
 int32_t rg_DrenvikShuXingKuang::CollectVisibleRows(int32_t start, rg_ZhengShuShuZuLei& locator, CVolMem& out) const {
+    // With the offsets and last descendants current, no record needs a search.
+    if (IsOffsetIndexCurrent() && IsLastDescendantIndexCurrent() &&
+        int64_t(offsetIndex.GetSize()) / 6 >= int64_t(nodeCount)) {
+        const uint8_t mark[2] = {3, 4};
+        if (start == -1) {
+            out.Empty();
+            const int32_t rows = CollectRowsByIndexes(0, nodeCount - 1, out);
+            out.Append(mark, 2);
+            return rows;
+        }
+        rg_ZhengShuShuZuLei range;
+        const int32_t n = GetSubtreeRange(start, locator, range, 0);
+        return n <= 0 ? 0 : CollectRowsByIndexes(start + 1, start + n, out);
+    }
     auto addRow = [&](int32_t node) {
         const uint8_t mark[2] = {3, 4};
         out.Append(mark, 2);
@@ -473,41 +562,109 @@ int32_t rg_DrenvikShuXingKuang::GetVisibleRowEntry(int32_t row) const {
 }
 
 int32_t rg_DrenvikShuXingKuang::FindVisibleRowPosition(int32_t node) const {
-    uint8_t pattern[8] = {3, 4, 0, 0, 0, 0, 3, 4};
-    std::memcpy(pattern + 2, &node, 4);
-    // Entries sit every 6 bytes; a match elsewhere would be inside a node number.
-    for (long long pos = 0;;) {
-        const long long p = visibleRowIndex.FindBytes(pattern, 8, size_t(pos));
-        if (p < 0) return -1;
-        if (p % 6 == 0) return int32_t(p);
-        pos = p + 1;
+    // Rows list their nodes in pre-order, so node numbers rise with the row: halve over the
+    // 6-byte entries (mark 03 04, then the node) that have their closing mark after them.
+    const int64_t entries = (int64_t(visibleRowIndex.GetSize()) - 2) / 6;
+    const int64_t lo = FirstRowAtOrAfter(node);
+    if (lo >= entries || ReadIndexInt(visibleRowIndex, lo * 6 + 2) != node) return -1;
+    return int32_t(lo * 6);
+}
+
+void rg_DrenvikShuXingKuang::PatchRowsForReplacement(int32_t first, int32_t last, const CVolMem& block,
+                                                     int32_t added, int32_t blockLevel, bool shown) {
+    const int32_t tail = RecordTailLength();
+    // The block's rows: below a collapsed record nothing is a row until the level comes back up.
+    // A block that is not a well-formed set of subtrees at its level gets a full rebuild instead.
+    std::vector<uint8_t> rows;
+    int32_t previous = blockLevel - 1, hiddenBelow = INT32_MAX, k = 0;
+    for (long long pos = 0; k < added; ++k) {
+        const long long d = block.FindBytes(kRecordDelimiter, 4, size_t(pos));
+        if (d < 0 || d + tail > (long long)block.GetSize()) break;
+        int32_t level;
+        std::memcpy(&level, block.GetPtr() + d + 4, 4);
+        if (level < blockLevel || level > previous + 1 || (k == 0 && level != blockLevel)) break;
+        previous = level;
+        pos = d + tail;
+        if (!shown || level > hiddenBelow) continue;
+        hiddenBelow = int8_t(block[size_t(d + 20)]) < 2 ? level : INT32_MAX;
+        const int32_t node = first + k;
+        const uint8_t entry[6] = {3, 4, uint8_t(node), uint8_t(node >> 8), uint8_t(node >> 16), uint8_t(node >> 24)};
+        rows.insert(rows.end(), entry, entry + 6);
     }
+    if (k < added) {
+        visibleRowIndexBuiltFor = -1;
+        return;
+    }
+    const int64_t from = FirstRowAtOrAfter(first), to = FirstRowAtOrAfter(last + 1);
+    const int64_t entries = std::max<int64_t>((int64_t(visibleRowIndex.GetSize()) - 2) / 6, 0);
+    const int32_t shift = added - (last - first + 1);
+    if (shift != 0) {
+        uint8_t* p = visibleRowIndex.GetPtr();
+        for (int64_t e = to; e < entries; ++e) {
+            int32_t v;
+            std::memcpy(&v, p + e * 6 + 2, 4);
+            v += shift;
+            std::memcpy(p + e * 6 + 2, &v, 4);
+        }
+    }
+    visibleRowIndex.Remove(size_t(from) * 6, size_t(to - from) * 6);
+    visibleRowIndex.Insert(size_t(from) * 6, rows.data(), rows.size());
+    visibleRowCount += int32_t(rows.size() / 6) - int32_t(to - from);
+    visibleRowIndexBuiltFor = int32_t(nodeBuffer.GetSize());
+    visibleRowsStamp_ = editStamp.value;
+}
+
+int64_t rg_DrenvikShuXingKuang::FirstRowAtOrAfter(int32_t node) const {
+    const int64_t entries = std::max<int64_t>((int64_t(visibleRowIndex.GetSize()) - 2) / 6, 0);
+    int64_t lo = 0, hi = entries;
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (ReadIndexInt(visibleRowIndex, mid * 6 + 2) < node) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
 }
 
 int32_t rg_DrenvikShuXingKuang::GetVisibleRowNumber(int32_t node) const {
     return FindVisibleRowPosition(node) / 6 + 1;
 }
 
+bool rg_DrenvikShuXingKuang::EnsureVisibleRows() {
+    if (VisibleRowsCurrent()) return false;
+    rg_ZhengShuShuZuLei locator;
+    visibleRowCount = CollectVisibleRows(-1, locator, visibleRowIndex);
+    visibleRowIndexBuiltFor = int32_t(nodeBuffer.GetSize());
+    visibleRowsStamp_ = editStamp.value;
+    return true;
+}
+
 void rg_DrenvikShuXingKuang::PatchVisibleRows(int32_t node, bool expanded) {
-    if (visibleRowIndexBuiltFor != int32_t(nodeBuffer.GetSize())) return;
+    if (!VisibleRowsCurrent()) return;
     const int32_t pos = FindVisibleRowPosition(node);
     if (pos < 0) {
         visibleRowIndexBuiltFor = -1;
         offsetIndexBuiltFor = -1;
         return;
     }
-    CVolMem rows;
-    rg_ZhengShuShuZuLei loc;
-    const int32_t count = CollectVisibleRows(node, loc, rows);
-    if (count == 0) return;
     const size_t after = size_t(pos) + 6;
     if (expanded) {
+        CVolMem rows;
+        rg_ZhengShuShuZuLei loc;
+        const int32_t count = CollectVisibleRows(node, loc, rows);
+        if (count == 0) return;
         visibleRowIndex.Insert(after, rows.GetPtr(), rows.GetSize());
         visibleRowCount += count;
-    } else if (after + rows.GetSize() <= visibleRowIndex.GetSize()) {
-        visibleRowIndex.Remove(after, rows.GetSize());
-        visibleRowCount -= count;
-    } else {
-        visibleRowIndexBuiltFor = -1;  // out of step: rebuild at the next refresh
+        return;
     }
+    // Collapsing: the rows of the subtree are the entries after the node's, up to its last descendant.
+    rg_ZhengShuShuZuLei loc, range;
+    const int32_t n = GetSubtreeRange(node, loc, range, 0);
+    if (n <= 0) return;
+    const int64_t from = pos / 6 + 1, to = FirstRowAtOrAfter(node + n + 1);
+    if (to < from) {
+        visibleRowIndexBuiltFor = -1;  // out of step: rebuild at the next refresh
+        return;
+    }
+    visibleRowIndex.Remove(size_t(from) * 6, size_t(to - from) * 6);
+    visibleRowCount -= int32_t(to - from);
 }

@@ -46,6 +46,8 @@ int32_t rg_DrenvikShuXingKuang::SelectNode(int32_t node) {
 int32_t rg_DrenvikShuXingKuang::HandleMouseDown(int32_t button, int32_t x, int32_t y) {
     if (inMouseDown) return 0;
     FlagScope busy(inMouseDown);
+    // As in any tree, a click takes the keyboard: the owner's keys work right after it.
+    if (surface.IsCreated()) surface.SetFocus();
     renamePending = 0;
     const bool left = button != -1;
     const int32_t r = RowUnder(y);
@@ -166,6 +168,7 @@ int32_t rg_DrenvikShuXingKuang::ToggleExpandByKey(bool expand) {
 }
 
 int32_t rg_DrenvikShuXingKuang::MoveByArrow(bool up) {
+    EnsureVisibleRows();
     treeLock.Lock();
     if (visibleRowCount == 0 || arrowKeysReady == 0) {
         treeLock.Unlock();
@@ -257,7 +260,10 @@ int32_t rg_DrenvikShuXingKuang::BeginEditNode(int32_t node, int32_t row) {
 }
 
 int32_t rg_DrenvikShuXingKuang::OnEditorKeyDown(CVolObject* source, int key, int) {
-    if (key == 13) EndInPlaceEdit(source);
+    if (key != 13) return 0;
+    EndInPlaceEdit(source);
+    // The hidden editor would keep the focus, and the tree's keys would go nowhere.
+    if (source == &editor && surface.IsCreated()) surface.SetFocus();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The node store: packed records in pre-order, located by delimiter searches.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "tree/tree_box.h"
 
@@ -96,8 +97,39 @@ int32_t rg_DrenvikShuXingKuang::RecordStartBefore(int64_t delimiterPos) const no
     return p < 0 ? 0 : int32_t(p + RecordTailLength());
 }
 
+void rg_DrenvikShuXingKuang::SetLocator(rg_ZhengShuShuZuLei& locator, int64_t first, int64_t last,
+                                        int32_t level) const {
+    locator.assign({int32_t(first), int32_t(last), level, int32_t(editStamp.value)});
+}
+
 void rg_DrenvikShuXingKuang::FillLocatorFromDelimiter(int64_t d, rg_ZhengShuShuZuLei& locator) const {
-    locator.assign({RecordStartBefore(d), int32_t(d + RecordTailLength() - 1), ReadInt(d + kLevelAt)});
+    SetLocator(locator, RecordStartBefore(d), d + RecordTailLength() - 1, ReadInt(d + kLevelAt));
+}
+
+bool rg_DrenvikShuXingKuang::SealRecordStart(int64_t start) {
+    const int64_t size = int64_t(nodeBuffer.GetSize());
+    if (start <= 0 || start + 2 > size) return false;
+    const uint8_t* b = std::as_const(nodeBuffer).GetPtr();  // reading alone keeps lent bytes shared
+    for (int64_t at = std::max<int64_t>(0, start - 3); at < start; ++at) {
+        if (at + 4 > size || std::memcmp(b + at, kDelimiter, 4) != 0) continue;
+        // Only a text unit is replaced, never the record's own delimiter.
+        const int64_t own = FindDelimiter(start);
+        if (own >= 0 && own < start + 2) return false;
+        const uint16_t replacement = 0xFFFD;
+        std::memcpy(nodeBuffer.GetPtr() + start, &replacement, 2);
+        return true;
+    }
+    return false;
+}
+
+void rg_DrenvikShuXingKuang::SealRecordsFrom(int64_t start, int64_t end) {
+    for (int64_t pos = start;;) {
+        SealRecordStart(pos);
+        if (pos > end) return;
+        const int64_t d = FindDelimiter(pos);
+        if (d < 0) return;
+        pos = d + RecordTailLength();
+    }
 }
 
 int64_t rg_DrenvikShuXingKuang::DelimiterOf(const rg_ZhengShuShuZuLei& locator) const noexcept {
@@ -123,7 +155,8 @@ int32_t rg_DrenvikShuXingKuang::LocateNodeRecord(int32_t node, rg_ZhengShuShuZuL
     if (node < 0 || node >= nodeCount) return 0;
     int64_t pos = 0;
     int32_t count = -1;
-    if (HoldsRecord(locator) && locatorNode >= 0 && locatorNode < node && locator[1] >= 0) {
+    if (HoldsRecord(locator) && LocatorCurrent(locator) && locatorNode >= 0 && locatorNode < node &&
+        locator[1] >= 0) {
         pos = int64_t(locator[1]) + 1;
         count = locatorNode;
     } else if (IsOffsetIndexCurrent()) {
@@ -142,13 +175,15 @@ int32_t rg_DrenvikShuXingKuang::LocateNodeRecord(int32_t node, rg_ZhengShuShuZuL
         ++count;
         pos = d + RecordTailLength();
     }
-    locator.assign({int32_t(recordStart), int32_t(d + RecordTailLength() - 1), ReadInt(d + kLevelAt)});
+    SetLocator(locator, recordStart, d + RecordTailLength() - 1, ReadInt(d + kLevelAt));
     return 1;
 }
 
 bool rg_DrenvikShuXingKuang::Locate(int32_t node, rg_ZhengShuShuZuLei& locator) const {
     if (node < 0 || node >= nodeCount) return false;
-    return HoldsRecord(locator) || LocateNodeRecord(node, locator);
+    if (HoldsRecord(locator) && LocatorCurrent(locator)) return true;
+    locator.clear();
+    return LocateNodeRecord(node, locator) != 0;
 }
 
 // ---- getters ---------------------------------------------------------------------------------------
@@ -213,7 +248,8 @@ void rg_DrenvikShuXingKuang::WriteNodeRecord(CVolMem& target, std::wstring_view 
 
 void rg_DrenvikShuXingKuang::AddNode(std::wstring_view text, int32_t icon, int32_t data, int32_t state,
                                      int32_t level) {
-    const CWString stored = StorableText(text);
+    CWString stored = StorableText(text);
+    const int64_t recordStart = int64_t(nodeBuffer.GetSize());
     nodeBuffer.Append(stored.data(), stored.size() * 2);
     nodeBuffer.Append(kDelimiter, 4);
     AppendInt(nodeBuffer, level);
@@ -226,6 +262,7 @@ void rg_DrenvikShuXingKuang::AddNode(std::wstring_view text, int32_t icon, int32
         AppendInt(nodeBuffer, -1);
         AppendInt(nodeBuffer, -1);
     }
+    if (SealRecordStart(recordStart)) stored[0] = 0xFFFD;
     ++nodeCount;
     MarkStructureChanged();
     nodeAddedEvent.Raise(this, stored, icon, -1, data, int32_t(uint8_t(state)), 0, -1, -1, level);
@@ -245,8 +282,9 @@ int32_t rg_DrenvikShuXingKuang::SetNodeFields(int32_t node, const CWString* text
         nodeBuffer.Remove(size_t(first), oldBytes);
         nodeBuffer.Insert(size_t(first), stored.data(), newBytes);
         d = first + int64_t(newBytes);
-        locator[1] = int32_t(d + RecordTailLength() - 1);
         if (newBytes != oldBytes) MarkStructureChanged();
+        SealRecordStart(first);
+        SetLocator(locator, first, d + RecordTailLength() - 1, ReadInt(d + kLevelAt));
     }
     uint8_t* rec = nodeBuffer.GetPtr() + d;
     const uint8_t oldState = rec[kStateAt];
@@ -264,6 +302,7 @@ int32_t rg_DrenvikShuXingKuang::SetNodeFields(int32_t node, const CWString* text
     } else if (checkArg != 255) {
         rec[kCheckAt] = checkArg;
     }
+    SealRecordStart(d + RecordTailLength());
     const bool wasExpanded = int8_t(oldState) >= 2, isExpanded = int8_t(newState) >= 2;
     if (wasExpanded != isExpanded) PatchVisibleRows(node, isExpanded);
     AfterChange(noRefresh);
@@ -285,6 +324,7 @@ int32_t rg_DrenvikShuXingKuang::SetNodeExpanded(int32_t node, int32_t expand, in
     const bool bold = old == 1 || old == 3;
     if (toggle) state = ToggledState(old);
     else state = expand ? (bold ? 3 : 2) : (bold ? 1 : 0);
+    SealRecordStart(d + RecordTailLength());
     const bool wasExpanded = int8_t(old) >= 2, isExpanded = int8_t(state) >= 2;
     if (wasExpanded != isExpanded) PatchVisibleRows(node, isExpanded);
     AfterChange(0);
@@ -357,7 +397,7 @@ int32_t rg_DrenvikShuXingKuang::FindFavouritesRoot() const {
 void rg_DrenvikShuXingKuang::MakeLocatorAtOffset(int32_t firstByte, rg_ZhengShuShuZuLei& locator) const {
     const int64_t d = FindDelimiter(firstByte);
     if (d < 0) return;
-    locator.assign({firstByte, int32_t(d + RecordTailLength() - 1), ReadInt(d + kLevelAt)});
+    SetLocator(locator, firstByte, d + RecordTailLength() - 1, ReadInt(d + kLevelAt));
 }
 
 CWString rg_DrenvikShuXingKuang::ReadTextAtOffset(int32_t firstByte) const {

@@ -99,7 +99,7 @@ int32_t rg_DrenvikShuXingKuang::GetParentNode(int32_t node, rg_ZhengShuShuZuLei&
         const int64_t d = FindDelimiter(start);
         if (d < 0) return none();
         SetBox(parentDelimiter, int32_t(d));
-        parentLocator.assign({start, int32_t(d + RecordTailLength() - 1), level - 1});
+        SetLocator(parentLocator, start, d + RecordTailLength() - 1, level - 1);
         return p;
     }
     const int64_t c = FindLevelBackward(level - 1, locator[0]);
@@ -110,7 +110,10 @@ int32_t rg_DrenvikShuXingKuang::GetParentNode(int32_t node, rg_ZhengShuShuZuLei&
     }
     const int32_t f = RecordStartBefore(c);
     const int32_t p = IndexOfEarlierRecord(f, node, locator);
-    parentLocator.assign({f, int32_t(c + RecordTailLength() - 1), level - 1});
+    // A parent is always before its child; anything else is a malformed tree, and a walk up the
+    // parents must end.
+    if (p < 0 || p >= node) return none();
+    SetLocator(parentLocator, f, c + RecordTailLength() - 1, level - 1);
     return p;
 }
 
@@ -158,7 +161,7 @@ int32_t rg_DrenvikShuXingKuang::GetPreviousSibling(int32_t node, rg_ZhengShuShuZ
     if (found < 0 || (parentD >= 0 && found < parentD)) return -1;
     const int32_t start = RecordStartBefore(found);
     const int32_t s = IndexOfEarlierRecord(start, node, locator);
-    siblingLocator.assign({start, int32_t(found + RecordTailLength() - 1), level});
+    SetLocator(siblingLocator, start, found + RecordTailLength() - 1, level);
     return s;
 }
 
@@ -203,7 +206,7 @@ int32_t rg_DrenvikShuXingKuang::GetNextSibling(int32_t node, rg_ZhengShuShuZuLei
         rg_ZhengShuShuZuLei span{locator[0], int32_t(found + RecordTailLength() - 1), 0};
         s = node + CountNodesBetween(span) - 1;
     }
-    siblingLocator.assign({start, int32_t(found + RecordTailLength() - 1), level});
+    SetLocator(siblingLocator, start, found + RecordTailLength() - 1, level);
     return s;
 }
 
@@ -227,22 +230,48 @@ int32_t rg_DrenvikShuXingKuang::InsertNodes(int32_t node, int32_t mode, const CV
         const int64_t d = block.FindBytes(kDelimiterBytes, 4, 0);
         block.GetPtr()[d + kStateAt] = ownState;
     }
-    if (n >= 1) {
-        const size_t first = size_t(range[0]), bytes = size_t(range[1]) - first + 1;
-        nodeBuffer.Remove(first, bytes);
-        nodeBuffer.Insert(first, block.GetPtr(), block.GetSize());
-        nodeCount += added - n;
-        MarkStructureChanged();
-        if (autoRefresh) RefreshView(-1);
-        if (selectedNode < nodeCount) RaiseSelectionEvent(selectedNode, 0, 0);
-        return n;
+    if (n == 0 && block.IsEmpty()) return 0;
+
+    // What the view needs to follow the edit without a full rebuild of its rows.
+    const bool rowsCurrent = VisibleRowsCurrent();
+    const bool nodeShown = rowsCurrent && FindVisibleRowPosition(node) >= 0;
+    const bool topRowKept = firstRowStamp_ == editStamp.value && firstRowLocator.size() >= 2 &&
+                            firstRowLocator[1] < (n >= 1 ? range[0] : locator[1] + 1);
+
+    const size_t first = n >= 1 ? size_t(range[0]) : size_t(locator[1]) + 1;
+    const size_t removed = n >= 1 ? size_t(range[1]) - first + 1 : 0;
+    ReplaceBufferBytes(first, removed, block);
+    SealRecordsFrom(int64_t(first), int64_t(first + block.GetSize()) - 1);
+    nodeCount += added - n;
+    // The selection keeps its node: past the range it moves with the records; inside it, it falls
+    // back to the node, or to none when the node itself went.
+    const int32_t replacedFirst = mode == 0 ? node : node + 1, replacedLast = replacedFirst + n - 1;
+    if (selectedNode > replacedLast) selectedNode += added - n;
+    else if (selectedNode >= replacedFirst) selectedNode = (mode == 0 && added == 0) ? -1 : node;
+    MarkStructureChanged();
+    if (rowsCurrent) {
+        const bool shown = mode == 0 ? nodeShown : nodeShown && int8_t(ownState) >= 2;
+        PatchRowsForReplacement(replacedFirst, replacedLast, block, added, locator[2] + (mode == 0 ? 0 : 1), shown);
     }
-    if (!block.IsEmpty()) {
-        nodeBuffer.Insert(size_t(locator[1]) + 1, block.GetPtr(), block.GetSize());
-        nodeCount += added;
-        MarkStructureChanged();
+    if (topRowKept) {
+        firstRowStamp_ = editStamp.value;
+        if (firstRowLocator.size() >= 4) firstRowLocator[3] = int32_t(editStamp.value);
     }
-    return 0;
+    if (n == 0) return 0;
+    if (autoRefresh) RefreshView(-1);
+    if (selectedNode < nodeCount) RaiseSelectionEvent(selectedNode, 0, 0);
+    return n;
+}
+
+void rg_DrenvikShuXingKuang::ReplaceBufferBytes(size_t at, size_t count, const CVolMem& bytes) {
+    // One move of the bytes after the range, however large the buffer.
+    const size_t oldSize = nodeBuffer.GetSize(), put = bytes.GetSize();
+    const size_t newSize = oldSize - count + put;
+    if (newSize > oldSize) nodeBuffer.SetSize(newSize);
+    uint8_t* b = nodeBuffer.GetPtr();
+    std::memmove(b + at + put, b + at + count, oldSize - at - count);
+    if (put) std::memcpy(b + at, bytes.GetPtr(), put);
+    if (newSize < oldSize) nodeBuffer.SetSize(newSize);
 }
 
 int32_t rg_DrenvikShuXingKuang::InsertChildNode(int32_t parent, std::wstring_view text, int32_t icon,
@@ -268,7 +297,9 @@ int32_t rg_DrenvikShuXingKuang::InsertChildNode(int32_t parent, std::wstring_vie
     const int64_t d = record.FindBytes(kDelimiterBytes, 4, 0);
     std::memcpy(record.GetPtr() + d + 16, &data, 4);
     nodeBuffer.Insert(at, record.GetPtr(), record.GetSize());
+    SealRecordsFrom(int64_t(at), int64_t(at + record.GetSize()) - 1);
     ++nodeCount;
+    if (selectedNode >= index) ++selectedNode;  // the selected node moved down one place
     MarkStructureChanged();
     AfterChange(noRefresh);
     return index;
@@ -301,11 +332,14 @@ void rg_DrenvikShuXingKuang::ExpandAncestors(int32_t node, rg_ZhengShuShuZuLei& 
     const int32_t rowHeight = itemHeight + rowSpacing;
     const int32_t h = horizontalBarShown ? (horizontalBar.IsCreated() ? horizontalBar.GetHeight() + 1 : 1) : 0;
     const int32_t perPage = rowHeight > 0 ? (GetClientHeight() - h) / rowHeight : 0;
-    for (int32_t i = 0; i < perPage && i < int32_t(rowNodes.size()); ++i)
+    // The rows of the last pass name other nodes once the tree changed shape.
+    const bool rowsCurrent = firstRowStamp_ == editStamp.value;
+    for (int32_t i = 0; rowsCurrent && i < perPage && i < int32_t(rowNodes.size()); ++i)
         if (rowNodes[size_t(i)] == node) {
             RefreshView(-1);
             return;
         }
+    EnsureVisibleRows();
     const int32_t position = FindVisibleRowPosition(node);
     const int32_t target = position < 0 ? verticalBar.maximum : (position - 6 * perPage + 6) / 6 + 1;
     if (target >= 1 && target != verticalBar.position) {

@@ -199,13 +199,8 @@ void rg_DrenvikShuXingKuang::RefreshView(int32_t start) {
         ComputeMetrics();
         canvas.ClearCanvas();
         for (auto* table : {&rowNodes, &rowExpanderX, &rowCheckBoxX, &rowHitLeft, &rowHitRight}) table->clear();
-        const int32_t length = int32_t(nodeBuffer.GetSize());
-        if (visibleRowIndexBuiltFor != length) {
-            rg_ZhengShuShuZuLei locator;
-            visibleRowCount = CollectVisibleRows(-1, locator, visibleRowIndex);
-            visibleRowIndexBuiltFor = length;
-            firstRowLocator.clear();
-        }
+        rowLocators_.clear();
+        if (EnsureVisibleRows()) firstRowLocator.clear();
         std::vector<DrawnRow> drawn;
         int maxWidth = 0;
         if (!PaintRows(drawn, maxWidth)) continue;
@@ -322,6 +317,7 @@ bool rg_DrenvikShuXingKuang::PaintRows(std::vector<DrawnRow>& drawn, int& maxWid
             firstRowStamp_ = editStamp.value;
         }
         rowNodes.push_back(n);
+        rowLocators_.push_back(loc);
         if (n == selected && fullRowSelect) {
             SetBrush(kSelectionBack);
             SetPen(canvas.backColor);
@@ -433,7 +429,7 @@ bool rg_DrenvikShuXingKuang::PaintConnectorLines() {
     for (size_t i = 0; i < rowNodes.size(); ++i) {
         if (RestartRequested()) return false;
         const int32_t n = rowNodes[i];
-        rg_ZhengShuShuZuLei loc, out;
+        rg_ZhengShuShuZuLei loc = i < rowLocators_.size() ? rowLocators_[i] : rg_ZhengShuShuZuLei(), out;
         TreeLineRow r;
         r.node = n;
         r.level = GetNodeLevel(n, loc);

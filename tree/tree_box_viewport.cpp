@@ -94,6 +94,7 @@ int32_t rg_DrenvikShuXingKuang::OnBarPositionChanged(CVolObject* bar, int32_t po
         surface.SetLeft(TreeSurfaceLeft(position, horizontalBar.maximum, textHeight, GetClientWidth(), vbPart,
                                         surface.IsCreated() ? WindowWidth(surface) : -1));
     } else if (bar == &verticalBar) {
+        EnsureVisibleRows();
         RefreshView(GetVisibleRowEntry(position));
     }
     return 0;

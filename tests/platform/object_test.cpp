@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
 
 #include "platform/object.h"
 #include "support/hex.h"
@@ -252,6 +253,33 @@ TEST(ObjectProtocol, DumpText) {
     CWString all;
     VolDumpBytes(all, bytes.data(), 2, -1);
     EXPECT_EQ(all, L"<字节集> 总共 2 个字节:\r\nAB AB");
+}
+
+// Lent bytes are read by other threads: the block's changes never reach them, and once no reader
+// holds them any more the block takes them back without a copy.
+TEST(ByteBlock, LentBytesStayAsTheyWereLent) {
+    CVolMem m("abcd", 4);
+    std::shared_ptr<const std::vector<uint8_t>> lent = m.Lend();
+    EXPECT_EQ(m.View(), "abcd");
+    const CVolMem copy = m;
+    m.GetPtr()[0] = 'x';
+    m.Append("e", 1);
+    EXPECT_EQ(std::string(lent->begin(), lent->end()), "abcd");
+    EXPECT_EQ(m.View(), "xbcde");
+    EXPECT_EQ(copy.View(), "abcd");
+    lent = m.Lend();
+    const uint8_t* where = lent->data();
+    lent.reset();
+    m.GetPtr()[1] = 'y';
+    EXPECT_EQ(std::as_const(m).GetPtr(), where);
+    EXPECT_EQ(m.View(), "xycde");
+    m.Remove(0, 1);
+    m.Insert(0, "z", 1);
+    EXPECT_EQ(m.View(), "zycde");
+    lent = m.Lend();
+    m.Assign("q", 1);
+    EXPECT_EQ(m.View(), "q");
+    EXPECT_EQ(std::string(lent->begin(), lent->end()), "zycde");
 }
 
 TEST(MemoryPool, ReusesLastFreedBlockAndFallsBackToHeap) {

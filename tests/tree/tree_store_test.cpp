@@ -55,7 +55,121 @@ TEST(TreeStore, AddNodeWritesThePackedRecord) {
     EXPECT_EQ(compact.GetNodeExtra(0, loc), -1);
     loc.clear();
     EXPECT_EQ(compact.GetNodeText(1, loc), L"x");
-    EXPECT_EQ(loc, (rg_ZhengShuShuZuLei{22, 45, 1}));
+    ASSERT_GE(loc.size(), 3u);
+    EXPECT_EQ(rg_ZhengShuShuZuLei(loc.begin(), loc.begin() + 3), (rg_ZhengShuShuZuLei{22, 45, 1}));
+}
+
+// The last bytes of one record and the first units of the next text must never read as a
+// delimiter (check byte 1, then U+0302 U+0404 gives 01 | 02 03 04): whichever write joins them,
+// the text's first unit is replaced and the structure stays whole.
+TEST(TreeStore, RecordBoundaryNeverFormsADelimiter) {
+    const std::wstring joins3 = L"\u0302\u0404x", joins2 = L"\u0403y", joins1 = L"\u4E04z";
+    auto compact = [](rg_DrenvikShuXingKuang& t) {
+        t.compactRecords = 1;
+        t.fixedFieldsLength = 18;
+        t.checkKind = 3;
+    };
+    struct Case {
+        const char* what;
+        std::wstring text;  // node 1's text as given
+        void (*build)(rg_DrenvikShuXingKuang&, const std::wstring&);
+    };
+    const Case cases[] = {
+        {"checked, then added", joins3, [](rg_DrenvikShuXingKuang& t, const std::wstring& s) {
+             t.AddNode(L"a", 1, 0, 0, 0);
+             rg_ZhengShuShuZuLei loc;
+             t.SetNodeChecked(0, 1, 0, loc);
+             t.AddNode(s, 1, 0, 0, 1);
+             t.AddNode(L"b", 1, 0, 0, 1);
+         }},
+        {"added, then checked", joins3, [](rg_DrenvikShuXingKuang& t, const std::wstring& s) {
+             t.AddNode(L"a", 1, 0, 0, 0);
+             t.AddNode(s, 1, 0, 0, 1);
+             t.AddNode(L"b", 1, 0, 0, 1);
+             rg_ZhengShuShuZuLei loc;
+             t.SetNodeChecked(0, 1, 0, loc);
+         }},
+        {"renamed after a checked node", joins3, [](rg_DrenvikShuXingKuang& t, const std::wstring& s) {
+             t.AddNode(L"a", 1, 0, 0, 0);
+             t.AddNode(L"old", 1, 0, 0, 1);
+             t.AddNode(L"b", 1, 0, 0, 1);
+             rg_ZhengShuShuZuLei loc;
+             t.SetNodeChecked(0, 1, 0, loc);
+             const CWString name(s);
+             loc.clear();
+             t.SetNodeFields(1, &name, -1, -1, loc);
+         }},
+        {"bold and check 2, then a child", joins2, [](rg_DrenvikShuXingKuang& t, const std::wstring& s) {
+             t.AddNode(L"a", 1, 0, 1, 0);
+             rg_ZhengShuShuZuLei loc;
+             t.SetNodeChecked(0, 2, 0, loc);
+             loc.clear();
+             t.InsertChildNode(0, s, 1, 1, 0, loc, 1);
+             t.AddNode(L"b", 1, 0, 0, 1);
+         }},
+        {"data, state and check, then a block", joins1, [](rg_DrenvikShuXingKuang& t, const std::wstring& s) {
+             t.AddNode(L"a", 1, 0x01000000, 2, 0);
+             rg_ZhengShuShuZuLei loc;
+             t.SetNodeChecked(0, 3, 0, loc);
+             t.AddNode(L"+", -1, 0, 0, 1);
+             CVolMem block;
+             t.WriteNodeRecord(block, s, 1, 1, 1);
+             t.WriteNodeRecord(block, L"b", 1, 1, 1);
+             loc.clear();
+             t.InsertNodes(0, 2, block, 2, loc);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rg_DrenvikShuXingKuang t;
+        compact(t);
+        c.build(t, c.text);
+        treetest::CheckStructure(t, {0, 1, 1});
+        std::vector<CWString> texts;
+        for (int i = 0; i < 3; ++i) {
+            rg_ZhengShuShuZuLei loc;
+            texts.push_back(t.GetNodeText(i, loc));
+        }
+        std::wstring sealed = c.text;
+        sealed[0] = 0xFFFD;
+        EXPECT_TRUE(texts[1] == sealed || texts[2] == sealed) << "the joining unit is replaced, the rest kept";
+        const size_t len = t.nodeBuffer.GetSize();
+        size_t delimiters = 0;
+        for (size_t i = 0; i + 4 <= len; ++i)
+            if (std::memcmp(t.nodeBuffer.GetPtr() + i, "\x01\x02\x03\x04", 4) == 0) ++delimiters;
+        EXPECT_EQ(delimiters, 3u);
+    }
+    // A text that only looks like a delimiter's tail elsewhere is left alone.
+    rg_DrenvikShuXingKuang t;
+    compact(t);
+    t.AddNode(L"a", 1, 0, 0, 0);
+    t.AddNode(joins3, 1, 0, 0, 1);
+    rg_ZhengShuShuZuLei loc;
+    EXPECT_EQ(t.GetNodeText(1, loc), CWString(joins3));
+}
+
+// A buffer written by an owner with such a joined sequence: every walk up the parents still ends.
+TEST(TreeStore, ParentsOfAMalformedBufferComeBeforeTheNode) {
+    rg_DrenvikShuXingKuang t;
+    t.compactRecords = 1;
+    t.fixedFieldsLength = 18;
+    t.AddNode(L"a", 1, 0, 0, 0);
+    t.AddNode(L"b", 1, 0, 0, 1);
+    t.AddNode(L"c", 1, 0, 0, 2);
+    t.AddNode(L"d", 1, 0, 0, 1);
+    // Check byte 1 and a text starting U+0302 U+0404 behind the store's back.
+    rg_ZhengShuShuZuLei loc;
+    ASSERT_EQ(t.LocateNodeRecord(1, loc), 1);
+    t.nodeBuffer.GetPtr()[loc[1]] = 1;
+    const uint8_t joined[4] = {2, 3, 4, 4};
+    t.nodeBuffer.Insert(size_t(loc[1]) + 1, joined, 4);
+    for (int i = 0; i < t.nodeCount; ++i) {
+        SCOPED_TRACE(i);
+        rg_ZhengShuShuZuLei l, parent;
+        EXPECT_LT(t.GetParentNode(i, l, parent, nullptr), i);
+        l.clear();
+        EXPECT_LT(t.GetRootNode(i, l), i);
+    }
 }
 
 TEST(TreeStore, GettersReadEachNodeAndRejectOutOfRange) {
@@ -316,6 +430,85 @@ TEST(TreeStore, CopyAndStreamCarryTheNodes) {
     EXPECT_EQ(back.clickToRename, 1);
     EXPECT_EQ(back.levelWithoutCheckBox, 2);
     EXPECT_EQ(back.isEditing, 0);
+}
+
+// A loaded tree box trusts nothing it read: every hostile value leaves a tree whose queries and
+// index jobs stay inside the bytes actually present and finish.
+TEST(TreeStore, HostileStreamsLoadIntoASoundTree) {
+    using Mutate = void (*)(rg_DrenvikShuXingKuang&);
+    struct Case {
+        const char* what;
+        std::vector<int> levels;
+        Mutate mutate;
+        int expectedCount;
+    };
+    const std::vector<int> three = {0, 1, 1};
+    const Case cases[] = {
+        {"fixed fields -0x10000000", three, [](rg_DrenvikShuXingKuang& t) { t.fixedFieldsLength = -0x10000000; }, 3},
+        {"fixed fields 0", three, [](rg_DrenvikShuXingKuang& t) { t.fixedFieldsLength = 0; }, 3},
+        {"fixed fields 19", three, [](rg_DrenvikShuXingKuang& t) { t.fixedFieldsLength = 19; }, 3},
+        {"compact flag against the length", three, [](rg_DrenvikShuXingKuang& t) { t.compactRecords = 1; }, 3},
+        {"two-byte delimiter", three, [](rg_DrenvikShuXingKuang& t) {
+             t.delimiter.Assign("\x01\x02", 2);
+             t.delimiterLength = 0;
+         }, 3},
+        {"200 M nodes in 34 bytes", {0}, [](rg_DrenvikShuXingKuang& t) { t.nodeCount = 200000000; }, 1},
+        {"INT_MAX nodes", three, [](rg_DrenvikShuXingKuang& t) { t.nodeCount = 0x7FFFFFFF; }, 3},
+        {"negative count", three, [](rg_DrenvikShuXingKuang& t) { t.nodeCount = -5; }, 0},
+        {"indexes claimed current", three, [](rg_DrenvikShuXingKuang& t) {
+             t.offsetIndex.Assign("\x03\x04\xFF\xFF\xFF\x7F", 6);
+             t.offsetIndexReady = t.parentIndexReady = 1;
+             t.offsetIndexBuiltFor = t.parentIndexBuiltFor = int32_t(t.nodeBuffer.GetSize());
+             t.parentIndex.Assign("\x09\x00\x00\x00", 4);
+         }, 3},
+        {"row tables of different lengths", three, [](rg_DrenvikShuXingKuang& t) {
+             t.rowNodes = {0, 1, 2, 7, 9};
+             t.rowExpanderX = {1};
+             t.topNode = 1000;
+             t.visibleRowIndexBuiltFor = int32_t(t.nodeBuffer.GetSize());
+             t.visibleRowCount = 50;
+         }, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rg_DrenvikShuXingKuang source;
+        Fill(source, c.levels);
+        c.mutate(source);
+        VolMemStream out;
+        source.SaveToStream(&out);
+        rg_DrenvikShuXingKuang t;
+        VolMemStream in(out.Data());
+        t.LoadFromStream(&in);
+
+        EXPECT_EQ(t.nodeCount, c.expectedCount);
+        EXPECT_TRUE(t.fixedFieldsLength == 18 || t.fixedFieldsLength == 26);
+        EXPECT_EQ(t.compactRecords, t.fixedFieldsLength == 18 ? 1 : 0);
+        EXPECT_EQ(t.delimiterLength, 4);
+        EXPECT_EQ(t.delimiter.GetSize(), 4u);
+        EXPECT_TRUE(t.rowNodes.empty());
+        EXPECT_EQ(t.topNode, 0);
+        const std::vector<int> levels(c.levels.begin(), c.levels.begin() + c.expectedCount);
+        treetest::CheckStructure(t, levels);
+        if (levels.empty()) continue;  // an empty tree has no index to build
+        ASSERT_TRUE(treetest::BuildIndexes(t, 10000));
+        treetest::CheckStructure(t, levels);
+    }
+}
+
+// Index jobs size their buffers by the records present, whatever count an owner set.
+TEST(TreeStore, IndexJobsIgnoreACountTheBytesCannotHold) {
+    rg_DrenvikShuXingKuang t;
+    Fill(t, {0, 1, 1});
+    t.nodeCount = 200000000;
+    t.StartIndexJobs();
+    for (ULONGLONG t0 = ::GetTickCount64(); !t.IndexJobsIdle(); ::Sleep(1))
+        ASSERT_LT(::GetTickCount64() - t0, 10000u);
+    EXPECT_FALSE(t.IsOffsetIndexCurrent());
+    EXPECT_FALSE(t.IsLastDescendantIndexCurrent());
+    t.nodeCount = 3;
+    t.AddNode(L"n3", 1, 3, 0, 1);
+    ASSERT_TRUE(treetest::BuildIndexes(t));
+    treetest::CheckStructure(t, {0, 1, 1, 1});
 }
 
 }  // namespace

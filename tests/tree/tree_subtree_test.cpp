@@ -118,6 +118,51 @@ TEST(TreeSubtree, InsertNodesTable) {
     EXPECT_EQ(t.nodeCount, 7);
 }
 
+// A locator taken before a structural edit is located again, never used at its old offsets.
+TEST(TreeSubtree, StaleLocatorsAreLocatedAgain) {
+    using Op = int (*)(rg_DrenvikShuXingKuang&, rg_ZhengShuShuZuLei&);
+    struct Case {
+        const char* what;
+        Op op;  // on node 5, with the stale locator; returns a probe read afterwards
+        int probe;
+        std::vector<CWString> texts;
+        std::vector<int> levels;
+    };
+    const Case cases[] = {
+        {"rename", [](rg_DrenvikShuXingKuang& t, rg_ZhengShuShuZuLei& loc) {
+             const CWString name = L"renamed";
+             return t.SetNodeFields(5, &name, -1, -1, loc);
+         }, 1, {L"n0", L"n1", L"n2", L"n3", L"new", L"renamed", L"n5", L"n6"}, {0, 1, 2, 1, 1, 0, 1, 0}},
+        {"check", [](rg_DrenvikShuXingKuang& t, rg_ZhengShuShuZuLei& loc) {
+             t.SetNodeChecked(5, 1, 0, loc);
+             rg_ZhengShuShuZuLei fresh;
+             return t.GetNodeCheck(5, fresh);
+         }, 1, {L"n0", L"n1", L"n2", L"n3", L"new", L"n4", L"n5", L"n6"}, {0, 1, 2, 1, 1, 0, 1, 0}},
+        {"expand", [](rg_DrenvikShuXingKuang& t, rg_ZhengShuShuZuLei& loc) {
+             t.SetNodeExpanded(5, 1, 0, loc);
+             rg_ZhengShuShuZuLei fresh;
+             return t.GetNodeState(5, fresh);
+         }, 2, {L"n0", L"n1", L"n2", L"n3", L"new", L"n4", L"n5", L"n6"}, {0, 1, 2, 1, 1, 0, 1, 0}},
+        {"delete", [](rg_DrenvikShuXingKuang& t, rg_ZhengShuShuZuLei& loc) {
+             return t.InsertNodes(5, 0, CVolMem(), 0, loc);
+         }, 2, {L"n0", L"n1", L"n2", L"n3", L"new", L"n6"}, {0, 1, 2, 1, 1, 0}},
+        {"add a child", [](rg_DrenvikShuXingKuang& t, rg_ZhengShuShuZuLei& loc) {
+             return t.InsertChildNode(5, L"kid", 1, 1, 0, loc, 1);
+         }, 7, {L"n0", L"n1", L"n2", L"n3", L"new", L"n4", L"n5", L"kid", L"n6"}, {0, 1, 2, 1, 1, 0, 1, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rg_DrenvikShuXingKuang t;
+        Fill(t, kLevels);
+        rg_ZhengShuShuZuLei stale, loc;
+        ASSERT_EQ(t.LocateNodeRecord(5, stale), 1);
+        ASSERT_EQ(t.InsertChildNode(0, L"new", 1, 1, 0, loc, 1), 4);  // node 5 is now what was node 4
+        EXPECT_EQ(c.op(t, stale), c.probe);
+        EXPECT_EQ(TextsOf(t), c.texts);
+        EXPECT_EQ(LevelsOf(t), c.levels);
+    }
+}
+
 TEST(TreeSubtree, InsertNodesCountsTheBlockItself) {
     rg_DrenvikShuXingKuang t;
     Fill(t, kLevels);

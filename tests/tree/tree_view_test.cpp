@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -597,6 +598,165 @@ TEST_F(TreeView, ClickToRenameAfterTheDelay) {
 }
 
 // ---- resizing -------------------------------------------------------------------------------------
+
+TEST_F(TreeView, ClicksAndRenamingLeaveTheKeysWithTheTree) {
+    Open(kLevels, kStates);
+    const HWND board = tree.surface.GetHwnd();
+    for (int button : {1, -1}) {
+        SCOPED_TRACE(button);
+        ::SetFocus(tree.verticalBar.GetHwnd());
+        ClickText(2, button);
+        EXPECT_EQ(::GetFocus(), board);
+    }
+    tree.HandleKeyDown(113, 0);
+    ASSERT_TRUE(EditorShown());
+    EXPECT_EQ(::GetFocus(), tree.editor.GetHwnd());
+    tree.editor.SetText(L"renamed");
+    ::SendMessageW(tree.editor.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_FALSE(EditorShown());
+    EXPECT_EQ(Text(2), L"renamed");
+    EXPECT_EQ(::GetFocus(), board);
+    recorder.Take();
+    ::SendMessageW(::GetFocus(), WM_KEYDOWN, VK_F5, 0);
+    EXPECT_EQ(recorder.Take(), (Events{"key 116 0"}));
+}
+
+// ---- edits under the view -------------------------------------------------------------------------
+
+TEST_F(TreeView, SameLengthReplaceKeepsEveryRowReachable) {
+    Open(kLevels, kStates);
+    // Nodes 2 and 3 (68 bytes) become one record of the same length: the rows change, the length not.
+    CVolMem block;
+    tree.WriteNodeRecord(block, std::wstring(19, L'w'), 1, 1, 2);
+    const size_t before = tree.nodeBuffer.GetSize();
+    rg_ZhengShuShuZuLei loc;
+    ASSERT_EQ(tree.InsertNodes(1, 1, block, 1, loc), 2);
+    ASSERT_EQ(tree.nodeBuffer.GetSize(), before);
+    EXPECT_EQ(tree.visibleRowCount, 6);
+    EXPECT_EQ(tree.rowNodes, (rg_ZhengShuShuZuLei{0, 1, 2, 3, 5, 7}));
+    std::vector<int> walked;
+    tree.selectedNode = 0;
+    for (int i = 0; i < 6; ++i) {
+        tree.HandleKeyDown(40, 0);
+        walked.push_back(tree.selectedNode);
+    }
+    EXPECT_EQ(walked, (std::vector<int>{1, 2, 3, 5, 7, 0}));
+    EXPECT_EQ(tree.GetVisibleRowEntry(6), 7);
+}
+
+TEST_F(TreeView, ExpandAncestorsReadsCurrentRows) {
+    Open(ManyTopLevelNodes(60), {}, 300, 200);
+    // Thirty hidden children under node 0, inserted without a refresh: old node 15 is now 45, on row 16.
+    CVolMem block;
+    for (int i = 0; i < 30; ++i) tree.WriteNodeRecord(block, L"c" + std::to_wstring(i), 1, 1, 1);
+    rg_ZhengShuShuZuLei loc;
+    ASSERT_EQ(tree.InsertNodes(0, 1, block, 30, loc), 0);
+    loc.clear();
+    tree.ExpandAncestors(45, loc);
+    EXPECT_GE(RowOf(45), 0);
+    EXPECT_EQ(tree.visibleRowCount, 60);
+    EXPECT_EQ(tree.GetVisibleRowEntry(tree.verticalBar.position), tree.topNode);  // bar and rows agree
+    EXPECT_LE(tree.verticalBar.position, 16);
+}
+
+// The rows the view keeps up to date by patching (expand, collapse, replacements) and the rows
+// collected through the indexes are always the rows a full scan finds.
+TEST_F(TreeView, PatchedRowsMatchAFullScan) {
+    std::mt19937 rng(7);
+    const std::vector<int> levels = treetest::RandomLevels(rng, 400, 6);
+    std::vector<int> states;
+    for (size_t i = 0; i < levels.size(); ++i) states.push_back(int(rng() % 4));
+    Open(levels, states, 300, 200);
+    tree.skipIndexJobs = 0;
+    auto scanRows = [&] {
+        rg_DrenvikShuXingKuang plain;  // no index: the scan path
+        plain.nodeBuffer = tree.nodeBuffer;
+        plain.nodeCount = tree.nodeCount;
+        CVolMem rows;
+        rg_ZhengShuShuZuLei loc;
+        plain.CollectVisibleRows(-1, loc, rows);
+        return rows;
+    };
+    for (int step = 0; step < 120; ++step) {
+        SCOPED_TRACE(step);
+        if (step % 3 == 0) {
+            ASSERT_TRUE(treetest::BuildIndexes(tree));
+        }
+        const int node = int(rng() % unsigned(tree.nodeCount));
+        rg_ZhengShuShuZuLei loc;
+        switch (rng() % 3) {
+        case 0: tree.SetNodeExpanded(node, 0, 1, loc); break;
+        default: {
+            const int mode = int(rng() % 3);
+            const int level = treetest::Level(tree, node) + (mode == 0 ? 0 : 1);
+            CVolMem block;
+            int prev = level - 1;
+            const int count = int(rng() % 5);
+            for (int k = 0; k < count; ++k) {
+                int l = k == 0 ? level : level + int(rng() % unsigned(prev - level + 2));
+                if (step % 17 == 0 && k == 1) l = level - 1;  // now and then a block of another shape
+                tree.WriteNodeRecord(block, L"b" + std::to_wstring(k), 1, 1, std::max(0, l));
+                prev = std::max(0, l);
+            }
+            // Some block records expanded, some not.
+            for (long long pos = 0; (pos = block.FindBytes("\x01\x02\x03\x04", 4, size_t(pos))) >= 0; pos += 4)
+                block.GetPtr()[pos + 20] = uint8_t(rng() % 4);
+            if (tree.nodeCount - count < 50 && mode == 0) break;  // keep the tree from running dry
+            tree.InsertNodes(node, mode, block, count, loc);
+            tree.RefreshView(-1);
+            break;
+        }
+        }
+        if (tree.nodeCount == 0) break;
+        const CVolMem expected = scanRows();
+        EXPECT_TRUE(tree.visibleRowIndex == expected);
+        EXPECT_EQ(int64_t(tree.visibleRowCount), (int64_t(expected.GetSize()) - 2) / 6);
+        if (treetest::AllIndexesCurrent(tree)) {
+            CVolMem indexed;
+            tree.CollectVisibleRows(-1, loc, indexed);
+            EXPECT_TRUE(indexed == expected);
+        }
+    }
+}
+
+// The selection names the same node after a replacement, and the event reports that index.
+TEST(TreeSelection, InsertNodesKeepsTheSelectedNode) {
+    struct Case {
+        const char* what;
+        int selected, node, mode;
+        std::vector<int> blockLevels;
+        int expected;
+        Events events;
+    };
+    const Case cases[] = {
+        {"after the range", 8, 1, 1, {2}, 7, {"select 7 0 0"}},
+        {"inside the range", 3, 1, 1, {2}, 1, {"select 1 0 0"}},
+        {"inside a replaced node", 5, 4, 0, {1, 2, 2}, 4, {"select 4 0 0"}},
+        {"the node deleted", 2, 1, 0, {}, -1, {"select -1 0 0"}},
+        {"before the range", 0, 4, 0, {}, 0, {"select 0 0 0"}},
+        {"a block after a leaf", 8, 7, 2, {2, 2}, 10, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rg_DrenvikShuXingKuang t;
+        Recorder recorder;
+        recorder.Watch(t);
+        treetest::Fill(t, kLevels, kStates);
+        t.selectedNode = c.selected;
+        rg_ZhengShuShuZuLei loc;
+        const CWString selectedText = t.GetNodeText(c.selected, loc);
+        CVolMem block;
+        for (int level : c.blockLevels) t.WriteNodeRecord(block, L"x", 1, 1, level);
+        loc.clear();
+        t.InsertNodes(c.node, c.mode, block, int32_t(c.blockLevels.size()), loc);
+        EXPECT_EQ(t.selectedNode, c.expected);
+        EXPECT_EQ(recorder.Take(), c.events);
+        if (c.expected >= 0 && c.expected != c.node) {
+            loc.clear();
+            EXPECT_EQ(t.GetNodeText(c.expected, loc), selectedText);
+        }
+    }
+}
 
 TEST_F(TreeView, ResizeWaitsForTheButton) {
     FakeInput::Install();
