@@ -33,6 +33,18 @@ struct PlatformSeams {
     // The host to reach for one of the program's built-in remote host names: the name itself, or
     // what a test maps it to (a loopback address, a scheme allowed). Tests never leave loopback.
     std::function<CWString(const CWString& host)> remoteHost;
+    // File-system services a test must be able to make fail without losing a folder. Drive probes
+    // never let Windows ask for a missing disk.
+    // Moves a path (no trailing backslash) to the recycle bin: true when the shell reported success
+    // and the user aborted nothing.
+    std::function<bool(const CWString& path)> recycle;
+    // The volume label of a drive root such as "C:\"; false when the volume does not answer.
+    std::function<bool(const CWString& root, CWString& label)> volumeLabel;
+    std::function<bool(const CWString& root, const CWString& label)> setVolumeLabel;
+    // True when the drive answers a free-space query (an empty card reader does not).
+    std::function<bool(const CWString& root)> driveAnswers;
+    // GetKeyState: the key as of the input message being handled (Wine's does not follow posted input).
+    std::function<SHORT(int virtualKey)> keyState;
 };
 
 // The hooks of the process, set to the real services on first use.
