@@ -363,13 +363,13 @@ void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) {
     const int32_t level = LevelOf(node);
     CVolMem block;
     int32_t count = 0;
-    const CWString prefix = WithTrailingBackslash(path);
     for (int32_t i = 0; i < folders.GetCount(); ++i) {
-        const CWString name = folders.GetItem(i);
+        const CWString folder = folders.GetItem(i);  // the full path
+        const CWString name = GetPathLeaf(folder, 0);
         if (!IsStorableName(name)) continue;
         Tree.WriteNodeRecord(block, name, kDirIconFolder, kDirIconFolderSelected, level + 1);
         ++count;
-        if (HasSubfolders(prefix + name)) {
+        if (HasSubfolders(folder)) {
             Tree.WriteNodeRecord(block, L"+", kDirIconPlaceholder, kDirIconPlaceholder, level + 2);
             ++count;
         }
