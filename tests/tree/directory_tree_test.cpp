@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dpi.h"
 #include "platform/dynapi.h"
 #include "platform/file_system.h"
 #include "platform/gdiplus_session.h"
@@ -68,7 +69,10 @@ protected:
         for (int kind = 2; kind <= 11; ++kind) systemPaths[kind] = temp.Folder(L"sys" + std::to_wstring(kind)) + L"\\";
         gComponentConfig.Reset();
     }
-    void TearDown() override { gComponentConfig.Reset(); }
+    void TearDown() override {
+        gComponentConfig.Reset();
+        SetDpiFactorsForTest(1.0);
+    }
 
     // Builds the control in a hidden form and shows it, which builds the roots.
     void Open(int w = 320, int h = 480) {
@@ -712,5 +716,35 @@ TEST_F(DirectoryTree, MenuKeyOpensTheMenu) {
     ::KillTimer(nullptr, timer);
     EXPECT_EQ(owner.menus, 1);
 }
+
+// ---- what the user sees -------------------------------------------------------------------------------
+
+class DirectoryTreeLook : public DirectoryTree, public ::testing::WithParamInterface<double> {};
+
+TEST_P(DirectoryTreeLook, Screenshot) {
+    const double factor = GetParam();
+    SetDpiFactorsForTest(factor);
+    ScopedIconResources icons;
+    ASSERT_TRUE(icons.Loaded());
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"1名称", L"模型目录");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"1路径", desktop + L"项目 (2024)\\");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"2名称", L"下载");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"2路径", documents);
+    const int w = int(300 * factor), h = int(620 * factor);
+    MakeTestForm(form, w + 20, h + 20);
+    ASSERT_TRUE(tree.CreateInParent(form, 10, 10, w, h, 101));  // created visible: the shown event builds
+    Expand(0);
+    Expand(Find(L"项目 (2024)"));
+    Expand(Find(L"系统夹", 0));
+    Expand(Favourites());
+    Select(Find(L"子目录"));
+    form.SetVisible(true);
+    PumpMessagesFor(300);
+    for (int icon = 2; icon <= 11; ++icon) EXPECT_NE(tree.Tree.images.GetAt(icon), nullptr) << icon;
+    const std::wstring name = factor > 1 ? L"directory_tree_150.png" : L"directory_tree_100.png";
+    EXPECT_FALSE(SaveScreenOfWindow(form.GetHwnd(), name).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, DirectoryTreeLook, ::testing::Values(1.0, 1.5));
 
 }  // namespace
