@@ -89,6 +89,27 @@ CWString RealRemoteHost(const CWString& host) {
     return n > 0 && n < std::size(mapped) ? CWString(mapped, n) : host;
 }
 
+bool RealMoveMouse(int x, int y) { return ::SetCursorPos(x, y) != FALSE; }
+
+bool SendInputs(INPUT* inputs, UINT count) { return ::SendInput(count, inputs, sizeof(INPUT)) == count; }
+
+bool RealClickMouse() {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInputs(inputs, 2);
+}
+
+bool RealPressKey(int virtualKey, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = WORD(virtualKey);
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return SendInputs(&input, 1);
+}
+
+void RealMessageBeep(UINT type) { ::MessageBeep(type); }
 // Drive probes must not pop up "no disk in drive" boxes.
 class QuietDriveErrors {
 public:
@@ -143,6 +164,12 @@ PlatformSeams& Seams() {
         RealShellOpen,
         RealSpecialFolder,
         RealRemoteHost,
+        RealMoveMouse,
+        RealClickMouse,
+        RealPressKey,
+        RealMessageBeep,
+        nullptr,
+        nullptr,
         RealRecycle,
         RealVolumeLabel,
         RealSetVolumeLabel,
