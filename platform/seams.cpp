@@ -121,6 +121,48 @@ bool RealPressKey(int virtualKey, bool down) {
 }
 
 void RealMessageBeep(UINT type) { ::MessageBeep(type); }
+// Drive probes must not pop up "no disk in drive" boxes.
+class QuietDriveErrors {
+public:
+    QuietDriveErrors() { ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &saved_); }
+    ~QuietDriveErrors() { ::SetThreadErrorMode(saved_, nullptr); }
+    QuietDriveErrors(const QuietDriveErrors&) = delete;
+    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+private:
+    DWORD saved_ = 0;
+};
+
+bool RealRecycle(const CWString& path) {
+    std::wstring from = path;
+    from.append(2, L'\0');  // the shell reads a list ending in two zeros
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+bool RealVolumeLabel(const CWString& root, CWString& label) {
+    QuietDriveErrors quiet;
+    wchar_t buffer[512] = {};
+    if (!::GetVolumeInformationW(root.c_str(), buffer, 511, nullptr, nullptr, nullptr, nullptr, 0)) return false;
+    label = buffer;
+    return true;
+}
+
+bool RealSetVolumeLabel(const CWString& root, const CWString& label) {
+    QuietDriveErrors quiet;
+    return ::SetVolumeLabelW(root.c_str(), label.c_str()) != FALSE;
+}
+
+bool RealDriveAnswers(const CWString& root) {
+    QuietDriveErrors quiet;
+    ULARGE_INTEGER available, total, free;
+    return ::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free) != FALSE;
+}
+
+SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
 
 }  // namespace
 
@@ -139,6 +181,11 @@ PlatformSeams& Seams() {
         RealMessageBeep,
         nullptr,
         nullptr,
+        RealRecycle,
+        RealVolumeLabel,
+        RealSetVolumeLabel,
+        RealDriveAnswers,
+        RealKeyState,
     };
     return seams;
 }

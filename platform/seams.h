@@ -49,6 +49,18 @@ struct PlatformSeams {
     // Stands in for the waits that handle messages meanwhile (WaitPumpingMessages and its flag
     // form), so a test's clock can move on at once. Empty: the real wait.
     std::function<void(int64_t milliseconds)> wait;
+    // File-system services a test must be able to make fail without losing a folder. Drive probes
+    // never let Windows ask for a missing disk.
+    // Moves a path (no trailing backslash) to the recycle bin: true when the shell reported success
+    // and the user aborted nothing.
+    std::function<bool(const CWString& path)> recycle;
+    // The volume label of a drive root such as "C:\"; false when the volume does not answer.
+    std::function<bool(const CWString& root, CWString& label)> volumeLabel;
+    std::function<bool(const CWString& root, const CWString& label)> setVolumeLabel;
+    // True when the drive answers a free-space query (an empty card reader does not).
+    std::function<bool(const CWString& root)> driveAnswers;
+    // GetKeyState: the key as of the input message being handled (Wine's does not follow posted input).
+    std::function<SHORT(int virtualKey)> keyState;
 };
 
 // The hooks of the process, set to the real services on first use.
