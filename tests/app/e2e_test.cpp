@@ -1,6 +1,7 @@
 // The real program under Wine with the fake ollama: what the user sees and what runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -277,4 +278,53 @@ TEST(EndToEnd, UnchangedSettingsAreNotRewritten) {
     EXPECT_EQ(run.Close(), 0);
     EXPECT_EQ(std::filesystem::last_write_time(file), before);
     EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)")));
+}
+
+namespace {
+
+std::wstring UserProfile() {
+    wchar_t buf[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH);
+    std::wstring path(buf, n);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// Presses a button and, until a window `found` gives appears, keeps every caption it shows.
+template <class Find> HWND PressWatchingCaptions(KelvaroRun& run, int id, Find found, std::vector<std::wstring>& seen) {
+    run.Press(id);
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(2)) {
+        std::wstring caption = run.Caption(id);
+        if (seen.empty() || seen.back() != caption) seen.push_back(caption);
+        if (HWND h = found()) return h;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(EndToEnd, RestoreDefaultModelDirectory) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    run.SetSetxScenario(0, 1500);
+    std::vector<std::wstring> captions;
+    HWND form = PressWatchingCaptions(run, kRestoreDirId, [&] { return run.WaitMessageForm(0); }, captions);
+    ASSERT_TRUE(form);
+    EXPECT_EQ(run.FormText(form),
+              L"已恢复为默认的模型目录，通常位于当前用户文件夹下，如 C:\\Users\\你的用户名\\.ollama\r\n\r\n"
+              L"模型目录改变后，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+              L"\r\n\r\n默认目录：" + UserProfile() + L"\\.ollama\r\n\r\n重启电脑后新目录才能生效");
+    // The progress caption while setx ran, the button's own again by the time the message shows.
+    EXPECT_NE(std::find(captions.begin(), captions.end(), L"正在修改模型目录.."), captions.end());
+    EXPECT_EQ(captions.back(), L"恢复默认模型目录");
+    for (const auto& c : captions) EXPECT_EQ(c.find(L"执行中"), std::wstring::npos) << c;
+    EXPECT_TRUE(run.CloseForm(form));
+    EXPECT_EQ(run.SetxLog(), std::vector<std::wstring>{L"setx OLLAMA_MODELS \"\""});
+
+    run.SetSetxScenario(5, 0);
+    EXPECT_EQ(PressAndRead(run, kRestoreDirId, L"信息:"), L"恢复默认目录失败！");
+    EXPECT_TRUE(run.WaitCaption(kRestoreDirId, L"恢复默认模型目录"));
+    EXPECT_EQ(run.SetxLog().size(), 2u);
+    EXPECT_EQ(run.Log(), std::vector<std::wstring>{L"ollama list"});  // no ollama command ran
+    EXPECT_EQ(run.Close(), 0);
 }
