@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 
+#include "app/web_search.h"
 #include "platform/seams.h"
 #include "platform/system.h"
 #include "util/escape.h"
@@ -271,11 +272,7 @@ CWString rg_DrenvikWenZhangGaiXieLei::AskChat(const CWString& question, CWString
     Clamp(frequencyPenalty, route.frequencyFloor, 2, 0.0);
     Clamp(presencePenalty, 0, 2, 0.0);
 
-    if (model == kWebSearchModel) {
-        // The search site is driven through an embedded browser, which this build does not have.
-        errorOut = CWString::Concat({kFailed, kWebSearchModel, L" 无响应"});
-        return {};
-    }
+    if (model == kWebSearchModel) return AskWebSearch(*this, question, errorOut);
 
     const CWString headers = CWString::Concat({L"Authorization: Bearer ", workingKey, L"\r\nContent-Type: application/json"});
     const bool completion = model == kChatCompletionModel;

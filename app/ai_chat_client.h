@@ -18,6 +18,8 @@ using rg_ZhengShuDaoZhengShuHaXiBiao = std::map<int32_t, int32_t>;
 using rg_BianZhengShuHaXiJi = std::set<intptr_t>;
 using rg_WenBenHaXiJi = CTextSet;
 
+class rg_EdgeLiuLanKuang;
+
 // A component reference goes into streams as a 32-bit word and never comes back from one: a loaded
 // address would point nowhere. Copies refer to the same component (it is not owned).
 template <> struct VolMember<CVolObject*> {
@@ -77,7 +79,7 @@ class rg_DrenvikWenZhangGaiXieLei : public CVolObject {
     VOL_CLASS(rg_DrenvikWenZhangGaiXieLei, CVolObject, "drenvik::rg_DrenvikWenZhangGaiXieLei")
     VOL_MEMBERS(unused1, unused2, unused3, unused4, unused5, unused6, unused7, unused8, unused9, unused10,
                 unused11, browserLock, searchSpacingLock, browserNoticeComponent, threadBrowsers,
-                threadRecreateCounters, unused17, unused18, unused19, lastSearchTick, unused21)
+                threadRecreateCounters, unused17, unused18, recreateCounterLock, lastSearchTick, unused21)
 
 public:
     // Loads the endpoint map from the file while the map is still empty.
@@ -100,6 +102,9 @@ public:
     static CWString ReadEndpointFileText();
     // Fills gEndpointMap from text, or from the file when text is empty; nothing when it has entries.
     static void LoadEndpointMap(std::wstring_view text);
+    // The calling thread's browser for the web search, made on first use and kept for the life of
+    // the process (copies of this client share it). Takes browserLock for the map.
+    rg_EdgeLiuLanKuang* GetBrowserForThread();
 
     // Members in their stored order; the unused ones keep the stream form.
     rg_HuChiSuoLei unused1;
@@ -110,7 +115,7 @@ public:
     CWString unused8, unused9;
     rg_HuChiSuoLei unused10;
     int32_t unused11 = 0;
-    // The web-search browser's state: kept for that path, which this build does not drive.
+    // The web search's state (app/web_search.cpp).
     rg_HuChiSuoLei browserLock;
     rg_HuChiSuoLei searchSpacingLock;
     CVolObject* browserNoticeComponent = nullptr;
@@ -118,7 +123,8 @@ public:
     rg_ZhengShuDaoZhengShuHaXiBiao threadRecreateCounters;
     int32_t unused17 = 0;
     rg_BianZhengShuHaXiJi unused18;
-    rg_HuChiSuoLei unused19;
+    // Guards threadRecreateCounters: the end of a search must not wait on browserLock.
+    rg_HuChiSuoLei recreateCounterLock;
     int64_t lastSearchTick = 0;
     CWString unused21;
 };

@@ -90,6 +90,70 @@ CWString RealRemoteHost(const CWString& host) {
     return n > 0 && n < std::size(mapped) ? CWString(mapped, n) : host;
 }
 
+bool RealMoveMouse(int x, int y) { return ::SetCursorPos(x, y) != FALSE; }
+
+bool SendInputs(INPUT* inputs, UINT count) { return ::SendInput(count, inputs, sizeof(INPUT)) == count; }
+
+bool RealClickMouse() {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInputs(inputs, 2);
+}
+
+bool RealPressKey(int virtualKey, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = WORD(virtualKey);
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return SendInputs(&input, 1);
+}
+
+void RealMessageBeep(UINT type) { ::MessageBeep(type); }
+// Drive probes must not pop up "no disk in drive" boxes.
+class QuietDriveErrors {
+public:
+    QuietDriveErrors() { ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &saved_); }
+    ~QuietDriveErrors() { ::SetThreadErrorMode(saved_, nullptr); }
+    QuietDriveErrors(const QuietDriveErrors&) = delete;
+    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+private:
+    DWORD saved_ = 0;
+};
+
+bool RealRecycle(const CWString& path) {
+    std::wstring from = path;
+    from.append(2, L'\0');  // the shell reads a list ending in two zeros
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+bool RealVolumeLabel(const CWString& root, CWString& label) {
+    QuietDriveErrors quiet;
+    wchar_t buffer[512] = {};
+    if (!::GetVolumeInformationW(root.c_str(), buffer, 511, nullptr, nullptr, nullptr, nullptr, 0)) return false;
+    label = buffer;
+    return true;
+}
+
+bool RealSetVolumeLabel(const CWString& root, const CWString& label) {
+    QuietDriveErrors quiet;
+    return ::SetVolumeLabelW(root.c_str(), label.c_str()) != FALSE;
+}
+
+bool RealDriveAnswers(const CWString& root) {
+    QuietDriveErrors quiet;
+    ULARGE_INTEGER available, total, free;
+    return ::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free) != FALSE;
+}
+
+SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -101,6 +165,17 @@ PlatformSeams& Seams() {
         RealShellOpen,
         RealSpecialFolder,
         RealRemoteHost,
+        RealMoveMouse,
+        RealClickMouse,
+        RealPressKey,
+        RealMessageBeep,
+        nullptr,
+        nullptr,
+        RealRecycle,
+        RealVolumeLabel,
+        RealSetVolumeLabel,
+        RealDriveAnswers,
+        RealKeyState,
     };
     return seams;
 }

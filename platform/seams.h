@@ -1,7 +1,9 @@
 // The one place holding the services tests replace: every hook starts out calling the real Windows
 // function, and a test swaps a hook for a fake (ScopedSeam puts the old one back).
 #pragma once
+#include <cstdint>
 #include <functional>
+#include <string_view>
 #include <utility>
 
 #include "platform/text.h"
@@ -33,6 +35,32 @@ struct PlatformSeams {
     // The host to reach for one of the program's built-in remote host names: the name itself, or
     // what a test maps it to (a loopback address, a scheme allowed). Tests never leave loopback.
     std::function<CWString(const CWString& host)> remoteHost;
+    // Simulated input, so that no test moves the real cursor or types into another window. The
+    // mouse goes to absolute screen pixels; a click presses and releases the left button where the
+    // cursor is. Each gives false when the system refused the input.
+    std::function<bool(int x, int y)> moveMouse;
+    std::function<bool()> clickMouse;
+    std::function<bool(int virtualKey, bool down)> pressKey;
+    // MessageBeep(type).
+    std::function<void(UINT type)> messageBeep;
+    // Writes SetClipboardText's text; false when the clipboard could not be taken. Empty: the
+    // real clipboard.
+    std::function<bool(std::wstring_view text)> setClipboardText;
+    // Stands in for the waits that handle messages meanwhile (WaitPumpingMessages and its flag
+    // form), so a test's clock can move on at once. Empty: the real wait.
+    std::function<void(int64_t milliseconds)> wait;
+    // File-system services a test must be able to make fail without losing a folder. Drive probes
+    // never let Windows ask for a missing disk.
+    // Moves a path (no trailing backslash) to the recycle bin: true when the shell reported success
+    // and the user aborted nothing.
+    std::function<bool(const CWString& path)> recycle;
+    // The volume label of a drive root such as "C:\"; false when the volume does not answer.
+    std::function<bool(const CWString& root, CWString& label)> volumeLabel;
+    std::function<bool(const CWString& root, const CWString& label)> setVolumeLabel;
+    // True when the drive answers a free-space query (an empty card reader does not).
+    std::function<bool(const CWString& root)> driveAnswers;
+    // GetKeyState: the key as of the input message being handled (Wine's does not follow posted input).
+    std::function<SHORT(int virtualKey)> keyState;
 };
 
 // The hooks of the process, set to the real services on first use.

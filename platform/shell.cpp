@@ -37,6 +37,7 @@ struct ClipboardSession {
 }  // namespace
 
 bool SetClipboardText(std::wstring_view text) {
+    if (const auto& writer = Seams().setClipboardText) return writer(text);
     ClipboardSession clipboard;
     if (!clipboard.open || !::EmptyClipboard()) return false;
     HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));

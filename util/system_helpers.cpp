@@ -7,6 +7,7 @@
 
 #include "platform/dynapi.h"
 #include "platform/process.h"
+#include "platform/seams.h"
 #include "platform/system.h"
 
 CVolObjectArray gDropTargetRegistry;
@@ -56,6 +57,10 @@ void PumpWaitingMessages() {
 }
 
 void WaitPumping(const rg_LuoJiXingLei* flag, int64_t milliseconds) {
+    if (const auto& wait = Seams().wait) {
+        if (milliseconds > 0 && !(flag && flag->Peek() != 0)) wait(milliseconds);
+        return;
+    }
     const int64_t start = int64_t(::GetTickCount64());
     auto done = [&] { return int64_t(::GetTickCount64()) - start >= milliseconds; };
     if (done()) return;

@@ -1,0 +1,750 @@
+// The directory tree box over real temporary folders: roots, paths, listing, renaming, the
+// commands and the favourites. Special folders, drive probes, the recycle bin, message boxes and
+// the Ctrl key are faked through the platform's seams.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dpi.h"
+#include "platform/dynapi.h"
+#include "platform/file_system.h"
+#include "platform/gdiplus_session.h"
+#include "platform/seams.h"
+#include "platform/shell.h"
+#include "support/temp_tree.h"
+#include "tree/directory_tree_box.h"
+#include "ui/ui_test_support.h"
+#include "util/component_config.h"
+
+namespace {
+
+std::string U8(std::wstring_view w) { return WideToUtf8(w); }
+
+// What the owner of a directory tree hears.
+class Owner : public CVolObject, public VolEventReceiver {
+public:
+    Owner() : VolEventReceiver(this) {}
+    Owner(const Owner&) = delete;
+    void Watch(rg_DrenvikMuLuShuKuang1& d) {
+        VOL_BIND(d.NodeSelected, &Owner::OnSelected);
+        VOL_BIND(d.ContextMenuShown, &Owner::OnMenu);
+    }
+    std::vector<int> selections;
+    int menus = 0;
+
+private:
+    int OnSelected(CVolObject*, int32_t reason) {
+        selections.push_back(reason);
+        return 0;
+    }
+    int OnMenu(CVolObject*) {
+        ++menus;
+        return 0;
+    }
+};
+
+struct Box {
+    std::wstring text, caption;
+    UINT type;
+};
+
+class DirectoryTree : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        gdiplus_ = std::make_unique<GdiplusSession>();
+    }
+
+    void SetUp() override {
+        desktop = temp.Folder(L"桌面") + L"\\";
+        documents = temp.Folder(L"文档") + L"\\";
+        temp.Folder(L"桌面\\项目 (2024)");
+        temp.Folder(L"桌面\\项目 (2024)\\子目录");
+        temp.Folder(L"桌面\\空的");
+        for (int kind = 2; kind <= 11; ++kind) systemPaths[kind] = temp.Folder(L"sys" + std::to_wstring(kind)) + L"\\";
+        gComponentConfig.Reset();
+    }
+    void TearDown() override {
+        gComponentConfig.Reset();
+        SetDpiFactorsForTest(1.0);
+    }
+
+    // Builds the control in a hidden form and shows it, which builds the roots.
+    void Open(int w = 320, int h = 480) {
+        MakeTestForm(form, w + 20, h + 20);
+        tree.ModifyStyle(WS_VISIBLE, 0);
+        ASSERT_TRUE(tree.CreateInParent(form, 0, 0, w, h, 101));
+        owner.Watch(tree);
+        tree.SetVisible(true);
+        ASSERT_EQ(tree.IsTreeBuilt, 1);
+    }
+
+    int Icon(int n) { rg_ZhengShuShuZuLei l; return tree.Tree.GetNodeIcon(n, l); }
+    int Level(int n) { rg_ZhengShuShuZuLei l; return tree.Tree.GetNodeLevel(n, l); }
+    int Data(int n) { rg_ZhengShuShuZuLei l; return tree.Tree.GetNodeData(n, l); }
+    int Check(int n) { rg_ZhengShuShuZuLei l; return tree.Tree.GetNodeCheck(n, l); }
+    CWString Text(int n) { rg_ZhengShuShuZuLei l; return tree.Tree.GetNodeText(n, l); }
+    // The first node with this text (and level, when given) after `from`.
+    int Find(std::wstring_view text, int level = -1, int from = -1) {
+        for (int i = from + 1; i < tree.Tree.nodeCount; ++i)
+            if (Text(i) == text && (level < 0 || Level(i) == level)) return i;
+        return -1;
+    }
+    // The texts of a node's children, "+" placeholders included.
+    std::vector<std::string> Children(int node) {
+        std::vector<std::string> out;
+        for (int i = node + 1; i < tree.Tree.nodeCount && Level(i) > Level(node); ++i)
+            if (Level(i) == Level(node) + 1) out.push_back(U8(Text(i)));
+        return out;
+    }
+    void Expand(int node) {
+        ASSERT_GE(node, 0);
+        if (tree.Tree.expandRequestEvent.Raise(&tree.Tree, node) == 0) {
+            rg_ZhengShuShuZuLei l;
+            tree.Tree.SetNodeExpanded(node, 1, 0, l);
+        }
+    }
+    void Select(int node) {
+        tree.Tree.selectionReason = 1;
+        tree.Tree.SelectNode(node);
+    }
+    int Favourites() { return Find(L"收藏夹", 0); }
+
+    static inline std::unique_ptr<GdiplusSession> gdiplus_;
+    TempTree temp;
+    std::wstring desktop, documents;
+    std::map<int, std::wstring> systemPaths;
+    ScopedSeam<std::function<CWString(int)>> folders{&PlatformSeams::specialFolder, [this](int kind) -> CWString {
+        if (kind == 3) return desktop;
+        if (kind == 1) return documents;
+        auto it = systemPaths.find(kind);
+        return it == systemPaths.end() ? CWString() : CWString(it->second);
+    }};
+    // The drives answer, C: carries a label; the label writes are recorded.
+    std::vector<std::wstring> labelWrites;
+    bool labelWriteWorks = true;
+    ScopedSeam<std::function<bool(const CWString&)>> answers{&PlatformSeams::driveAnswers,
+                                                             [](const CWString&) { return true; }};
+    ScopedSeam<std::function<bool(const CWString&, CWString&)>> labels{
+        &PlatformSeams::volumeLabel, [](const CWString& root, CWString& label) {
+            label = root == L"C:\\" ? L"系统 (盘)" : L"";
+            return true;
+        }};
+    ScopedSeam<std::function<bool(const CWString&, const CWString&)>> relabel{
+        &PlatformSeams::setVolumeLabel, [this](const CWString& root, const CWString& label) {
+            labelWrites.push_back(root + L"|" + label);
+            return labelWriteWorks;
+        }};
+    // Message boxes answered from a queue (OK when it runs dry), and the Ctrl key.
+    std::vector<Box> boxes;
+    std::vector<int> answersToBoxes;
+    ScopedSeam<std::function<int(HWND, const CWString&, const CWString&, UINT)>> messages{
+        &PlatformSeams::messageBox, [this](HWND, const CWString& text, const CWString& caption, UINT type) {
+            boxes.push_back({text, caption, type});
+            if (answersToBoxes.empty()) return IDOK;
+            const int a = answersToBoxes.front();
+            answersToBoxes.erase(answersToBoxes.begin());
+            return a;
+        }};
+    bool ctrlHeld = false;
+    ScopedSeam<std::function<SHORT(int)>> keys{&PlatformSeams::keyState, [this](int vk) -> SHORT {
+                                                   return vk == VK_CONTROL && ctrlHeld ? SHORT(0x8000) : SHORT(0);
+                                               }};
+
+    HiddenTestForm form;
+    rg_DrenvikMuLuShuKuang1 tree;
+    Owner owner;
+};
+
+// ---- roots and paths --------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, RootsComeInOrderWithTheirIconsAndPlaceholders) {
+    Open();
+    EXPECT_EQ(Text(0), L"桌面");
+    EXPECT_EQ(Icon(0), kDirIconDesktop);
+    EXPECT_EQ(Text(1), L"+");  // the desktop has subfolders
+    EXPECT_EQ(Icon(1), kDirIconPlaceholder);
+    EXPECT_EQ(Text(2), L"我的文档");  // the documents folder has none: no placeholder
+    EXPECT_EQ(Icon(2), kDirIconDocuments);
+    EXPECT_EQ(Text(3), L"我的电脑");
+    rg_ZhengShuShuZuLei l;
+    EXPECT_EQ(tree.Tree.GetNodeState(3, l), 2);
+
+    const int c = Find(L"系统 (盘) (C:)", 1);
+    ASSERT_GE(c, 0);
+    wchar_t windows[MAX_PATH];
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(Icon(c), AsciiUpper(windows[0]) == L'C' ? kDirIconWindowsDrive : kDirIconDrive);
+    EXPECT_GE(Find(L" (Z:)", 1), 0);  // no label: only the part from " (" on
+
+    const int system = Find(L"系统夹", 0);
+    ASSERT_GE(system, 0);
+    EXPECT_EQ(Icon(system), kDirIconSystemRoot);
+    const wchar_t* captions[] = {L"我的收藏夹", L"系统字体", L"开始菜单组", L"程序菜单组", L"启动菜单组",
+                                 L"程序数据目录", L"Windows安装目录", L"Windows系统目录", L"临时文件目录"};
+    int at = system + 1;
+    for (int i = 0; i < 9; ++i, ++at) {
+        EXPECT_EQ(Text(at), captions[i]);
+        EXPECT_EQ(Icon(at), kDirIconEntry);
+        EXPECT_EQ(Data(at), i);
+        EXPECT_EQ(Level(at), 1);
+    }
+    EXPECT_EQ(Text(at), L"收藏夹");
+    EXPECT_EQ(Icon(at), kDirIconFavouritesRoot);
+    // No favourite stored: the program's folder becomes the first one.
+    EXPECT_EQ(Text(at + 1), L"本软件所在目录");
+    EXPECT_EQ(tree.GetNodePath(at + 1), GetModuleDirectory());
+    EXPECT_EQ(gComponentConfig.sectionName, L"目录树_收藏夹");
+    EXPECT_EQ(gComponentConfig.GetValue(L"目录树_收藏夹", CWString::FromInt(Data(at + 1)) + L"名称", L""),
+              L"本软件所在目录");
+}
+
+TEST_F(DirectoryTree, DriveThatDoesNotAnswerIsLeftOut) {
+    ScopedSeam quiet(&PlatformSeams::driveAnswers, [](const CWString& root) { return root != L"Z:\\"; });
+    Open();
+    EXPECT_EQ(Find(L" (Z:)", 1), -1);
+    EXPECT_GE(Find(L"系统 (盘) (C:)", 1), 0);
+}
+
+TEST_F(DirectoryTree, EveryNodeKindHasItsPath) {
+    Open();
+    Expand(0);
+    const int project = Find(L"项目 (2024)");
+    Expand(project);
+    const int c = Find(L"系统 (盘) (C:)", 1);
+    const int system = Find(L"系统夹", 0);
+    const struct {
+        int node;
+        std::wstring path;
+    } cases[] = {
+        {0, desktop},
+        {Find(L"我的文档", 0), documents},
+        {Find(L"我的电脑", 0), L"我的电脑"},
+        {c, L"C:\\"},  // the label's own "(" and ":)" do not mislead
+        {system, L"系统夹"},
+        {system + 1, systemPaths[2]},
+        {system + 9, systemPaths[11]},
+        {Favourites(), L"收藏夹"},
+        {project, desktop + L"项目 (2024)\\"},
+        {Find(L"子目录"), desktop + L"项目 (2024)\\子目录\\"},
+        {Find(L"空的"), desktop + L"空的\\"},
+        {Find(L"+"), L""},  // a placeholder stands for nothing
+        {tree.Tree.nodeCount, L""},
+        {-5, L""},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(U8(tree.GetNodePath(k.node)), U8(k.path)) << k.node;
+    }
+    EXPECT_EQ(tree.GetNodePath(-1), L"");  // nothing selected
+    Select(project);
+    EXPECT_EQ(tree.GetSelectedPath(), desktop + L"项目 (2024)\\");
+}
+
+// ---- listing -----------------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, ExpandingListsSubfoldersWithPlaceholdersWhereTheyHaveSome) {
+    temp.Folder(L"桌面\\隐藏", FILE_ATTRIBUTE_HIDDEN);
+    temp.File(L"桌面\\文件.txt");
+    Open();
+    const int docs = Find(L"我的文档", 0);
+    Select(docs);
+    owner.selections.clear();
+    Expand(0);
+    std::vector<std::string> children = Children(0);
+    std::sort(children.begin(), children.end());
+    EXPECT_EQ(children, (std::vector<std::string>{"空的", "项目 (2024)"}));
+    const int project = Find(L"项目 (2024)");
+    EXPECT_EQ(Children(project), std::vector<std::string>{"+"});
+    EXPECT_EQ(Children(Find(L"空的")), std::vector<std::string>{});
+    EXPECT_EQ(Icon(project), kDirIconFolder);
+    rg_ZhengShuShuZuLei l;
+    EXPECT_EQ(tree.Tree.GetNodeSelectedIcon(project, l), kDirIconFolderSelected);
+    // The selection below moved with its node, and the owner was not told.
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), Find(L"我的文档", 0));
+    EXPECT_TRUE(owner.selections.empty());
+
+    // Listed once: a folder made later shows only after a refresh.
+    temp.Folder(L"桌面\\后来的");
+    Expand(0);
+    EXPECT_EQ(Find(L"后来的"), -1);
+}
+
+TEST_F(DirectoryTree, FolderWhoseSubfoldersWentLosesItsPlaceholder) {
+    Open();
+    Expand(0);
+    const int project = Find(L"项目 (2024)");
+    TempTree::Remove(desktop + L"项目 (2024)\\子目录");
+    Expand(project);
+    EXPECT_EQ(Children(project), std::vector<std::string>{});
+}
+
+TEST_F(DirectoryTree, RefreshReplacesChildrenAndKeepsTheSelectionOnItsFolder) {
+    Open();
+    Expand(0);
+    const int project = Find(L"项目 (2024)");
+    Expand(project);
+    temp.Folder(L"桌面\\项目 (2024)\\新的");
+    temp.Folder(L"桌面\\项目 (2024)\\新的\\更深");
+    Select(project);
+    tree.HandleMenuCommand(kDirCmdRefresh);
+    std::vector<std::string> children = Children(project);
+    std::sort(children.begin(), children.end());
+    EXPECT_EQ(children, (std::vector<std::string>{"子目录", "新的"}));
+    EXPECT_EQ(Children(Find(L"新的")), std::vector<std::string>{"+"});
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), project);
+
+    // A selection inside the replaced rows goes to the refreshed folder ...
+    Select(Find(L"子目录"));
+    temp.Folder(L"桌面\\项目 (2024)\\第三");
+    tree.FillFolderChildren(project);
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), project);
+    // ... and one after them moves by the real difference.
+    Select(Find(L"我的文档", 0));
+    temp.Folder(L"桌面\\项目 (2024)\\第四");
+    owner.selections.clear();
+    tree.FillFolderChildren(project);
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"我的文档");
+    EXPECT_EQ(Check(tree.Tree.GetSelectedIndex()), 1);
+}
+
+TEST_F(DirectoryTree, FolderNamesHoldingTheRecordSeparatorAreSkipped) {
+    // U+0201 U+0403 is the separator's byte sequence itself; U+0302 U+0404 forms it after a check byte 1.
+    temp.Folder(std::wstring(L"a\x0201\x0403z"));
+    temp.Folder(std::wstring(L"\x0302\x0404x"));
+    temp.Folder(L"正常");
+    desktop = temp.root + L"\\";
+    Open();
+    Expand(0);
+    std::vector<std::string> children = Children(0);
+    EXPECT_NE(std::find(children.begin(), children.end(), "正常"), children.end());
+    for (int i = 0; i < tree.Tree.nodeCount; ++i) {
+        if (Icon(i) != kDirIconFolder) continue;
+        EXPECT_TRUE(FileExists(tree.GetNodePath(i))) << U8(tree.GetNodePath(i));
+    }
+}
+
+TEST_F(DirectoryTree, ListingThatPumpsMessagesIsNotDisturbedByARebuild) {
+    // Listing pumps messages every 5,000 entries: a rebuild asked for meanwhile must not run under it.
+    const std::wstring big = temp.Folder(L"桌面\\大") + L"\\";
+    for (int i = 0; i < 5100; ++i) ::CreateDirectoryW((big + std::to_wstring(i)).c_str(), nullptr);
+    Open();
+    Expand(0);
+    const int node = Find(L"大");
+    ASSERT_GE(node, 0);
+    ::PostMessageW(tree.GetHwnd(), WM_COMMAND, kDirCmdRebuild, 0);
+    Expand(node);
+    EXPECT_EQ(Find(L"大"), node);
+    EXPECT_EQ(Children(node).size(), 5100u);
+    EXPECT_EQ(U8(tree.GetNodePath(node + 1)).rfind(U8(big), 0), 0u);
+    EXPECT_GE(Favourites(), node + 5100);
+}
+
+// ---- renaming ----------------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, FolderRenameMovesTheFolder) {
+    Open();
+    Expand(0);
+    const int node = Find(L"空的");
+    EXPECT_EQ(tree.RenameNode(node, L"空的", L"改名 (1)"), 0);
+    EXPECT_TRUE(IsExistingFolder(desktop + L"改名 (1)"));
+    EXPECT_FALSE(FileExists(desktop + L"空的"));
+    EXPECT_EQ(tree.RenameNode(node, L"空的", L"空的"), 1);  // unchanged
+    EXPECT_EQ(tree.RenameNode(node, L"空的", L""), 1);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DirectoryTree, BadFolderNamesAreRefusedWithABox) {
+    Open();
+    Expand(0);
+    const int node = Find(L"空的");
+    const wchar_t* bad[] = {L"..\\..\\逃出", L"a/b", L"c:d", L"星*", L"问?", L"引\"号", L"<", L">", L"竖|线",
+                            L"控\x01制", L".", L"..", L"尾点.", L"尾空 ", L"CON", L"nul.txt", L"com1", L"LPT9.log"};
+    for (const wchar_t* name : bad) {
+        boxes.clear();
+        EXPECT_EQ(tree.RenameNode(node, L"空的", name), 1) << U8(name);
+        ASSERT_EQ(boxes.size(), 1u) << U8(name);
+        EXPECT_EQ(boxes[0].caption, L"信息:");
+        EXPECT_TRUE(IsExistingFolder(desktop + L"空的")) << U8(name);
+    }
+    EXPECT_EQ(CheckFolderName(L"console"), L"");
+    EXPECT_EQ(CheckFolderName(L".隐藏"), L"");
+    EXPECT_EQ(CheckFolderName(L"com10"), L"");
+}
+
+TEST_F(DirectoryTree, DriveRelabelKeepsTheCaptionAndUsesTheNodesOwnLetter) {
+    Open();
+    const int z = Find(L" (Z:)", 1);
+    const int c = Find(L"系统 (盘) (C:)", 1);
+    CWString editorText = Text(c);
+    EXPECT_EQ(tree.HandleEditRequest(c, editorText), 0);
+    EXPECT_EQ(editorText, L"系统 (盘)");      // the editor gets the bare label
+    EXPECT_EQ(Text(c), L"系统 (盘) (C:)");    // the node keeps its caption meanwhile
+    // The edit ends on the Z: node (a remembered letter would relabel C:).
+    EXPECT_EQ(tree.RenameNode(z, L"", L"数据"), 1);
+    EXPECT_EQ(labelWrites, std::vector<std::wstring>{L"Z:\\|数据"});
+    EXPECT_EQ(Text(z), L"数据 (Z:)");
+    EXPECT_EQ(tree.GetNodePath(z), L"Z:\\");
+
+    labelWriteWorks = false;
+    EXPECT_EQ(tree.RenameNode(c, L"系统 (盘)", L"新"), 1);
+    EXPECT_EQ(Text(c), L"系统 (盘) (C:)");
+    EXPECT_EQ(tree.RenameNode(c, L"系统 (盘)", L""), 1);
+    EXPECT_EQ(Text(c), L"系统 (盘) (C:)");
+}
+
+TEST_F(DirectoryTree, EditRequestsFollowTheNodeKind) {
+    Open();
+    Expand(0);
+    const int system = Find(L"系统夹", 0);
+    CWString t;
+    EXPECT_EQ(tree.HandleEditRequest(Find(L"空的"), t), 0);
+    EXPECT_EQ(tree.HandleEditRequest(Favourites() + 1, t), 0);
+    for (int refused : {0, system, system + 1, Favourites(), Find(L"我的电脑", 0), Find(L"+")})
+        EXPECT_EQ(tree.HandleEditRequest(refused, t), 1) << refused;
+}
+
+// ---- selection and check mark --------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, SelectionMovesTheSingleCheckMarkAndReachesTheOwner) {
+    Open();
+    Select(0);
+    Select(2);
+    EXPECT_EQ(Check(0), 0);
+    EXPECT_EQ(Check(2), 1);
+    EXPECT_EQ(owner.selections, (std::vector<int>{1, 1}));
+    tree.Tree.selectionReason = 3;  // right click: neither check mark nor owner
+    tree.Tree.SelectNode(3);
+    EXPECT_EQ(Check(3), 0);
+    EXPECT_EQ(owner.selections.size(), 2u);
+}
+
+// ---- SelectPath, OpenPath, jumping ------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, SelectPathListsFoldersOnTheWayAndIgnoresCase) {
+    temp.Folder(L"桌面\\项目 (2024)\\子目录\\Deep");
+    Open();
+    const int n = tree.SelectPath(L"  " + desktop + L"项目 (2024)\\子目录\\deep  ");
+    ASSERT_GE(n, 0);
+    EXPECT_EQ(Text(n), L"Deep");
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), n);
+    EXPECT_EQ(owner.selections.back(), 0);
+    // Upper-case desktop prefix, through a drive path (C:\...), and misses.
+    CWString upper = desktop;
+    upper.MakeUpper();
+    EXPECT_EQ(tree.SelectPath(upper + L"空的"), Find(L"空的"));
+    EXPECT_EQ(tree.SelectPath(desktop + L"不存在"), -1);
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), Find(L"空的"));
+    const int viaDrive = tree.SelectPath(systemPaths[5]);
+    ASSERT_GE(viaDrive, 0);
+    EXPECT_EQ(U8(tree.GetNodePath(viaDrive)), U8(systemPaths[5]));
+}
+
+TEST_F(DirectoryTree, JumpToClipboardPath) {
+    Open();
+    ASSERT_TRUE(SetClipboardText(desktop + L"项目 (2024)\\子目录"));
+    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"子目录");
+
+    const std::wstring file = temp.File(L"桌面\\空的\\a.txt");
+    ASSERT_TRUE(SetClipboardText(file));
+    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"空的");
+
+    CWString other = desktop + L"项目 (2024)";
+    other.MakeUpper();
+    ASSERT_TRUE(SetClipboardText(other));
+    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"项目 (2024)");
+
+    ASSERT_TRUE(SetClipboardText(L"C:\\没有这个文件夹"));
+    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"剪贴板中的路径不存在：C:\\没有这个文件夹");
+    EXPECT_EQ(boxes[0].caption, L"信息:");
+    EXPECT_EQ(boxes[0].type, 0u);
+}
+
+// ---- commands ------------------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, MenuStatesFollowTheSelectedNode) {
+    Open();
+    Expand(0);
+    const int system = Find(L"系统夹", 0);
+    const int ids[] = {kDirCmdRead, kDirCmdOpen, kDirCmdRename, kDirCmdDelete, kDirCmdNewFolder, kDirCmdCopyName,
+                       kDirCmdCopyPath, kDirCmdBatchCheck, kDirCmdRefresh, kDirCmdAddFavourite};
+    auto states = [&](int node) {
+        tree.Tree.selectedNode = node;
+        tree.UpdateMenuStates();
+        std::string s;
+        for (int id : ids) s += tree.ContextMenu.IsItemEnabled(id) ? '1' : '0';
+        return s;
+    };
+    Expand(Find(L"项目 (2024)"));
+    tree.Tree.selectedNode = -1;
+    EXPECT_EQ(states(Find(L"空的")), "1111111111");
+    EXPECT_EQ(states(Favourites()), "1000010100");
+    EXPECT_EQ(states(Favourites() + 1), "1111111110");
+    EXPECT_EQ(states(system + 1), "1100111110");  // a system folder: neither renamed nor deleted
+    EXPECT_EQ(states(Find(L"系统 (盘) (C:)", 1)), "1110111110");
+    const int placeholder = Find(L"+");
+    ASSERT_GE(placeholder, 0);
+    EXPECT_EQ(states(placeholder), "0000000000");
+}
+
+TEST_F(DirectoryTree, DeleteAsksAndMovesTheFolderToTheRecycleBin) {
+    std::vector<std::wstring> recycled;
+    bool recycleWorks = true;
+    ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
+        recycled.push_back(path);
+        if (recycleWorks) TempTree::Remove(path);
+        return recycleWorks;
+    });
+    Open();
+    Expand(0);
+    const int count = tree.Tree.nodeCount;
+    Select(Find(L"空的"));
+
+    answersToBoxes = {IDCANCEL};
+    tree.HandleShortcutKey(VK_DELETE, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"确定要删除到回收站吗？" + desktop + L"空的\\");
+    EXPECT_EQ(boxes[0].type, 0x31u);
+    EXPECT_TRUE(recycled.empty());
+
+    recycleWorks = false;  // the shell fails: nothing changes
+    tree.HandleShortcutKey(VK_DELETE, 0);
+    EXPECT_EQ(recycled, std::vector<std::wstring>{desktop + L"空的"});  // no trailing "\"
+    EXPECT_EQ(tree.Tree.nodeCount, count);
+    EXPECT_TRUE(IsExistingFolder(desktop + L"空的"));
+
+    recycleWorks = true;
+    tree.HandleShortcutKey(VK_DELETE, 0);
+    EXPECT_EQ(tree.Tree.nodeCount, count - 1);
+    EXPECT_EQ(Find(L"空的"), -1);
+    EXPECT_FALSE(FileExists(desktop + L"空的"));
+}
+
+TEST_F(DirectoryTree, RecycleThatSucceedsButLeavesTheFolderIsNoDeletion) {
+    ScopedSeam recycle(&PlatformSeams::recycle, [](const CWString&) { return true; });
+    EXPECT_FALSE(DeleteToRecycleBin(temp.Folder(L"留下") + L"\\"));
+    EXPECT_FALSE(DeleteToRecycleBin(L"C:\\"));
+    EXPECT_FALSE(DeleteToRecycleBin(L""));
+}
+
+TEST_F(DirectoryTree, RealRecycleOfAFolderPathWithTrailingBackslash) {
+    const std::wstring folder = temp.Folder(L"回收") + L"\\";
+    EXPECT_TRUE(DeleteToRecycleBin(folder));
+    EXPECT_FALSE(FileExists(folder));
+}
+
+TEST_F(DirectoryTree, FavouriteDeleteWithCtrlAsksAgainBeforeTheFolderGoes) {
+    std::vector<std::wstring> recycled;
+    ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
+        recycled.push_back(path);
+        TempTree::Remove(path);
+        return true;
+    });
+    const std::wstring target = temp.Folder(L"收藏的");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"100名称", L"甲");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"100路径", target);
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"200名称", L"乙");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"200路径", target);
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"300名称", L"丙");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"300路径", desktop);
+    Open();
+    Select(Find(L"甲"));
+    ctrlHeld = true;
+    answersToBoxes = {IDOK, IDCANCEL};  // the favourite goes, the folder stays
+    tree.HandleMenuCommand(kDirCmdDelete);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, L"确定要删除收藏项吗？甲\r\n(如果需要连同收藏指向的文件夹一起删除，请按下Ctrl键再点击确定按钮)");
+    EXPECT_NE(boxes[1].text.find(target), std::wstring::npos);  // the second question names the folder
+    EXPECT_TRUE(recycled.empty());
+    EXPECT_EQ(Find(L"甲"), -1);
+    EXPECT_EQ(gComponentConfig.GetValue(L"目录树_收藏夹", L"100名称", L"gone"), L"gone");
+    EXPECT_EQ(gComponentConfig.GetValue(L"目录树_收藏夹", L"100路径", L"gone"), L"gone");
+
+    boxes.clear();
+    Select(Find(L"乙"));
+    tree.HandleMenuCommand(kDirCmdDelete);  // both answered OK
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(recycled, std::vector<std::wstring>{target});
+
+    boxes.clear();
+    ctrlHeld = false;
+    Select(Find(L"丙"));  // without Ctrl only the favourite goes
+    tree.HandleMenuCommand(kDirCmdDelete);
+    EXPECT_EQ(Find(L"丙"), -1);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(recycled.size(), 1u);
+}
+
+TEST_F(DirectoryTree, NewFolderTakesTheNextFreeNumberAndOpensTheEditor) {
+    temp.Folder(L"桌面\\空的\\新文件夹1");
+    temp.Folder(L"桌面\\空的\\新文件夹2");
+    Open();
+    Expand(0);
+    Select(Find(L"空的"));  // has never been listed: listed now, with the new folder
+    tree.CreateNewFolder();
+    EXPECT_TRUE(IsExistingFolder(desktop + L"空的\\新文件夹3"));
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"新文件夹3");
+    EXPECT_EQ(tree.Tree.isEditing, 1);
+    tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+
+    Select(Find(L"新文件夹3"));  // listed, no children: appended
+    tree.CreateNewFolder();
+    EXPECT_TRUE(IsExistingFolder(desktop + L"空的\\新文件夹3\\新文件夹1"));
+    EXPECT_EQ(U8(tree.GetSelectedPath()), U8(desktop + L"空的\\新文件夹3\\新文件夹1\\"));
+
+    // A favourite stored without the trailing "\" still gets its folder inside, not beside it.
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"7名称", L"无斜杠");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"7路径", desktop + L"项目 (2024)");
+    tree.BuildRoots();
+    Select(Find(L"无斜杠"));
+    tree.CreateNewFolder();
+    EXPECT_TRUE(IsExistingFolder(desktop + L"项目 (2024)\\新文件夹1"));
+}
+
+TEST_F(DirectoryTree, NewFolderFailureShowsTheBox) {
+    const std::wstring file = temp.File(L"文件.txt");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"8名称", L"文件");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"8路径", file);
+    Open();
+    Select(Find(L"文件"));
+    tree.CreateNewFolder();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"创建文件夹失败：" + file + L"\\新文件夹1");
+    EXPECT_EQ(boxes[0].caption, L"信息:");
+}
+
+TEST_F(DirectoryTree, CopyNameAndPathByKeysFireOnce) {
+    Open();
+    Expand(0);
+    Select(Find(L"项目 (2024)"));
+    SetClipboardText(L"");
+    tree.Tree.HandleKeyDown('C', kModCtrl);
+    EXPECT_EQ(GetClipboardText(), desktop + L"项目 (2024)\\");
+    tree.Tree.HandleKeyDown('C', kModCtrl | kModShift);
+    EXPECT_EQ(GetClipboardText(), L"项目 (2024)");
+    owner.selections.clear();
+    tree.Tree.HandleKeyDown(VK_F5, 0);
+    EXPECT_EQ(owner.selections, std::vector<int>{0});
+}
+
+TEST_F(DirectoryTree, BatchCheckSetsOrClearsTheChildren) {
+    Open();
+    Expand(0);
+    Select(0);
+    tree.HandleMenuCommand(kDirCmdBatchCheck);
+    for (int child : {Find(L"空的"), Find(L"项目 (2024)")}) EXPECT_EQ(Check(child), 1);
+    EXPECT_EQ(tree.Tree.GetSelectedIndex(), 0);
+    ctrlHeld = true;
+    tree.HandleMenuCommand(kDirCmdBatchCheck);
+    for (int child : {Find(L"空的"), Find(L"项目 (2024)")}) EXPECT_EQ(Check(child), 0);
+}
+
+// ---- favourites ----------------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, FavouritesAddedInOneSecondKeepTheirOwnKeysInTheFile) {
+    Open();
+    Expand(0);
+    gComponentConfig.sectionName = L"主界面";  // another user of the settings chose its section
+    Select(Find(L"空的"));
+    tree.HandleShortcutKey(VK_F7, 0);
+    Select(Find(L"项目 (2024)"));
+    tree.HandleShortcutKey(VK_F7, 0);
+    const int root = Favourites();
+    std::vector<std::string> names = Children(root);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[1], "空的");
+    EXPECT_EQ(names[2], "项目 (2024)");
+    const int first = Find(L"空的", 1, root), second = Find(L"项目 (2024)", 1, root);
+    EXPECT_NE(Data(first), Data(second));
+    EXPECT_EQ(Children(second), std::vector<std::string>{"+"});
+    rg_ZhengShuShuZuLei l;
+    EXPECT_GE(tree.Tree.GetNodeState(root, l), 2);  // the root opened to show them
+
+    const std::wstring file = temp.root + L"\\软件配置.ini";
+    CWString path = file;
+    ASSERT_EQ(gComponentConfig.SaveToFile(path), 1);
+    CVolMem bytes;
+    ASSERT_TRUE(bytes.ReadWholeFile(file));
+    const CWString text = CWString::FromUtf16Bytes(bytes.GetPtr() + 2, bytes.GetSize() - 2);
+    const int section = text.FindText(L"[目录树_收藏夹]");
+    ASSERT_GE(section, 0);
+    for (const wchar_t* node : {L"空的", L"项目 (2024)"}) {
+        const CWString id = CWString::FromInt(Data(Find(node, 1, root)));
+        EXPECT_GT(text.FindText(id + L"名称=" + node), section) << U8(node);
+        EXPECT_GT(text.FindText(id + L"路径=" + desktop + node + L"\\"), section) << U8(node);
+    }
+    EXPECT_EQ(text.FindText(L"[主界面]"), -1);
+}
+
+TEST_F(DirectoryTree, OddFavouriteKeysKeepTheirOwnKeys) {
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"甲名称", L"第一");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"甲路径", desktop);
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"乙名称", L"第二");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"乙路径", documents.substr(0, documents.size() - 1));
+    Open();
+    const int first = Find(L"第一"), second = Find(L"第二");
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_NE(Data(first), Data(second));
+    EXPECT_EQ(tree.GetNodePath(first), desktop);
+    EXPECT_EQ(tree.GetNodePath(second), documents);  // the trailing "\" is added on reading
+    EXPECT_EQ(tree.RenameNode(second, L"第二", L"第二个"), 0);
+    EXPECT_EQ(gComponentConfig.GetValue(L"目录树_收藏夹", L"乙名称", L""), L"第二个");
+    EXPECT_EQ(gComponentConfig.GetValue(L"目录树_收藏夹", L"甲名称", L""), L"第一");
+}
+
+// ---- keyboard menu --------------------------------------------------------------------------------------
+
+TEST_F(DirectoryTree, MenuKeyOpensTheMenu) {
+    Open();
+    Select(0);
+    // The menu runs its own loop; a thread timer closes it.
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        ::EndMenu();
+    });
+    ::SendMessageW(tree.Tree.surface.GetHwnd(), WM_CONTEXTMENU, WPARAM(tree.Tree.surface.GetHwnd()), LPARAM(-1));
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(owner.menus, 1);
+}
+
+// ---- what the user sees -------------------------------------------------------------------------------
+
+class DirectoryTreeLook : public DirectoryTree, public ::testing::WithParamInterface<double> {};
+
+TEST_P(DirectoryTreeLook, Screenshot) {
+    const double factor = GetParam();
+    SetDpiFactorsForTest(factor);
+    ScopedIconResources icons;
+    ASSERT_TRUE(icons.Loaded());
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"1名称", L"模型目录");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"1路径", desktop + L"项目 (2024)\\");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"2名称", L"下载");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"2路径", documents);
+    const int w = int(300 * factor), h = int(620 * factor);
+    MakeTestForm(form, w + 20, h + 20);
+    ASSERT_TRUE(tree.CreateInParent(form, 10, 10, w, h, 101));  // created visible: the shown event builds
+    Expand(0);
+    Expand(Find(L"项目 (2024)"));
+    Expand(Find(L"系统夹", 0));
+    Expand(Favourites());
+    Select(Find(L"子目录"));
+    form.SetVisible(true);
+    PumpMessagesFor(300);
+    for (int icon = 2; icon <= 11; ++icon) EXPECT_NE(tree.Tree.images.GetAt(icon), nullptr) << icon;
+    const std::wstring name = factor > 1 ? L"directory_tree_150.png" : L"directory_tree_100.png";
+    EXPECT_FALSE(SaveScreenOfWindow(form.GetHwnd(), name).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, DirectoryTreeLook, ::testing::Values(1.0, 1.5));
+
+}  // namespace

@@ -1,0 +1,540 @@
+// The directory tree box: roots, node paths, lazy folder listing, renaming and the check mark.
+#include "tree/directory_tree_box.h"
+
+#include <array>
+#include <cstring>
+
+#include "platform/file_system.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "ui/svg_icon_cache.h"
+#include "util/component_config.h"
+#include "util/files.h"
+#include "util/path_parts.h"
+#include "util/text_helpers.h"
+
+namespace {
+
+struct SystemFolder {
+    const wchar_t* caption;
+    int kind;
+};
+constexpr std::array<SystemFolder, 9> kSystemFolders = {{
+    {L"我的收藏夹", 2},
+    {L"系统字体", 4},
+    {L"开始菜单组", 5},
+    {L"程序菜单组", 6},
+    {L"启动菜单组", 7},
+    {L"程序数据目录", 8},
+    {L"Windows安装目录", 9},
+    {L"Windows系统目录", 10},
+    {L"临时文件目录", 11},
+}};
+
+// Node images in icon order: resource id, width, height (design units).
+struct NodeImage {
+    int resource, width, height;
+};
+constexpr std::array<NodeImage, 12> kNodeImages = {{
+    {521, 24, 24}, {522, 24, 24}, {523, 24, 22}, {524, 24, 24}, {525, 24, 24}, {520, 24, 24},
+    {526, 24, 24}, {527, 24, 20}, {528, 24, 24}, {529, 22, 24}, {530, 22, 24}, {531, 24, 24},
+}};
+
+constexpr uint8_t kSeparator[4] = {1, 2, 3, 4};
+
+// A name whose bytes would hold the tree's record separator (also right after a check byte 1)
+// cannot be stored as it is; the node would name a folder that does not exist.
+bool IsStorableName(std::wstring_view name) {
+    std::vector<uint8_t> bytes{1};
+    const auto* p = reinterpret_cast<const uint8_t*>(name.data());
+    bytes.insert(bytes.end(), p, p + name.size() * 2);
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+        if (std::memcmp(bytes.data() + i, kSeparator, 4) == 0) return false;
+    return true;
+}
+
+bool IsDriveIcon(int32_t icon) noexcept { return icon == kDirIconWindowsDrive || icon == kDirIconDrive; }
+bool IsFolderIcon(int32_t icon) noexcept { return icon == kDirIconFolder || icon == kDirIconFolderSelected; }
+
+// Clears a flag on every way out.
+struct FlagScope {
+    int32_t& flag;
+    int32_t saved;
+    explicit FlagScope(int32_t& f) : flag(f), saved(f) { flag = 1; }
+    ~FlagScope() { flag = saved; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+};
+
+}  // namespace
+
+// ---- names -----------------------------------------------------------------------------------------
+
+CWString CheckFolderName(std::wstring_view name) {
+    if (name.empty()) return L"名称不能为空";
+    if (name == L"." || name == L"..") return L"名称不能是 . 或 ..";
+    for (wchar_t c : name) {
+        if (c < 32) return L"名称不能包含控制字符";
+        if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos)
+            return L"名称不能包含 \\ / : * ? \" < > | 这些字符";
+    }
+    if (name.back() == L'.' || name.back() == L' ') return L"名称不能以点或空格结尾";
+    // Device names stay reserved with any extension: "con.txt" is the console too.
+    std::wstring_view stem = name.substr(0, std::min(name.find(L'.'), name.size()));
+    while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+    static constexpr const wchar_t* kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* d : kDevices)
+        if (EqualsNoCase(stem, d)) return L"名称不能是设备名";
+    if (stem.size() == 4 && (EqualsNoCase(stem.substr(0, 3), L"COM") || EqualsNoCase(stem.substr(0, 3), L"LPT")) &&
+        stem[3] >= L'0' && stem[3] <= L'9')
+        return L"名称不能是设备名";
+    return {};
+}
+
+wchar_t DriveLetterOfCaption(std::wstring_view caption) noexcept {
+    // "label (X:)": read from the end, so a label holding "(" or ":)" cannot mislead.
+    const size_t n = caption.size();
+    if (n < 4 || caption.substr(n - 2) != L":)" || caption[n - 4] != L'(') return 0;
+    const wchar_t c = AsciiUpper(caption[n - 3]);
+    return (c >= L'A' && c <= L'Z') ? c : 0;
+}
+
+CWString DriveLabelOfCaption(std::wstring_view caption) {
+    if (!DriveLetterOfCaption(caption)) return CWString(caption);
+    std::wstring_view label = caption.substr(0, caption.size() - 4);
+    if (!label.empty() && label.back() == L' ') label.remove_suffix(1);
+    return CWString(label);
+}
+
+// ---- the control -------------------------------------------------------------------------------------
+
+rg_DrenvikMuLuShuKuang1::rg_DrenvikMuLuShuKuang1() = default;
+
+rg_DrenvikMuLuShuKuang1::~rg_DrenvikMuLuShuKuang1() {
+    flags |= kFlagDestroying;
+    DetachEvents();
+    DestroyOwnWindow();
+}
+
+void rg_DrenvikMuLuShuKuang1::BindEvents() {
+    VOL_BIND(Shown, &rg_DrenvikMuLuShuKuang1::OnShownEvent);
+    VOL_BIND(Hidden, &rg_DrenvikMuLuShuKuang1::OnHiddenEvent);
+    VOL_BIND(Resized, &rg_DrenvikMuLuShuKuang1::OnResizedEvent);
+    VOL_BIND(WindowMessage, &rg_DrenvikMuLuShuKuang1::OnWindowMessage);
+    VOL_BIND(Tree.WindowMessage, &rg_DrenvikMuLuShuKuang1::OnWindowMessage);
+    VOL_BIND(Tree.filesDroppedEvent, &rg_DrenvikMuLuShuKuang1::OnTreeFilesDropped);
+    VOL_BIND(Tree.editRequestedEvent, &rg_DrenvikMuLuShuKuang1::OnTreeEditRequested);
+    VOL_BIND(Tree.editFinishedEvent, &rg_DrenvikMuLuShuKuang1::OnTreeEditFinished);
+    VOL_BIND(Tree.selectionChangedEvent, &rg_DrenvikMuLuShuKuang1::OnTreeSelection);
+    VOL_BIND(Tree.expandRequestEvent, &rg_DrenvikMuLuShuKuang1::OnTreeExpandRequest);
+    VOL_BIND(Tree.checkToggledEvent, &rg_DrenvikMuLuShuKuang1::OnTreeCheckToggled);
+    VOL_BIND(Tree.rightClickEvent, &rg_DrenvikMuLuShuKuang1::OnTreeRightClick);
+    VOL_BIND(Tree.keyDownEvent, &rg_DrenvikMuLuShuKuang1::OnTreeKeyDown);
+    rg_ZuJianBuJuQi::BindEvents();
+}
+
+void rg_DrenvikMuLuShuKuang1::CreateChildren() {
+    if (!dynamic_cast<CVolWinForm*>(this)) ModifyStyle(0, WS_TABSTOP);
+    Tree.fontFace = L"微软雅黑";
+    Tree.fontSize = 12;
+    Tree.showLines = 1;
+    Tree.hotUnderline = 1;
+    Tree.clickToRename = 1;
+    CreateChild(Tree, 8, 0, 344, 496);
+    Tree.ModifyStyle(0, WS_TABSTOP);
+    Tree.compactRecords = 1;
+    Tree.fixedFieldsLength = 18;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::OnShownEvent(CVolObject*) { return InitialiseTree(); }
+
+int32_t rg_DrenvikMuLuShuKuang1::OnHiddenEvent(CVolObject*) {
+    IsShown = 0;
+    return 0;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::OnResizedEvent(CVolObject*) {
+    if (Tree.IsCreated()) Tree.Move(0, 0, GetClientWidth(), GetClientHeight());
+    return 0;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::OnWindowMessage(CVolObject*, HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 VolMessage* m) {
+    if (message == WM_COMMAND && lParam == 0 && HIWORD(wParam) <= 1) {
+        HandleMenuCommand(int32_t(LOWORD(wParam)));
+        return 1;
+    }
+    // The Menu key and Shift+F10 (position -1, -1) open the menu at the selected row; a mouse
+    // right-click has already shown it.
+    if (message == WM_CONTEXTMENU && lParam == LPARAM(-1) && Tree.IsCreated()) {
+        POINT at{0, 0};
+        const int32_t node = Tree.GetSelectedIndex();
+        for (size_t r = 0; r < Tree.rowNodes.size(); ++r)
+            if (Tree.rowNodes[r] == node) {
+                at.x = Tree.rowHitLeft[r] + Tree.iconSize;
+                at.y = TreeRowTop(int(r), Tree.gap, Tree.itemHeight, Tree.rowSpacing) + Tree.itemHeight;
+                break;
+            }
+        if (Tree.surface.IsCreated()) ::ClientToScreen(Tree.surface.GetHwnd(), &at);
+        ShowContextMenuAt(at);
+        if (m) m->result = 0;
+        return 1;
+    }
+    return 0;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::OnTreeFilesDropped(CVolObject* source, const rg_WenBenShuZuLei& paths) {
+    if (source == &Tree) FilesDropped.Raise(this, paths);
+    return 0;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::RaiseIntEvent(int32_t value) { return NodeSelected.Raise(this, value); }
+
+// ---- node reads ----------------------------------------------------------------------------------------
+
+int32_t rg_DrenvikMuLuShuKuang1::IconOf(int32_t node) const {
+    rg_ZhengShuShuZuLei loc;
+    return Tree.GetNodeIcon(node, loc);
+}
+CWString rg_DrenvikMuLuShuKuang1::TextOf(int32_t node) const {
+    rg_ZhengShuShuZuLei loc;
+    return Tree.GetNodeText(node, loc);
+}
+int32_t rg_DrenvikMuLuShuKuang1::LevelOf(int32_t node) const {
+    rg_ZhengShuShuZuLei loc;
+    return Tree.GetNodeLevel(node, loc);
+}
+int32_t rg_DrenvikMuLuShuKuang1::DataOf(int32_t node) const {
+    rg_ZhengShuShuZuLei loc;
+    return Tree.GetNodeData(node, loc);
+}
+int32_t rg_DrenvikMuLuShuKuang1::ParentOf(int32_t node) const {
+    rg_ZhengShuShuZuLei loc, parentLoc;
+    const int32_t p = Tree.GetParentNode(node, loc, parentLoc, nullptr);
+    return p < node ? p : -1;  // a parent always comes first; anything else is a broken record
+}
+bool rg_DrenvikMuLuShuKuang1::IsPlaceholder(int32_t node) const {
+    return node >= 0 && node < Tree.nodeCount && IconOf(node) == kDirIconPlaceholder && TextOf(node) == L"+";
+}
+bool rg_DrenvikMuLuShuKuang1::IsFavourite(int32_t node) const {
+    return IconOf(node) == kDirIconEntry && IconOf(ParentOf(node)) == kDirIconFavouritesRoot;
+}
+
+// ---- building -----------------------------------------------------------------------------------------
+
+int32_t rg_DrenvikMuLuShuKuang1::InitialiseTree() {
+    IsShown = 1;
+    if (IsTreeBuilt) return 0;
+    IsTreeBuilt = 1;
+    Tree.autoRefresh = 0;
+    for (const NodeImage& image : kNodeImages)
+        Tree.AddImage(GetSvgIconFromResource(image.resource, image.width, image.height, false));
+    Tree.autoRefresh = 1;
+    BuildRoots();
+    return 0;
+}
+
+void rg_DrenvikMuLuShuKuang1::EmptyTree() {
+    Tree.autoRefresh = 0;
+    Tree.nodeBuffer.Clear();
+    Tree.nodeCount = 0;
+    Tree.visibleRowIndexBuiltFor = -1;
+    Tree.topNode = 0;
+    Tree.selectedNode = -1;
+    Tree.verticalBar.SetPosition(0);
+    Tree.RefreshView(-1);
+}
+
+void rg_DrenvikMuLuShuKuang1::AddPlaceholderIfSubfolders(std::wstring_view path, int32_t level) {
+    if (!path.empty() && HasSubfolders(path)) Tree.AddNode(L"+", kDirIconPlaceholder, 0, 0, level);
+}
+
+void rg_DrenvikMuLuShuKuang1::BuildRoots() {
+    if (fillBusy_) return;  // a listing under way would write into the new tree
+    EmptyTree();
+    Tree.AddNode(L"桌面", kDirIconDesktop, 0, 0, 0);
+    AddPlaceholderIfSubfolders(GetSpecialFolderPath(3), 1);
+    Tree.AddNode(L"我的文档", kDirIconDocuments, 0, 0, 0);
+    AddPlaceholderIfSubfolders(GetSpecialFolderPath(1), 1);
+    Tree.AddNode(L"我的电脑", kDirIconComputer, 0, 2, 0);
+
+    wchar_t windows[261] = {};
+    const UINT n = ::GetWindowsDirectoryW(windows, 260);
+    const wchar_t windowsLetter = (n > 0 && n < 260) ? AsciiUpper(windows[0]) : L' ';
+    for (const CWString& root : ListLogicalDrives()) {
+        if (root.size() < 2 || root[1] != L':') continue;
+        const CWString driveRoot = root.substr(0, 2) + L"\\";
+        if (!DriveAnswers(driveRoot)) continue;  // an empty drive or a lost network share
+        CWString label;
+        ReadVolumeLabel(driveRoot, label);
+        const CWString caption = label + L" (" + root.substr(0, 2) + L")";
+        Tree.AddNode(caption, AsciiUpper(root[0]) == windowsLetter ? kDirIconWindowsDrive : kDirIconDrive, 0, 0, 1);
+        AddPlaceholderIfSubfolders(driveRoot, 2);
+    }
+
+    Tree.AddNode(L"系统夹", kDirIconSystemRoot, 0, 0, 0);
+    SystemFolderPaths.clear();
+    for (size_t i = 0; i < kSystemFolders.size(); ++i) {
+        const CWString path = GetSpecialFolderPath(kSystemFolders[i].kind);
+        Tree.AddNode(kSystemFolders[i].caption, kDirIconEntry, int32_t(i), 0, 1);
+        SystemFolderPaths.push_back(path);
+        AddPlaceholderIfSubfolders(path, 2);
+    }
+
+    Tree.AddNode(L"收藏夹", kDirIconFavouritesRoot, 0, 0, 0);
+    ReadFavourites();
+    Tree.autoRefresh = 1;
+    Tree.RefreshView(-1);
+}
+
+// ---- paths ---------------------------------------------------------------------------------------------
+
+CWString rg_DrenvikMuLuShuKuang1::GetNodePath(int32_t node) {
+    if (node == -1) node = Tree.GetSelectedIndex();
+    if (node < 0 || node >= Tree.nodeCount) return {};
+    const int32_t icon = IconOf(node);
+    switch (icon) {
+    case kDirIconDesktop: return GetSpecialFolderPath(3);
+    case kDirIconDocuments: return GetSpecialFolderPath(1);
+    case kDirIconComputer: return L"我的电脑";
+    case kDirIconSystemRoot: return L"系统夹";
+    case kDirIconFavouritesRoot: return L"收藏夹";
+    case kDirIconWindowsDrive:
+    case kDirIconDrive: {
+        const wchar_t letter = DriveLetterOfCaption(TextOf(node));
+        return letter ? CWString(1, letter) + L":\\" : CWString();
+    }
+    case kDirIconEntry: {
+        if (IconOf(ParentOf(node)) == kDirIconFavouritesRoot) {
+            auto it = FavouritePaths.find(DataOf(node));
+            return it == FavouritePaths.end() ? CWString() : it->second;
+        }
+        return SystemFolderPaths.GetAt(DataOf(node));
+    }
+    case kDirIconFolder:
+    case kDirIconFolderSelected: {
+        CWString tail;
+        int32_t current = node;
+        while (current >= 0 && IsFolderIcon(IconOf(current))) {
+            tail = TextOf(current) + L"\\" + tail;
+            current = ParentOf(current);
+        }
+        if (current < 0) return {};
+        const CWString base = GetNodePath(current);
+        return FileExists(base) ? WithTrailingBackslash(base) + tail : CWString();
+    }
+    default: return {};
+    }
+}
+
+CWString rg_DrenvikMuLuShuKuang1::GetSelectedPath() { return GetNodePath(Tree.GetSelectedIndex()); }
+
+int32_t rg_DrenvikMuLuShuKuang1::FindNodeByPath(const CWString& path, int32_t icon) {
+    for (int32_t i = 0; i < Tree.nodeCount; ++i)
+        if (IconOf(i) == icon && SamePathText(GetNodePath(i), path)) return i;
+    return -1;
+}
+
+void rg_DrenvikMuLuShuKuang1::OpenPath(const CWString& path) {
+    if (SelectPath(path) != -1) return;
+    if (!FileExists(TrimmedCopy(path))) return;
+    BuildRoots();
+    SelectPath(path);
+}
+
+// ---- listing --------------------------------------------------------------------------------------------
+
+void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) {
+    if (node < 0 || node >= Tree.nodeCount || fillBusy_) return;
+    const CWString path = GetNodePath(node);
+    if (!FileExists(path)) return;
+    const int32_t icon = IconOf(node);
+    FlagScope busy(fillBusy_);
+    const uint32_t stamp = Tree.editStamp.value;
+
+    rg_DrenvikWenBenShuZuLei folders;
+    ListFiles(path, L"*.*", folders, true);  // pumps messages on huge folders
+
+    // The tree may have changed shape while the listing pumped messages: find the node again.
+    if (Tree.editStamp.value != stamp) {
+        node = FindNodeByPath(path, icon);
+        if (node < 0) return;
+    }
+    const int32_t level = LevelOf(node);
+    CVolMem block;
+    int32_t count = 0;
+    for (int32_t i = 0; i < folders.GetCount(); ++i) {
+        const CWString folder = folders.GetItem(i);  // the full path
+        const CWString name = GetPathLeaf(folder, 0);
+        if (!IsStorableName(name)) continue;
+        Tree.WriteNodeRecord(block, name, kDirIconFolder, kDirIconFolderSelected, level + 1);
+        ++count;
+        if (HasSubfolders(folder)) {
+            Tree.WriteNodeRecord(block, L"+", kDirIconPlaceholder, kDirIconPlaceholder, level + 2);
+            ++count;
+        }
+    }
+
+    const int32_t selected = Tree.GetSelectedIndex();
+    rg_ZhengShuShuZuLei loc, range;
+    rg_ZhengShuShuZuLei probe;
+    const int32_t replaced = Tree.GetSubtreeRange(node, probe, range, 0);
+    Tree.autoRefresh = 0;
+    {
+        FlagScope quiet(quietSelection_);
+        Tree.InsertNodes(node, 2, block, count, loc);
+    }
+    // A selection after the replaced rows moves by the real difference; one inside them goes to
+    // the refreshed node itself.
+    int32_t target = selected;
+    if (selected > node + replaced) target = selected + count - replaced;
+    else if (selected > node) target = node;
+    Tree.selectedNode = (target >= 0 && target < Tree.nodeCount) ? target : -1;
+    if (selected > node) {
+        Tree.RaiseSelectionEvent(Tree.selectedNode, Tree.selectionReason, 0);
+        Tree.selectionReason = 0;
+    }
+    Tree.autoRefresh = 1;
+    Tree.RefreshView(-1);
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::OnNodeExpanding(int32_t node) {
+    if (fillBusy_) return 1;  // the listing in progress owns the tree until it ends
+    rg_ZhengShuShuZuLei loc;
+    if (int8_t(uint8_t(Tree.GetNodeState(node, loc))) <= 1 && IsPlaceholder(node + 1)) {
+        FlagScope filling(IsFillingFolder);
+        FillFolderChildren(node);
+    }
+    return 0;
+}
+
+// ---- renaming --------------------------------------------------------------------------------------------
+
+int32_t rg_DrenvikMuLuShuKuang1::HandleEditRequest(int32_t node, CWString& editorText) {
+    const int32_t icon = IconOf(node);
+    if (IsDriveIcon(icon)) {
+        // The editor shows the bare label; the node keeps its caption until the edit ends.
+        const CWString caption = TextOf(node);
+        EditDriveLetter = DriveLetterOfCaption(caption);
+        editorText = DriveLabelOfCaption(caption);
+        return 0;
+    }
+    if (icon == kDirIconEntry) return IsFavourite(node) ? 0 : 1;
+    return IsFolderIcon(icon) ? 0 : 1;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::RenameNode(int32_t node, const CWString& oldText, const CWString& newText) {
+    const int32_t icon = IconOf(node);
+    if (IsFolderIcon(icon)) return RenameFolder(node, oldText, newText);
+    if (IsDriveIcon(icon)) return RelabelDrive(node, oldText, newText);
+    if (icon == kDirIconEntry && IsFavourite(node)) {
+        if (newText.empty() || newText == oldText) return 1;
+        gComponentConfig.sectionName = FavouritesSection();
+        return gComponentConfig.WriteText(FavouriteKeyPrefix(DataOf(node)) + L"名称", newText) ? 0 : 1;
+    }
+    return 1;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::RenameFolder(int32_t node, const CWString& oldText, const CWString& newText) {
+    if (newText.empty() || newText == oldText) return 1;
+    const CWString problem = CheckFolderName(newText);
+    if (!problem.empty()) {
+        ShowMessageBox(problem + L"：" + newText, L"信息:", MB_OK | MB_ICONINFORMATION);
+        return 1;
+    }
+    const CWString source = WithoutTrailingBackslash(GetNodePath(node));
+    if (source.empty()) return 1;
+    const CWString target = GetParentPath(source, 0) + L"\\" + newText;
+    return ::MoveFileW(source.c_str(), target.c_str()) ? 0 : 1;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::RelabelDrive(int32_t node, const CWString& oldText, const CWString& newText) {
+    // The letter is the edited node's own, never a remembered one.
+    const wchar_t letter = DriveLetterOfCaption(TextOf(node));
+    if (!letter) return 1;
+    const CWString suffix = CWString(L" (") + letter + L":)";
+    CWString label = oldText;
+    if (!newText.empty() && newText != oldText && WriteVolumeLabel(CWString(1, letter) + L":\\", newText))
+        label = newText;
+    CWString caption = label + suffix;
+    rg_ZhengShuShuZuLei loc;
+    Tree.SetNodeFields(node, &caption, -1, -1, loc);
+    return 1;
+}
+
+// ---- selection --------------------------------------------------------------------------------------------
+
+int32_t rg_DrenvikMuLuShuKuang1::HandleSelectionChanged(int32_t node, int32_t reason) {
+    if (quietSelection_ || node == -1 || reason == 3) return 0;
+    if (SingleCheck) {
+        rg_ZhengShuShuZuLei marked;
+        Tree.FindCheckedNodes(marked, nullptr, nullptr, nullptr);
+        if (marked.size() == 1) {
+            rg_ZhengShuShuZuLei loc;
+            Tree.SetNodeChecked(marked[0], 0, 0, loc, 1);
+        }
+        if (marked.size() < 2) {
+            rg_ZhengShuShuZuLei loc;
+            Tree.SetNodeChecked(node, 1, 0, loc);
+        }
+    }
+    if (!IsFillingFolder) RaiseIntEvent(reason);
+    return 0;
+}
+
+// ---- favourites --------------------------------------------------------------------------------------------
+
+CWString rg_DrenvikMuLuShuKuang1::FavouriteKeyPrefix(int32_t id) const {
+    auto it = favouriteKeys_.find(id);
+    return it != favouriteKeys_.end() ? it->second : CWString::FromInt(id);
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::NewFavouriteId() {
+    // Seconds since 1970, moved on past any id in use: two favourites added in one second keep
+    // their own keys.
+    int32_t id = int32_t(DateTimeToUnixTime(GetNowDateTime()));
+    const CWString section = FavouritesSection();
+    auto taken = [&](int32_t n) {
+        const CWString key = CWString::FromInt(n) + L"名称";
+        return FavouritePaths.count(n) || favouriteKeys_.count(n) ||
+               gComponentConfig.GetValue(section, key, L"\x1F") != L"\x1F";
+    };
+    while (taken(id)) ++id;
+    return id;
+}
+
+void rg_DrenvikMuLuShuKuang1::ReadFavourites() {
+    const CWString section = FavouritesSection();
+    rg_WenBenShuZuLei entries;
+    ListConfigEntries(entries, L"", L"", section, L"", L"");
+    gComponentConfig.sectionName = section;
+    FavouritePaths.clear();
+    favouriteKeys_.clear();
+    rg_WenBenShuZuLei keys;
+    for (const CWString& e : entries)
+        if (e.FindText(L"名称") >= 0) keys.push_back(e);
+    if (keys.empty()) {
+        const int32_t id = NewFavouriteId();
+        gComponentConfig.WriteText(CWString::FromInt(id) + L"名称", L"本软件所在目录");
+        gComponentConfig.WriteText(CWString::FromInt(id) + L"路径", GetModuleDirectory());
+        keys.push_back(CWString::FromInt(id) + L"名称");
+    }
+    int32_t madeUp = -2;
+    for (const CWString& key : keys) {
+        const CWString prefix = key.Left(key.FindText(L"名称"));
+        // A key that is not a plain number keeps its own text; its node gets an id no key uses.
+        int32_t id = int32_t(WideTextToInt(prefix));
+        const bool plain = !prefix.empty() && CWString::FromInt(id) == prefix;
+        if (!plain || FavouritePaths.count(id)) {
+            while (FavouritePaths.count(madeUp)) --madeUp;
+            id = madeUp--;
+        }
+        favouriteKeys_[id] = prefix;
+        const CWString name = gComponentConfig.ReadText(key, L"");
+        CWString path = gComponentConfig.ReadText(prefix + L"路径", L"");
+        if (!path.empty()) path = WithTrailingBackslash(path);
+        Tree.AddNode(name, kDirIconEntry, id, 0, 1);
+        FavouritePaths[id] = path;
+        AddPlaceholderIfSubfolders(path, 2);
+    }
+}

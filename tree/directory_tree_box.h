@@ -1,0 +1,185 @@
+// The directory tree box: one tree box browsing the file system under five roots (desktop,
+// documents, the computer with its drives, the system folders, the favourites).
+//
+// A node's kind is its icon; no node stores a path. A folder node holds its own name only, and
+// its path is built on demand from the nearest non-folder ancestor. Folders are listed when first
+// expanded: until then a folder with subfolders carries one "+" placeholder child.
+#pragma once
+#include <cstdint>
+#include <map>
+
+#include "platform/components.h"
+#include "tree/tree_box.h"
+
+// Favourite id to folder path.
+using rg_BianZhengShuDaoWenBenXingHaXiBiao = std::map<int32_t, CWString>;
+
+// Node icons, which are the node kinds.
+enum DirectoryTreeIcon : int32_t {
+    kDirIconPlaceholder = -1,
+    kDirIconFavouritesRoot = 2,
+    kDirIconEntry = 3,  // a system folder, or a favourite when its parent is the favourites root
+    kDirIconFolderSelected = 4,
+    kDirIconFolder = 5,
+    kDirIconComputer = 6,
+    kDirIconDocuments = 7,
+    kDirIconSystemRoot = 8,
+    kDirIconWindowsDrive = 9,
+    kDirIconDrive = 10,
+    kDirIconDesktop = 11,
+};
+
+// Context menu command ids.
+enum DirectoryTreeCommand : int32_t {
+    kDirCmdTop = 60000,
+    kDirCmdRead = 60002,
+    kDirCmdOpen = 60003,
+    kDirCmdRename = 60005,
+    kDirCmdDelete = 60006,
+    kDirCmdCopyName = 60008,
+    kDirCmdCopyPath = 60009,
+    kDirCmdBatchCheck = 60011,
+    kDirCmdRefresh = 60012,
+    kDirCmdAddFavourite = 60013,
+    kDirCmdNewFolder = 60014,
+    kDirCmdRebuild = 60016,
+    kDirCmdJumpToClipboard = 60017,
+};
+
+class rg_DrenvikMuLuShuKuangCaiChanLei : public rg_CaiChanLei {
+    VOL_CLASS(rg_DrenvikMuLuShuKuangCaiChanLei, rg_CaiChanLei, "rg_DrenvikMuLuShuKuangCaiChanLei")
+    VOL_MEMBERS()
+
+public:
+    CWString GetDesignText() const override;
+};
+
+// Why a new name cannot be a folder's name; empty when it can.
+CWString CheckFolderName(std::wstring_view name);
+// The drive letter of a drive caption "label (X:)"; 0 when the caption has no such ending.
+wchar_t DriveLetterOfCaption(std::wstring_view caption) noexcept;
+// The label part of a drive caption.
+CWString DriveLabelOfCaption(std::wstring_view caption);
+
+class rg_DrenvikMuLuShuKuang1 : public rg_ZuJianBuJuQi {
+    VOL_CLASS(rg_DrenvikMuLuShuKuang1, rg_ZuJianBuJuQi, "drenvik::rg_DrenvikMuLuShuKuang1")
+    VOL_MEMBERS(IsShown, Tree, IsTreeBuilt, TreeName, SingleCheck, FavouritePaths, SystemFolderPaths, EditDriveLetter,
+                SpareText, IsFillingFolder, ContextMenu)
+
+public:
+    rg_DrenvikMuLuShuKuang1();
+    ~rg_DrenvikMuLuShuKuang1() override;
+
+    int GetDesignWidth() const override { return ScaleDesignValue(379); }
+    int GetDesignHeight() const override { return ScaleDesignValue(514); }
+    void CreateChildren() override;
+    void BindEvents() override;
+
+    // ---- building and paths ----
+    // On every shown event; the images and roots are made the first time only. Result 0.
+    int32_t InitialiseTree();
+    // Empties the tree box and builds every root again.
+    void BuildRoots();
+    // The node's path (-1: the selected node); empty outside the nodes.
+    CWString GetNodePath(int32_t node);
+    CWString GetSelectedPath();
+    // Selects a path's node; rebuilds the roots once when the path exists but is not found.
+    void OpenPath(const CWString& path);
+    // Raises NodeSelected; its handler's result, 0 when unbound.
+    int32_t RaiseIntEvent(int32_t value);
+    // Replaces a node's descendants by its folder's current subfolders.
+    void FillFolderChildren(int32_t node);
+
+    // ---- tree box handlers ----
+    // Edit request: 0 allows, 1 refuses. For a drive the editor gets the bare label.
+    int32_t HandleEditRequest(int32_t node, CWString& editorText);
+    // Edit finished: 0 lets the tree box store the new text, 1 leaves the node's text alone.
+    int32_t RenameNode(int32_t node, const CWString& oldText, const CWString& newText);
+    int32_t HandleSelectionChanged(int32_t node, int32_t reason);
+    // Non-zero only while another fill is under way.
+    int32_t OnNodeExpanding(int32_t node);
+
+    // ---- context menu, commands, shortcut keys ----
+    int32_t OnContextMenu();
+    void UpdateMenuStates();
+    void HandleMenuCommand(int32_t commandId);
+    int32_t HandleShortcutKey(int32_t key, int32_t modifiers);
+    // Selects a path's node, listing folders on the way; its index or -1.
+    int32_t SelectPath(const CWString& path);
+    // Creates "新文件夹"+n under the selected folder and starts renaming it.
+    void CreateNewFolder();
+
+    // The favourites section of the shared configuration.
+    CWString FavouritesSection() const { return TreeName + L"_收藏夹"; }
+
+    // ---- members, in stream order ----
+    int32_t IsShown = 0;
+    rg_DrenvikShuXingKuang Tree;
+    int32_t IsTreeBuilt = 0;
+    CWString TreeName = L"目录树";
+    int32_t SingleCheck = 1;
+    rg_BianZhengShuDaoWenBenXingHaXiBiao FavouritePaths;
+    rg_WenBenShuZuLei SystemFolderPaths;
+    wchar_t EditDriveLetter = 0;
+    CWString SpareText;
+    int32_t IsFillingFolder = 0;
+    rg_DrenvikMuLuShuKuangCaiChanLei ContextMenu;
+
+    // Owner events. FilesDropped is the control's own standard event, raised with the tree box's list.
+    VolEventBinding<int32_t> NodeSelected;  // selection reason
+    VolEventBinding<> ContextMenuShown;
+    VolEventBinding<> NodeCheckChanged;
+
+private:
+    // Tree box events.
+    int32_t OnShownEvent(CVolObject*);
+    int32_t OnHiddenEvent(CVolObject*);
+    int32_t OnResizedEvent(CVolObject*);
+    int32_t OnWindowMessage(CVolObject* source, HWND, UINT message, WPARAM wParam, LPARAM lParam, VolMessage*);
+    int32_t OnTreeFilesDropped(CVolObject* source, const rg_WenBenShuZuLei& paths);
+    int32_t OnTreeEditRequested(CVolObject*, int32_t node, CWString& text) { return HandleEditRequest(node, text); }
+    int32_t OnTreeEditFinished(CVolObject*, int32_t node, const CWString& oldText, const CWString& newText) {
+        return RenameNode(node, oldText, newText);
+    }
+    int32_t OnTreeSelection(CVolObject*, int32_t node, int32_t reason, int32_t) {
+        return HandleSelectionChanged(node, reason);
+    }
+    int32_t OnTreeExpandRequest(CVolObject*, int32_t node) { return OnNodeExpanding(node); }
+    int32_t OnTreeCheckToggled(CVolObject*, int32_t) { return NodeCheckChanged.Raise(this); }
+    int32_t OnTreeRightClick(CVolObject*) { return OnContextMenu(); }
+    int32_t OnTreeKeyDown(CVolObject*, int32_t key, int32_t modifiers) { return HandleShortcutKey(key, modifiers); }
+
+    // Node reads without a cached locator.
+    int32_t IconOf(int32_t node) const;
+    CWString TextOf(int32_t node) const;
+    int32_t LevelOf(int32_t node) const;
+    int32_t DataOf(int32_t node) const;
+    int32_t ParentOf(int32_t node) const;
+    bool IsPlaceholder(int32_t node) const;
+    bool IsFavourite(int32_t node) const;
+    // The node whose path this is and whose icon matches, found by scanning; -1 when gone.
+    int32_t FindNodeByPath(const CWString& path, int32_t icon);
+    void EmptyTree();
+    void AddPlaceholderIfSubfolders(std::wstring_view path, int32_t level);
+    // Favourites.
+    void ReadFavourites();
+    int32_t NewFavouriteId();
+    CWString FavouriteKeyPrefix(int32_t id) const;
+    bool IsProtectedFolder(const CWString& path);
+    // Commands.
+    void DeleteSelected();
+    void BatchCheck();
+    void AddFavourite();
+    void JumpToClipboardPath();
+    int32_t ShowContextMenuAt(POINT screen);
+    // Folder rename and drive relabel.
+    int32_t RenameFolder(int32_t node, const CWString& oldText, const CWString& newText);
+    int32_t RelabelDrive(int32_t node, const CWString& oldText, const CWString& newText);
+
+    // The key prefix each favourite id was read or written under (ids of odd keys are made up).
+    std::map<int32_t, CWString> favouriteKeys_;
+    // A fill pumps messages while it lists: nothing may change the tree's shape meanwhile.
+    int32_t fillBusy_ = 0;
+    // Set while this control itself moves the selection, so the tree box's report is not passed on.
+    int32_t quietSelection_ = 0;
+};
