@@ -3,7 +3,9 @@
 #include "app/globals.h"
 #include "platform/process.h"
 #include "platform/seams.h"
+#include "platform/file_system.h"
 #include "platform/shell.h"
+#include "tree/browse_folder_window.h"
 #include "ui/input_box.h"
 #include "util/component_config.h"
 #include "util/files.h"
@@ -455,5 +457,18 @@ void rg_ZhuChuangKouLei::RunRestoreDefaultDir(rg_DrenvikAnNiu1& button, const CW
 }
 
 void rg_ZhuChuangKouLei::RunChangeDir(rg_DrenvikAnNiu1& button, const CWString& saved) {
-    SetButtonCaption(button, saved);
+    // Owned: this window stays disabled until a folder is chosen, so no second window or command
+    // starts meanwhile.
+    CWString folder = BrowseForFolder(L"请选择一个新模型目录用于保存下载的模型。", L"", GetHwnd());
+    // The window hands back existing folders only; one removed meanwhile is not set either.
+    if (!IsExistingFolder(folder)) {
+        SetButtonCaption(button, saved);
+        return;
+    }
+    folder = FolderWithoutTrailingBackslash(folder);
+    const CWString done = CWString::Concat(
+        {L"已更换为新的模型目录，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+         L"\r\n\r\n新目录：",
+         folder, L"\r\n\r\n重启电脑后新目录才能生效"});
+    SetModelsDirectory(button, saved, folder, done, L"更换新目录失败！");
 }

@@ -192,12 +192,6 @@ CWString CleanTypedFolderPath(std::wstring_view text) {
     return drive || unc ? CWString(t) : CWString();
 }
 
-bool IsExistingFolder(std::wstring_view path) {
-    if (path.empty()) return false;
-    const DWORD attributes = ::GetFileAttributesW(CWString(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 CWString FolderWithoutTrailingBackslash(std::wstring_view path) {
     while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
     CWString out(path);

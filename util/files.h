@@ -33,8 +33,6 @@ CWString WithoutTrailingBackslash(std::wstring_view path);
 // "copy as path") removed. Empty unless absolute ("X:\..." or "\\server\..."): a relative or
 // drive-relative path would name a different folder depending on where it is read.
 CWString CleanTypedFolderPath(std::wstring_view text);
-// True when the path names an existing folder; a file is not one.
-bool IsExistingFolder(std::wstring_view path);
 // Without trailing backslashes, except the one a drive root needs ("D:\" stays, "D:" would be
 // drive-relative).
 CWString FolderWithoutTrailingBackslash(std::wstring_view path);

@@ -294,9 +294,15 @@ BOOL CALLBACK FindRichEdit(HWND h, LPARAM p) {
 }  // namespace
 
 std::wstring KelvaroRun::FormText(HWND form) const {
-    HWND edit = nullptr;
-    ::EnumChildWindows(form, FindRichEdit, reinterpret_cast<LPARAM>(&edit));
-    return edit ? EditText(edit) : L"<no text box>";
+    // The form shows before its text box has been filled.
+    std::wstring text = L"<no text box>";
+    WaitFor([&] {
+        HWND edit = nullptr;
+        ::EnumChildWindows(form, FindRichEdit, reinterpret_cast<LPARAM>(&edit));
+        if (edit) text = EditText(edit);
+        return edit && !text.empty();
+    }, 5000);
+    return text;
 }
 
 bool KelvaroRun::CloseForm(HWND form) const {

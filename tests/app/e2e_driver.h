@@ -56,7 +56,8 @@ public:
     void SetSetxScenario(int exitCode, int delayMs);
     // A form of the program with that title (class "VolWinForm"), or null after `ms`.
     HWND WaitForm(const std::wstring& title, int ms = 10000) const;
-    // The input box showing a message (a form titled "信息："), or null after `ms`; its text; closing it.
+    // The input box showing a message (a form titled "信息："), or null after `ms`; its text (once
+    // filled); closing it.
     HWND WaitMessageForm(int ms = 10000) const;
     std::wstring FormText(HWND form) const;
     bool CloseForm(HWND form) const;

@@ -198,16 +198,6 @@ TEST(Paths, TypedFolderPaths) {
     for (const auto& c : trims) EXPECT_EQ(FolderWithoutTrailingBackslash(c.in), c.out) << c.in;
 }
 
-TEST(Files, IsExistingFolder) {
-    TempTree t;
-    EXPECT_TRUE(IsExistingFolder(t.Folder(L"sub")));
-    EXPECT_TRUE(IsExistingFolder(t.root + L"\\sub\\"));
-    EXPECT_TRUE(IsExistingFolder(L"C:\\"));
-    EXPECT_FALSE(IsExistingFolder(t.File(L"file.txt")));
-    EXPECT_FALSE(IsExistingFolder(t.root + L"\\missing"));
-    EXPECT_FALSE(IsExistingFolder(L""));
-}
-
 namespace {
 const char kDrives[] = "C:\\\0D:\\\0";
 DWORD WINAPI FakeDrives(DWORD size, LPSTR buffer) {
