@@ -192,22 +192,6 @@ int32_t rg_DrenvikMuLuShuKuang1::RaiseIntEvent(int32_t value) { return NodeSelec
 
 // ---- node reads ----------------------------------------------------------------------------------------
 
-int32_t rg_DrenvikMuLuShuKuang1::IconOf(int32_t node) const {
-    rg_ZhengShuShuZuLei loc;
-    return Tree.GetNodeIcon(node, loc);
-}
-CWString rg_DrenvikMuLuShuKuang1::TextOf(int32_t node) const {
-    rg_ZhengShuShuZuLei loc;
-    return Tree.GetNodeText(node, loc);
-}
-int32_t rg_DrenvikMuLuShuKuang1::LevelOf(int32_t node) const {
-    rg_ZhengShuShuZuLei loc;
-    return Tree.GetNodeLevel(node, loc);
-}
-int32_t rg_DrenvikMuLuShuKuang1::DataOf(int32_t node) const {
-    rg_ZhengShuShuZuLei loc;
-    return Tree.GetNodeData(node, loc);
-}
 int32_t rg_DrenvikMuLuShuKuang1::ParentOf(int32_t node) const {
     rg_ZhengShuShuZuLei loc, parentLoc;
     const int32_t p = Tree.GetParentNode(node, loc, parentLoc, nullptr);

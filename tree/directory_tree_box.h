@@ -150,10 +150,14 @@ private:
     int32_t OnTreeKeyDown(CVolObject*, int32_t key, int32_t modifiers) { return HandleShortcutKey(key, modifiers); }
 
     // Node reads without a cached locator.
-    int32_t IconOf(int32_t node) const;
-    CWString TextOf(int32_t node) const;
-    int32_t LevelOf(int32_t node) const;
-    int32_t DataOf(int32_t node) const;
+    template <auto Getter> auto Read(int32_t node) const {
+        rg_ZhengShuShuZuLei loc;
+        return (Tree.*Getter)(node, loc);
+    }
+    int32_t IconOf(int32_t node) const { return Read<&rg_DrenvikShuXingKuang::GetNodeIcon>(node); }
+    CWString TextOf(int32_t node) const { return Read<&rg_DrenvikShuXingKuang::GetNodeText>(node); }
+    int32_t LevelOf(int32_t node) const { return Read<&rg_DrenvikShuXingKuang::GetNodeLevel>(node); }
+    int32_t DataOf(int32_t node) const { return Read<&rg_DrenvikShuXingKuang::GetNodeData>(node); }
     int32_t ParentOf(int32_t node) const;
     bool IsPlaceholder(int32_t node) const;
     bool IsFavourite(int32_t node) const;
