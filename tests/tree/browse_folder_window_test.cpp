@@ -1,6 +1,7 @@
 // The browse-for-folder window run modally in this process, driven from inside its loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "support/temp_tree.h"
 #include "support/ui_helpers.h"
 #include "tree/browse_folder_window.h"
+#include "util/files.h"
 
 namespace {
 
@@ -18,16 +20,12 @@ namespace {
 struct TempFolder : TempTree {
     std::wstring sub = Folder(L"模型 目录");
     std::wstring file = File(L"model.gguf");
+    // Its subfolders' paths.
     std::vector<std::wstring> Folders() const {
+        rg_DrenvikWenBenShuZuLei found;
+        ListFiles(root, L"*", found, true);
         std::vector<std::wstring> names;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = ::FindFirstFileW((root + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        do {
-            std::wstring n = fd.cFileName;
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n != L"." && n != L"..") names.push_back(n);
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
+        for (int32_t i = 0; i < found.GetCount(); ++i) names.push_back(found.GetItem(i));
         return names;
     }
 };
@@ -178,11 +176,10 @@ TEST_F(BrowseFolderTest, NewMakesANumberedFolderInTheSelectedOne) {
             Press(w.cancelButton);
         },
         temp.root);
-    std::vector<std::wstring> folders = temp.Folders();
+    std::vector<std::wstring> folders = temp.Folders(), expected = {temp.root + L"\\新文件夹1", temp.sub};
     std::sort(folders.begin(), folders.end());
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0].rfind(L"新文件夹", 0), 0u) << folders[0];
-    EXPECT_EQ(folders[1], L"模型 目录");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folders, expected);
 }
 
 TEST_F(BrowseFolderTest, PathBoxLeavesRoomForThePasteButton) {
