@@ -1,9 +1,9 @@
 #include "app/main_window.h"
 
 #include "app/globals.h"
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/seams.h"
-#include "platform/file_system.h"
 #include "platform/shell.h"
 #include "tree/browse_folder_window.h"
 #include "ui/input_box.h"
