@@ -70,12 +70,18 @@ namespace {
 
 // Just enough of a terminal to replay what a progress display drew: text overwrites from the
 // cursor, CR and "ESC [ n G" move within the line, "ESC [ n A/B" between lines, "ESC [ K" erases.
+// Cursor moves can ask for any size, so the blanks and rows they create come out of a budget as
+// large as the input: the screen stays within a small multiple of what was printed.
 class TextScreen {
 public:
+    explicit TextScreen(size_t budget) : room_(budget) {}
+
     void Put(wchar_t c) {
         CWString& line = Line();
+        if (column_ > line.size() + room_) column_ = line.size() + room_;
         if (column_ < line.size()) line[column_] = c;
         else {
+            room_ -= column_ - line.size();
             line.append(column_ - line.size(), L' ');
             line += c;
         }
@@ -85,7 +91,14 @@ public:
     void LineFeed() { ++row_; column_ = 0; Line(); }
     void Column(size_t c) { column_ = c; }
     void Up(size_t n) { row_ = n > row_ ? 0 : row_ - n; }
-    void Down(size_t n) { row_ += n; Line(); }
+    void Down(size_t n) {
+        // Rows past the last one are paid for like padding blanks.
+        size_t last = lines_.empty() ? 0 : lines_.size() - 1;
+        size_t limit = last + room_;
+        row_ = n > limit - std::min(row_, limit) ? limit : row_ + n;
+        if (row_ > last) room_ -= row_ - last;
+        Line();
+    }
     void EraseToEnd() { if (column_ < Line().size()) Line().resize(column_); }
     CWString Text() {
         CWString out;
@@ -108,6 +121,7 @@ private:
     std::vector<CWString> lines_;
     size_t row_ = 0;
     size_t column_ = 0;
+    size_t room_;
 };
 
 bool NeedsScreen(std::wstring_view text) {
@@ -122,7 +136,10 @@ bool NeedsScreen(std::wstring_view text) {
 
 CWString CleanConsoleOutput(std::wstring_view text) {
     if (!NeedsScreen(text)) return CWString(text);
-    TextScreen screen;
+    // No cursor number beyond the input's length can be filled; stopping there also keeps the
+    // parse from wrapping.
+    const size_t most = text.size();
+    TextScreen screen(most);
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
         if (c == L'\r') {
@@ -136,7 +153,11 @@ CWString CleanConsoleOutput(std::wstring_view text) {
             size_t n = 0;
             bool any = false;
             while (j < text.size() && text[j] >= 0x20 && text[j] <= 0x3F) {
-                if (text[j] >= L'0' && text[j] <= L'9') { n = n * 10 + size_t(text[j] - L'0'); any = true; }
+                if (text[j] >= L'0' && text[j] <= L'9') {
+                    size_t digit = size_t(text[j] - L'0');
+                    n = n > (most - digit) / 10 ? most : n * 10 + digit;
+                    any = true;
+                }
                 ++j;
             }
             if (j >= text.size()) break;

@@ -1,4 +1,5 @@
-// HTML element lookup on a 1 MB page against a plain linear scan, and the cost of one small request
+// HTML element lookup on a 1 MB page against a plain linear scan; the deeply nested pages (2000 a
+// elements inside each other, 511 nested divs) with time and peak heap use; and the cost of one small request
 // on loopback: direct (a worker thread's way) against the user-interface thread's way (a worker per
 // attempt while the calling thread pumps messages).
 #include <chrono>
@@ -8,6 +9,7 @@
 #include "tests/support/loopback_server.h"
 #endif
 
+#include "peak_heap.h"
 #include "platform/system.h"
 #include "util/html_parser.h"
 #include "util/web_access.h"
@@ -48,6 +50,29 @@ int main() {
                 tLinear * 1e3, tParser / tLinear);
     double tAll = SecondsPerRun(1, [&] { parser.GetElement(page, L"a", -1, 0, 0); });
     std::printf("html collect every <a> (%d) 1MB: %.2f ms\n", parser.ranges.GetCount(), tAll * 1e3);
+
+    // Nesting: every element's end used to cost a walk over all the tags inside it.
+    auto repeat = [](const CWString& piece, int n) {
+        CWString s;
+        while (n-- > 0) s += piece;
+        return s;
+    };
+    const CWString filler = repeat(L"text ", 20);
+    const struct { const char* label; CWString page; const wchar_t* spec; int index, inner; } nested[] = {
+        {"<a>*2000 </a>*2000, collect a", repeat(L"<a>", 2000) + repeat(L"</a>", 2000), L"a", -1, 0},
+        {"511 nested div, collect", repeat(L"<div class=x>" + filler, 511) + repeat(filler + L"</div>", 511), L"div,class=x", -1, 0},
+        {"511 nested div, innermost", repeat(L"<div class=x>" + filler, 511) + repeat(filler + L"</div>", 511), L"div,class=x", 510, 1},
+        {"511 nested div, outermost", repeat(L"<div class=x>" + filler, 511) + repeat(filler + L"</div>", 511), L"div", 0, 0},
+    };
+    for (const auto& c : nested) {
+        rg_DrenvikWangYeJieXiLei p;
+        CWString result;
+        const size_t peak = peak_heap::PeakOf([&] { result = p.GetElement(c.page, c.spec, c.index, c.inner, 0); });
+        const double t = SecondsPerRun(3, [&] { p.GetElement(c.page, c.spec, c.index, c.inner, 0); });
+        const double kb = double(c.page.size() * sizeof(wchar_t)) / 1e3;
+        std::printf("html %-30s page=%6.1f KB result=%zu units  %8.3f ms  peak heap=%6.2f MB (%.1fx page)\n", c.label,
+                    kb, result.size(), t * 1e3, double(peak) / 1e6, double(peak) / (kb * 1e3));
+    }
 
 #if KELVARO_HAVE_CURL
     LoopbackServer server([](const SeenRequest&) { Reply r; r.body = "{\"ok\":true}"; return r; });

@@ -109,6 +109,9 @@ bool rg_WangLaoFangWenLei::Perform(const NetworkRequest& rq, rg_WangYeFangWenXia
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    // Certificates are still checked for revocation; only a revocation server that cannot be
+    // reached (firewalls, proxies) no longer fails the connection, as it does with Schannel.
+    curl_easy_setopt(c, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &st);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);

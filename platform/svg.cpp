@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -101,6 +102,14 @@ struct Affine {
         return {Gdiplus::REAL(a * x + c * y + e), Gdiplus::REAL(b * x + d * y + f)};
     }
 };
+
+// GDI+ works in float: a number past float's range (or one that falls to 0 in it where a size must
+// be positive) reaches it as infinity or as a division by zero, and it can end the process.
+bool InFloatRange(double v) noexcept { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
+bool InFloatRange(const Affine& m) noexcept {
+    return InFloatRange(m.a) && InFloatRange(m.b) && InFloatRange(m.c) && InFloatRange(m.d) && InFloatRange(m.e) &&
+           InFloatRange(m.f);
+}
 
 // A transform list; parsing stops at the first error and keeps what came before it.
 Affine ParseTransform(std::string_view s) {
@@ -723,8 +732,12 @@ std::unique_ptr<SvgDocument> SvgDocument::LoadFromData(std::string_view bytes) {
     std::unique_ptr<SvgDocument> doc(new SvgDocument());
     double vb[4];
     bool hasViewBox = ParseViewBox(root->Find("viewBox"), vb);
+    if (hasViewBox && !(std::all_of(vb, vb + 4, [](double v) { return InFloatRange(v); }) && vb[2] >= FLT_MIN &&
+                        vb[3] >= FLT_MIN))
+        return nullptr;
     double w = ParseLength(root->Find("width"), -1, Axis::X, hasViewBox ? vb[2] : 0, hasViewBox ? vb[3] : 0);
     double h = ParseLength(root->Find("height"), -1, Axis::Y, hasViewBox ? vb[2] : 0, hasViewBox ? vb[3] : 0);
+    if (!InFloatRange(w) || !InFloatRange(h)) return nullptr;
     if (hasViewBox) {
         doc->viewX_ = vb[0];
         doc->viewY_ = vb[1];
@@ -771,6 +784,7 @@ std::unique_ptr<SvgDocument> SvgDocument::LoadFromData(std::string_view bytes) {
         if (st.opacity <= 0) continue;
         Affine m = item.matrix;
         if (const std::string* t = el.Find("transform")) m = m * ParseTransform(*t);
+        if (!InFloatRange(m)) return nullptr;
         if (group) {
             if (el.children.empty()) continue;
             if (st.opacity < 1) {
@@ -782,6 +796,8 @@ std::unique_ptr<SvgDocument> SvgDocument::LoadFromData(std::string_view bytes) {
         }
         Shape shape;
         if (!BuildGeometry(el, kind, vw, vh, shape.path)) continue;
+        for (const Gdiplus::PointF& p : shape.path.points)
+            if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return nullptr;
         shape.matrix = m;
         shape.style = st;
         // A shape with both paints is one picture: the fill must not show through the stroke.
@@ -930,6 +946,7 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
         view.d = ch / viewH_;
         view.e = -viewX_ * view.a;
         view.f = -viewY_ * view.d;
+        if (!InFloatRange(view)) return {};
     }
     std::vector<Gdiplus::PointF> pts;
     for (const Shape& shape : shapes_) {
@@ -960,11 +977,15 @@ SvgBitmap SvgDocument::RenderToBitmap(int width, int height, uint32_t background
         if (!(std::fabs(det) > 1e-12)) continue;  // flattened to nothing
         Affine inv{m.d / det, -m.b / det, -m.c / det, m.a / det, (m.c * m.f - m.d * m.e) / det,
                    (m.b * m.e - m.a * m.f) / det};
+        if (!InFloatRange(m) || !InFloatRange(inv) || !std::isfinite(det)) continue;
         pts.resize(shape.path.points.size());
+        bool finite = true;
         for (size_t i = 0; i < pts.size(); ++i) {
             Gdiplus::PointF d = Sane(m.Apply(shape.path.points[i].X, shape.path.points[i].Y));
             pts[i] = inv.Apply(d.X, d.Y);
+            finite = finite && std::isfinite(pts[i].X) && std::isfinite(pts[i].Y);
         }
+        if (!finite) continue;
         Gdiplus::Matrix transform(Gdiplus::REAL(m.a), Gdiplus::REAL(m.b), Gdiplus::REAL(m.c), Gdiplus::REAL(m.d),
                                   Gdiplus::REAL(m.e), Gdiplus::REAL(m.f));
         g.SetTransform(&transform);

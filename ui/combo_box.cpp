@@ -56,6 +56,7 @@ rg_DrenvikZuGeKuang1::rg_DrenvikZuGeKuang1() {
 }
 
 rg_DrenvikZuGeKuang1::~rg_DrenvikZuGeKuang1() {
+    *alive_ = false;
     DetachEvents();
     listScrollBar_.reset();
     DestroyOwnWindow();
@@ -360,12 +361,13 @@ void rg_DrenvikZuGeKuang1::PlaceDropDown() {
     placedOpen = listOpen;
 }
 
-void rg_DrenvikZuGeKuang1::ToggleDropDown() {
+bool rg_DrenvikZuGeKuang1::ToggleDropDown() {
+    std::shared_ptr<bool> alive = alive_;  // the chosen item's events may close the box
     listOpen = !listOpen;
     if (listOpen) {
         if (DropDownOpening.Raise(this) != 0) {
             listOpen = 0;  // vetoed: the next placement must not open the list after all
-            return;
+            return true;
         }
         bool showCurrent, backToTop;
         if (colourMode >= 1) {
@@ -426,7 +428,9 @@ void rg_DrenvikZuGeKuang1::ToggleDropDown() {
             }
         }
     }
+    if (!*alive) return false;
     if (focused && !listOpen) shownCanvas.SetFocus();
+    return true;
 }
 
 // ---- drawing ------------------------------------------------------------------------------------------
@@ -730,7 +734,7 @@ void rg_DrenvikZuGeKuang1::OnCanvasLeftUp(int x, int, int) {
 
 void rg_DrenvikZuGeKuang1::OnDoubleClick() {
     if (disabled) return;
-    if (listOpen) ToggleDropDown();
+    if (listOpen && !ToggleDropDown()) return;
     DoubleClick.Raise(this);
 }
 

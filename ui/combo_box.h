@@ -63,7 +63,9 @@ public:
 
     // ---- drawing and the list ----
     void Refresh();
-    void ToggleDropDown();
+    // False when the box was destroyed meanwhile (a colour list's picker runs a message loop, and
+    // the events it raises may close the window): the caller must not touch it then.
+    bool ToggleDropDown();
     void PlaceDropDown();
     int GetListHeight(int top = kVolDefaultValue);
     rg_DrenvikGunDongTiao1* GetListScrollBar();
@@ -190,6 +192,8 @@ public:
 
 private:
     std::unique_ptr<rg_DrenvikGunDongTiao1> listScrollBar_;  // made on first use, never shared
+    // Cleared by the destructor; code that pumps messages keeps a copy to see it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     CWString shownTip_;            // the tooltip shownCanvas has now
     int fontBold_ = -1;            // bold flag of the font last set on drawCanvas, -1 none
 

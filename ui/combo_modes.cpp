@@ -146,21 +146,22 @@ void rg_DrenvikZuGeKuang1::SetColour(int colour) {
 int rg_DrenvikZuGeKuang1::RaiseColourChanged() { return ColourChanged.Raise(this); }
 
 void rg_DrenvikZuGeKuang1::ChooseColourItem(int index) {
+    // Both the picker's loop and the pump below handle any message, one that closes the box too.
+    std::shared_ptr<bool> alive = alive_;
     if (index != 0) {
         customColour = GetItemValue(index);
-        PumpPendingMessages();
-        RaiseColourChanged();
-        return;
+    } else {
+        rg_DrenvikYanSeXuanZeChuangKouLei picker;
+        int chosen = picker.ShowNear(GetHwnd(), GetColour());
+        if (!*alive) return;
+        if (chosen == -1) {
+            SetColour(customColour);  // back on the current colour; nothing changed
+            return;
+        }
+        SetColour(chosen);
     }
-    rg_DrenvikYanSeXuanZeChuangKouLei picker;
-    int chosen = picker.ShowNear(GetHwnd(), GetColour());
-    if (chosen == -1) {
-        SetColour(customColour);  // back on the current colour; nothing changed
-        return;
-    }
-    SetColour(chosen);
     PumpPendingMessages();
-    RaiseColourChanged();
+    if (*alive) RaiseColourChanged();
 }
 
 void rg_DrenvikZuGeKuang1::PaintColourRow(const rg_DrenvikXiangMu& item, int height, bool hot, int rightMargin) {
@@ -255,7 +256,7 @@ int rg_DrenvikZuGeKuang1::OnEditWheel(CVolObject*, int notches, int) {
 
 void rg_DrenvikZuGeKuang1::OnRightClick(int, int, int) {
     if (disabled) return;
-    if (listOpen) ToggleDropDown();
+    if (listOpen && !ToggleDropDown()) return;
     if (style == 2) {
         const rg_DrenvikXiangMu* item = GetItem(selectedIndex);
         if (item && urlMode != 0) {

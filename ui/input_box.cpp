@@ -7,6 +7,7 @@
 #include "platform/font.h"
 #include "platform/shell.h"
 #include "ui/control_foundation.h"
+#include "ui/label.h"
 #include "util/component_config.h"
 #include "util/encoding.h"
 #include "util/files.h"
@@ -188,7 +189,8 @@ void rg_DrenvikShuRuKuangLei::LayoutControls(CVolObject*) {
 
 int rg_DrenvikShuRuKuangLei::OnCanClose(CVolObject*) {
     if (textBox.IsReadOnly()) return 0;
-    if (textBox.GetText() == textBox.caption) return 0;
+    // The edit box holds CR LF whatever the content had: a lone LF or CR is no change.
+    if (NormaliseLineBreaks(textBox.GetText()) == NormaliseLineBreaks(textBox.caption)) return 0;
     int answer = ShowMessageBoxOwned(L"内容已经修改，确认要放弃？", 0x3001, kNoticeCaption, GetHwnd());
     return answer == IDCANCEL ? 1 : 0;
 }

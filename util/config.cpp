@@ -6,6 +6,7 @@
 #include "platform/dynapi.h"
 #include "platform/handles.h"
 #include "platform/system.h"
+#include "platform/temp_file.h"
 #include "util/component_config.h"
 
 namespace {
@@ -47,21 +48,36 @@ bool WriteAll(HANDLE f, const uint8_t* p, size_t n) {
     return true;
 }
 
+bool WriteFileBytes(HANDLE f, const uint8_t* head, size_t headSize, const CVolMem& body) {
+    return WriteAll(f, head, headSize) && WriteAll(f, body.GetPtr(), body.GetSize()) && ::SetEndOfFile(f) &&
+           ::FlushFileBuffers(f);
+}
+
 // Writes the bytes to a new file beside the target and then moves it over the target in one step,
-// so the old file stays whole until the new one is complete.
+// so the old file stays whole until the new one is complete. Where no file can be made beside it
+// (a folder that refuses new files, a path too long for a temporary name) the target itself is
+// rewritten: less safe, but a writable settings file is still saved.
 bool ReplaceFileContents(const std::wstring& path, const uint8_t* head, size_t headSize, const CVolMem& body) {
     size_t slash = path.find_last_of(L"\\/");
     std::wstring dir = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash + 1);
-    wchar_t temp[MAX_PATH + 16];
-    if (!::GetTempFileNameW(dir.c_str(), L"kvc", 0, temp)) return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const std::wstring temp = MakeTempFileName(dir);
+    if (temp.empty()) {
+        // Opened, not created anew: the file keeps its attributes (hidden, say).
+        UniqueHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        return f && WriteFileBytes(f.get(), head, headSize, body);
+    }
     bool ok = false;
     {
-        UniqueHandle f(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ok = f && WriteAll(f.get(), head, headSize) && WriteAll(f.get(), body.GetPtr(), body.GetSize()) &&
-             ::FlushFileBuffers(f.get());
+        UniqueHandle f(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ok = f && WriteFileBytes(f.get(), head, headSize, body);
     }
-    ok = ok && ::MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) ::DeleteFileW(temp);
+    ok = ok && ::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) ::DeleteFileW(temp.c_str());
+    // The new file takes the old one's attributes.
+    if (ok && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        ::SetFileAttributesW(path.c_str(), attributes);
     return ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "platform/system.h"
 #include "util/tag_attributes.h"
@@ -40,6 +41,53 @@ void SortRanges(CVolObjectArray& ranges, Key key, bool reverse) {
     for (int i : order) sorted.AddCopy(RangeAt(ranges, i));
     ranges = std::move(sorted);
 }
+
+// Where the elements of one tag name end. The end of an element starting at w is the first
+// closing tag after w before which the openings and closings after w balance: the first point where
+// the running depth falls below its value at w. One pass gives, for every tag, the next tag at which
+// the depth is lower, so each element's end is a binary search away, however deep the nesting.
+class NestingIndex {
+public:
+    NestingIndex(std::vector<int32_t> opens, std::vector<int32_t> closes)
+        : opens_(std::move(opens)), closes_(std::move(closes)) {
+        // A closing and an opening at one offset: the closing is tested before that opening counts.
+        positions_.reserve(opens_.size() + closes_.size());
+        std::vector<int32_t> depth{0};  // depth[k]: after the first k tags
+        depth.reserve(opens_.size() + closes_.size() + 1);
+        for (size_t i = 0, j = 0; i < opens_.size() || j < closes_.size();) {
+            const bool closing = j < closes_.size() && (i == opens_.size() || closes_[j] <= opens_[i]);
+            positions_.push_back(closing ? closes_[j++] : opens_[i++]);
+            depth.push_back(depth.back() + (closing ? -1 : 1));
+        }
+        falls_.assign(depth.size(), -1);
+        std::vector<int32_t> later;  // indexes to the right with increasing depth
+        for (size_t k = depth.size(); k-- > 0;) {
+            while (!later.empty() && depth[size_t(later.back())] >= depth[k]) later.pop_back();
+            if (!later.empty()) falls_[k] = later.back();
+            later.push_back(int32_t(k));
+        }
+    }
+
+    // The closing tag that ends the element starting at w, or -1; `counts` gets the openings and
+    // closings between w and that closing (or the last closing tested when none balances).
+    int32_t EndOf(int32_t w, VolTagCounts& counts) const {
+        const size_t before = size_t(std::upper_bound(positions_.begin(), positions_.end(), w) - positions_.begin());
+        const int32_t fall = falls_[before];
+        const int32_t end = fall < 0 ? -1 : positions_[size_t(fall) - 1];
+        int32_t limit = end;
+        if (limit < 0) limit = closes_.empty() || closes_.back() <= w ? w + 1 : closes_.back();
+        counts.opening = Between(opens_, w, limit);
+        counts.closing = Between(closes_, w, limit);
+        return end;
+    }
+
+private:
+    static int32_t Between(const std::vector<int32_t>& sorted, int32_t after, int32_t before) {
+        auto from = std::upper_bound(sorted.begin(), sorted.end(), after);
+        return int32_t(std::lower_bound(from, sorted.end(), before) - from);
+    }
+    std::vector<int32_t> opens_, closes_, positions_, falls_;
+};
 
 }  // namespace
 
@@ -86,6 +134,21 @@ void rg_DrenvikWangYeJieXiLei::FindTagStart(const CVolMem& pattern, int32_t leng
         }
         return;
     }
+}
+
+std::vector<int32_t> rg_DrenvikWangYeJieXiLei::AllTagStarts(const CVolMem& pattern, int32_t length) {
+    std::vector<int32_t> starts;
+    for (int32_t d = -1;;) {
+        FindTagStart(pattern, length, d);
+        if (d < 0) return starts;
+        starts.push_back(d);
+    }
+}
+
+std::vector<int32_t> rg_DrenvikWangYeJieXiLei::AllClosings() const {
+    std::vector<int32_t> closings;
+    for (long long d = FindBytes(closePattern, 0); d >= 0; d = FindBytes(closePattern, d + 1)) closings.push_back(int32_t(d));
+    return closings;
 }
 
 int32_t rg_DrenvikWangYeJieXiLei::CountNestedTags(const CVolMem& pattern, int32_t length, int32_t start, int32_t end,
@@ -163,13 +226,16 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         requiredWords.push_back(BytesOf(word));
     }
 
+    std::map<CWString, NestingIndex> nesting;
     int32_t matches = 0;
     int32_t h = -1;
+    long long g = -1;
     for (;;) {
         FindTagStart(openPattern, openLength, h);
         const int32_t w = h;
         if (w == -1) break;
-        const long long g = FindBytes(gtPattern, (long long)w + 1);
+        // Candidates before the same ">" share it; searching again for each would rescan the page.
+        if (g < (long long)w + 1) g = FindBytes(gtPattern, (long long)w + 1);
         if (g < 0) break;
         if (!requiredWords.empty()) {
             const uint8_t* tag = lowerBytes.GetPtr() + w;
@@ -179,10 +245,21 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
                 any = any || std::search(tag, tagEnd, word.GetPtr(), word.GetPtr() + word.GetSize()) != tagEnd;
             if (!any) continue;
         }
-        CVolMem startBytes = SubBytes(pageBytes, w, int32_t(g - w + 1));
-        const CWString startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
-        const int32_t L = 2 * startTag.GetLength();
-        if (openLength == 2 && startTag.starts_with(L"</")) continue;
+        // The start tag's ends are read in place: copying every candidate's tag costs its length
+        // each time, and in "<p<p<p...>" every tag runs to the one ">".
+        const int32_t tagBytes = int32_t(g - w + 1);
+        const int32_t L = tagBytes + (tagBytes & 1);  // whole code units, a last odd byte completed
+        auto unitAt = [&](int32_t k) {
+            const size_t at = size_t(w) + 2 * size_t(k);
+            return wchar_t(pageBytes[at] | (at + 1 <= size_t(g) ? pageBytes[at + 1] << 8 : 0));
+        };
+        if (openLength == 2 && L >= 4 && unitAt(0) == L'<' && unitAt(1) == L'/') continue;
+        const bool selfClosing = L >= 4 && unitAt(L / 2 - 2) == L'/' && unitAt(L / 2 - 1) == L'>';
+        CWString startTag;
+        if (conds.GetCount() > 0 || openLength == 2) {
+            CVolMem startBytes = SubBytes(pageBytes, w, tagBytes);
+            startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
+        }
         if (conds.GetCount() > 0) {
             CVolObjectArray attrs;
             rg_DrenvikWeiZhiLei unused;
@@ -204,25 +281,15 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
             elementOpenLength = openLength;
         }
 
-        const bool selfClosing = startTag.ends_with(L"/>");
-        int32_t E;
-        if (selfClosing) {
-            E = w + L;
-        } else {
-            tagCounts = VolTagCounts();
-            int32_t q = w;
-            long long c = w;
-            for (;;) {
-                c = FindBytes(closePattern, c + 1);
-                if (c < 0) {
-                    E = w + L;
-                    break;
-                }
-                if (CountNestedTags(elementOpenPattern, elementOpenLength, q, int32_t(c), q)) {
-                    E = int32_t(c) + closeLength;
-                    break;
-                }
-            }
+        int32_t E = w + L;
+        if (!selfClosing) {
+            // Built once per tag name and search, on first need.
+            const CWString key = CWString::FromUtf16Bytes(elementOpenPattern.GetPtr(), elementOpenPattern.GetSize());
+            auto it = nesting.find(key);
+            if (it == nesting.end())
+                it = nesting.emplace(key, NestingIndex(AllTagStarts(elementOpenPattern, elementOpenLength), AllClosings())).first;
+            const int32_t c = it->second.EndOf(w, tagCounts);
+            if (c >= 0) E = c + closeLength;
         }
         int32_t rangeStart = w, rangeEnd = E;
         if (innerOnly) {

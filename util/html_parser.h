@@ -1,6 +1,8 @@
 // Finds elements in a page by tag name and attribute words. Not a tree builder: it searches the
 // page's lower-cased UTF-16LE bytes, so every offset here is a byte offset into the page.
 #pragma once
+#include <vector>
+
 #include "platform/object.h"
 #include "util/position.h"
 #include "util/regex.h"
@@ -60,6 +62,9 @@ private:
     void PumpNow();
     unsigned long long lastPumpTick_ = 0;
     long long FindBytes(const CVolMem& pattern, long long from) const noexcept;
+    // Every offset FindTagStart would give for the pattern, and every occurrence of closePattern.
+    std::vector<int32_t> AllTagStarts(const CVolMem& pattern, int32_t length);
+    std::vector<int32_t> AllClosings() const;
 };
 
 void SortPositionsByStart(CVolObjectArray& ranges);

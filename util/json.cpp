@@ -1,5 +1,6 @@
 #include "util/json.h"
 
+#include <climits>
 #include <cstdio>
 
 rg_DrenvikJSONJieDian gJsonEmptyNode;
@@ -20,12 +21,37 @@ JsonChildList::~JsonChildList() { RemoveAll(); }
 
 JsonChildList& JsonChildList::operator=(const JsonChildList& other) {
     if (this == &other) return *this;
+    // Level by level with a work list, not through each holder's Clone: trees built through paths
+    // may be nested deeper than the stack allows. Every member but the children is copied here.
     std::vector<std::unique_ptr<rg_DrenvikJSONKanTao>> copy;
-    copy.reserve(other.items_.size());
-    for (const auto& h : other.items_) {
-        copy.emplace_back(static_cast<rg_DrenvikJSONKanTao*>(h->Clone()));
-        copy.back()->node.parent = owner_;
+    std::vector<std::pair<JsonChildList*, const JsonChildList*>> work;
+    const auto cloneInto = [&work](std::vector<std::unique_ptr<rg_DrenvikJSONKanTao>>& to, rg_DrenvikJSONJieDian* owner,
+                                   const JsonChildList& from) {
+        to.reserve(from.items_.size());
+        for (const auto& h : from.items_) {
+            auto c = std::make_unique<rg_DrenvikJSONKanTao>();
+            c->flags = h->flags;
+            c->tag = h->tag;
+            const rg_DrenvikJSONJieDian& s = h->node;
+            rg_DrenvikJSONJieDian& d = c->node;
+            d.flags = s.flags;
+            d.tag = s.tag;
+            d.kind = s.kind;
+            d.name = s.name;
+            d.value = s.value;
+            d.depth = s.depth;
+            d.parent = owner;
+            if (!s.children.IsEmpty()) work.emplace_back(&d.children, &s.children);
+            to.push_back(std::move(c));
+        }
+    };
+    cloneInto(copy, owner_, other);
+    while (!work.empty()) {
+        auto [to, from] = work.back();
+        work.pop_back();
+        cloneInto(to->items_, to->owner_, *from);
     }
+    RemoveAll();
     items_ = std::move(copy);
     return *this;
 }
@@ -94,6 +120,14 @@ public:
         const wchar_t* s = s_.data();
 
         for (ptrdiff_t i = start + 1; i < len_; ++i) {
+            if (quoteState == 1) {
+                // Inside a quoted text only its own quote and the backslash mean anything.
+                while (i < len_ && s[i] != quoteChar && s[i] != L'\\') ++i;
+                if (i == len_) {
+                    last = len_ - 1;
+                    break;
+                }
+            }
             last = i;
             const wchar_t c = s[i];
             if (c == L'\\') {  // the next unit is skipped wherever it stands
@@ -115,6 +149,9 @@ public:
                 rg_DrenvikJSONJieDian& child = node.children.AppendNew(link_);
                 i = ScanValue(i - 1, child, depth + 1);
                 if (tooDeep_) return len_;
+                // Where the child got to, so an unterminated child ends this level too and nothing
+                // above scans its text again.
+                last = i;
                 if (pending) {
                     child.name = std::move(pendingText);
                     pending = false;
@@ -127,7 +164,9 @@ public:
                 continue;
             }
             if (IsQuote(c)) {
-                if (quoteStart == -1) {
+                // A quote after a closed token opens the next one: each token spans only its own
+                // quotes, never back to the first quote of the container.
+                if (quoteStart == -1 || (quoteState == 2 && c == quoteChar)) {
                     quoteStart = i;
                     quoteState = 1;
                     quoteChar = c;
@@ -232,10 +271,10 @@ int rg_DrenvikJSONLei::Parse(CWString& source, int noLink) {
     root.name = L"JSON";
 
     JsonScanner scanner(text, noLink == 0);
-    ptrdiff_t p = -1;
-    for (;;) {
-        size_t next = text.find_first_of(L"{[", size_t(p + 1));
-        if (next == std::wstring_view::npos) break;
+    // Scanning goes on while a bracket lies ahead; the last bracket is found once, as asking again
+    // after every stray closer would scan the rest of the text each time.
+    const size_t lastBracket = text.find_last_of(L"{[");
+    for (ptrdiff_t p = -1; lastBracket != std::wstring_view::npos && ptrdiff_t(lastBracket) > p;) {
         p = scanner.ScanValue(p, root, 0);
         if (scanner.TooDeep()) {
             root.Reset();
@@ -276,6 +315,9 @@ rg_WenBenShuZuLei rg_DrenvikJSONLei::SplitPath(std::wstring_view path) const {
 
 rg_DrenvikJSONJieDian* rg_DrenvikJSONLei::WalkPath(rg_DrenvikJSONJieDian* start, const rg_WenBenShuZuLei& segments,
                                                    int create, int index) {
+    // A number beyond the bound would make millions of nodes (or wrap past INT_MAX): such a path
+    // only finds what already exists, and the document stays as it was.
+    if (create && !CreationBounded(segments, index)) create = 0;
     rg_DrenvikJSONJieDian* node = start;
     for (int k = index;; ++k) {
         if (!node || node->IsEmptyObject()) return nullptr;
@@ -441,10 +483,59 @@ int FindArrowIndex(std::wstring_view text) noexcept {
     return -1;
 }
 
+namespace {
+
+// A path number as read for a segment; a run of digits too long for 64 bits is held at the largest
+// value instead of wrapping round to a small index.
+long long ReadPathNumber(std::wstring_view text) noexcept {
+    size_t i = 0;
+    while (i < text.size() && IsPlatformBlank(text[i])) ++i;
+    const bool negative = i < text.size() && text[i] == L'-';
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) ++i;
+    while (i < text.size() && text[i] == L'0') ++i;
+    size_t digits = 0;
+    while (i + digits < text.size() && text[i + digits] >= L'0' && text[i + digits] <= L'9') ++digits;
+    if (digits > 18) return negative ? LLONG_MIN : LLONG_MAX;
+    return WideTextToInt(text);
+}
+
+// What a segment asks for: child number `number` ("[n]"), or occurrence `number` of `name`
+// ("name" or "name->n").
+struct PathSegment {
+    bool byIndex = false;
+    std::wstring_view name;
+    long long number = 0;
+};
+
+PathSegment ReadSegment(std::wstring_view segment) noexcept {
+    PathSegment r;
+    if (!segment.empty() && segment.front() == L'[' && segment.back() == L']') {
+        r.byIndex = true;
+        r.number = ReadPathNumber(segment.substr(1));
+        return r;
+    }
+    r.name = segment;
+    const int arrow = FindArrowIndex(segment);
+    if (arrow >= 0) {
+        r.name = segment.substr(0, size_t(arrow));
+        r.number = ReadPathNumber(TrimView(segment.substr(size_t(arrow) + 2)));
+    }
+    return r;
+}
+
+}  // namespace
+
+bool rg_DrenvikJSONLei::CreationBounded(const rg_WenBenShuZuLei& segments, int index) {
+    for (int k = index; k < segments.GetCount(); ++k)
+        if (ReadSegment(segments[size_t(k)]).number > kJsonMaxCreatedIndex) return false;
+    return true;
+}
+
 rg_DrenvikJSONJieDian& rg_DrenvikJSONJieDian::FindChild(std::wstring_view segment, int create) {
     const int count = children.GetCount();
-    if (!segment.empty() && segment.front() == L'[' && segment.back() == L']') {
-        const long long n = WideTextToInt(segment.substr(1));
+    const PathSegment seg = ReadSegment(segment);
+    if (seg.byIndex) {
+        const long long n = seg.number;
         if (n >= 0 && n < count) return children[int(n)];
         if (!create) return JsonEmptyNode();
         if (n < 0) return *this;
@@ -458,13 +549,8 @@ rg_DrenvikJSONJieDian& rg_DrenvikJSONJieDian::FindChild(std::wstring_view segmen
         return children[int(n)];
     }
 
-    std::wstring_view wanted = segment;
-    long long k = 0;
-    const int arrow = FindArrowIndex(segment);
-    if (arrow >= 0) {
-        wanted = segment.substr(0, size_t(arrow));
-        k = WideTextToInt(TrimView(segment.substr(size_t(arrow) + 2)));
-    }
+    const std::wstring_view wanted = seg.name;
+    const long long k = seg.number;
     if (k < 0) return JsonEmptyNode();  // no occurrence has a negative number
     long long matches = 0;
     for (int i = 0; i < count; ++i) {

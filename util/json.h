@@ -15,6 +15,10 @@ class rg_DrenvikJSONKanTao;
 // Deepest container nesting a parse accepts; deeper text is malformed and parses to an empty tree.
 constexpr int kJsonMaxDepth = 512;
 
+// Highest element index or occurrence number that path creation fills up to; a larger one would
+// make that many nodes from a few characters of path, so such a path only finds existing nodes.
+constexpr long long kJsonMaxCreatedIndex = 100000;
+
 // The children of a node. Each child lives in its own holder; copying the list clones every holder
 // and points the clones' parent at the list's own node, so a copy never refers into its source.
 class JsonChildList {
@@ -144,6 +148,8 @@ class rg_DrenvikJSONLei : public CVolObject {
 
     static rg_DrenvikJSONJieDian* WalkPath(rg_DrenvikJSONJieDian* start, const rg_WenBenShuZuLei& segments,
                                            int create, int index = 0);
+    // False when a segment from index on asks for an index or occurrence above kJsonMaxCreatedIndex.
+    static bool CreationBounded(const rg_WenBenShuZuLei& segments, int index);
     // Sets the parent of every node below node.
     static void LinkParents(rg_DrenvikJSONJieDian& node);
     // A scalar's text: outer quotes removed and then trimmed; anything else unchanged.

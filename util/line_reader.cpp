@@ -1,5 +1,7 @@
 #include "util/line_reader.h"
 
+#include <algorithm>
+
 void rg_DrenvikDouRuYiHangLei::BeginLines(std::wstring_view sep) {
     if (sep.empty() || sep == L"\r\n") {
         if (text.FindText(L"\r\n") >= 0) separator = L"\r\n";
@@ -19,8 +21,12 @@ int32_t rg_DrenvikDouRuYiHangLei::ReadLine(CWString& line, CWString* found) {
         line.clear();
         return position;
     }
+    // A loaded reader may hold any numbers; it still starts inside its text and moves every time.
+    if (position < 0) position = 0;
     int32_t e = -1;
     if (!mixedMode) {
+        // The separator's own length, not a stored one: a stored 0 would never move past it.
+        separatorLength = separator.GetLength();
         // A separator set directly to empty would match in place forever: treat it as absent.
         if (!separator.empty()) e = text.FindText(separator, position);
         if (found) *found = separator;
@@ -43,6 +49,7 @@ int32_t rg_DrenvikDouRuYiHangLei::ReadLine(CWString& line, CWString* found) {
     }
     lineEnd = e;
     line = text.Mid(position, e - position);
-    position = e + separatorLength;
+    // Nothing follows the last line, whatever a loaded lastIndex says.
+    position = e == text.GetLength() ? std::max(e + separatorLength, lastIndex + 1) : e + separatorLength;
     return position;
 }

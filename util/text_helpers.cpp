@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <cstdlib>
 #include <mutex>
@@ -133,24 +134,58 @@ CWString ReplaceText(std::wstring_view text, std::wstring_view search, std::wstr
 }
 
 void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view replacement) {
-    if (search.empty() || text.empty()) return;
-    // About 256 KiB of table: keep it off the stack.
-    auto index = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
-    index->IndexText(text);
-    std::vector<int32_t> hits;
-    for (int32_t p = index->FindFrom(search, 0); p != -1; p = index->FindFrom(search, p + 1)) hits.push_back(p);
-    if (hits.empty()) return;
+    if (search.empty() || text.size() < search.size()) return;
+    // Hits are found as the fast text search finds them (A-Z as a-z, every occurrence counted,
+    // overlapping ones too), by one scan: an index pays off only over many searches.
+    const size_t m = search.size();
+    const wchar_t first = AsciiLower(search[0]);
+    const auto eachHit = [&](std::wstring_view in, auto&& onHit) {
+        ForEachFoldedUnit(in.substr(0, in.size() - m + 1), first, 0, [&](size_t p) {
+            return !MatchesFolded(in.data() + p, search) || onHit(p);
+        });
+    };
 
-    CWString out;
-    out.reserve(text.size() + (replacement.size() > search.size() ? hits.size() * (replacement.size() - search.size()) : 0));
-    const int32_t step = int32_t(search.size());
-    int32_t c = 0;
-    for (int32_t p : hits) {
-        if (p > c) out.append(text, size_t(c), size_t(p - c));
-        out.append(replacement);
-        c = p + step;
+    // A replacement no longer than the search text, with hits that do not overlap, never writes
+    // past what is still to be read: the text is rewritten where it stands, with no new buffer.
+    size_t hits = 0, c = 0;
+    bool overlap = false;
+    eachHit(text, [&](size_t p) {
+        ++hits;
+        overlap = p < c;
+        c = p + m;
+        return !overlap;
+    });
+    if (hits == 0) return;
+    if (!overlap && replacement.size() <= m) {
+        wchar_t* s = text.data();
+        size_t w = 0;
+        c = 0;
+        ForEachFoldedUnit(std::wstring_view(text).substr(0, text.size() - m + 1), first, 0, [&](size_t p) {
+            // Places inside the last hit may already be rewritten; no hit starts there anyway.
+            if (p < c || !MatchesFolded(s + p, search)) return true;
+            std::wmemmove(s + w, s + c, p - c);
+            w += p - c;
+            std::wmemcpy(s + w, replacement.data(), replacement.size());
+            w += replacement.size();
+            c = p + m;
+            return true;
+        });
+        std::wmemmove(s + w, s + c, text.size() - c);
+        text.resize(w + text.size() - c);
+        return;
     }
-    if (c < text.GetLength()) out.append(text, size_t(c), std::wstring::npos);
+
+    const std::wstring_view all = text;
+    CWString out;
+    out.reserve(all.size() + (replacement.size() > m ? hits * (replacement.size() - m) : 0));
+    c = 0;
+    eachHit(all, [&](size_t p) {
+        if (p > c) out.append(all, c, p - c);
+        out.append(replacement);
+        c = p + m;
+        return true;
+    });
+    if (c < all.size()) out.append(all, c, std::wstring_view::npos);
     text.swap(out);
 }
 

@@ -2,71 +2,79 @@
 
 #include <algorithm>
 
+size_t FindFoldedUnit(std::wstring_view text, wchar_t u, size_t from) noexcept {
+    size_t found = std::wstring_view::npos;
+    ForEachFoldedUnit(text, u, from, [&found](size_t p) {
+        found = p;
+        return false;
+    });
+    return found;
+}
+
+const std::vector<int32_t>& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
+    std::vector<int32_t>& list = lists[size_t(k)];
+    if (made[size_t(k)]) return list;
+    made[size_t(k)] = 1;
+    ForEachFoldedUnit(text, u, 0, [&list](size_t p) {
+        list.push_back(int32_t(p));
+        return true;
+    });
+    return list;
+}
+
 void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     // Always start from a clean table: a table left by a stream load or a caller names no real lists.
     unitTable.Clear();
     positionLists.Clear();
     foldCase = 1;
-    const size_t n = text.size();
-    indexedLength = int32_t(n);
+    indexedLength = int32_t(text.size());
 
-    // Counting pass, so every list gets its final place in one buffer.
-    std::vector<int32_t> counts(SearchUnitTable::kSize, 0);
-    int32_t distinct = 0;
-    for (wchar_t c : text)
-        if (counts[AsciiLower(c)]++ == 0) ++distinct;
-
-    // Position pass: lists are numbered in the order their unit first occurs.
-    positionLists.starts.assign(size_t(distinct) + 2, 0);
-    positionLists.positions.resize(n);
-    std::vector<int32_t> cursorStore(size_t(distinct) + 1, 0);
+    // Lists are numbered in the order their unit first occurs; their positions come later. The
+    // units seen so far are kept as bits, small enough to stay in the cache, not looked up in the
+    // table.
     int32_t* __restrict table = unitTable.entries.data();
-    int32_t* __restrict cursor = cursorStore.data();
-    int32_t* __restrict out = positionLists.positions.data();
-    int32_t* __restrict starts = positionLists.starts.data();
-    int32_t next = 0, used = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t u = AsciiLower(text[i]);
-        int32_t k = table[u];
-        if (k == 0) {
-            k = table[u] = ++next;
-            cursor[k] = starts[k] = used;
-            used += counts[u];
-        }
-        out[cursor[k]++] = int32_t(i);
+    uint32_t seen[SearchUnitTable::kSize / 32] = {};
+    int32_t next = 0;
+    for (wchar_t c : text) {
+        const wchar_t u = AsciiLower(c);
+        const uint32_t bit = 1u << (u & 31);
+        if (seen[u >> 5] & bit) continue;
+        seen[u >> 5] |= bit;
+        table[u] = ++next;
     }
-    starts[distinct + 1] = used;
+    positionLists.text = text;
+    positionLists.lists.resize(size_t(next) + 1);
+    positionLists.made.assign(size_t(next) + 1, 0);
+    positionLists.made[0] = 1;
 }
 
 int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFrom(std::wstring_view needle, int32_t start) const {
     if (needle.empty()) return -1;
-    const size_t m = needle.size();
     const int32_t lists = positionLists.Count();
     const int32_t* table = unitTable.entries.data();
-    const int32_t* starts = positionLists.starts.data();
-    const int32_t* pos = positionLists.positions.data();
     auto unit = [&](size_t i) { return foldCase ? AsciiLower(needle[i]) : needle[i]; };
+    // A first unit that never occurs (or names a list that is missing) finds nothing; any other
+    // missing unit fails every candidate below.
+    const int32_t k = table[unit(0)];
+    if (k <= 0 || k >= lists) return -1;
+    const std::wstring_view text = positionLists.text;
+    if (needle.size() > text.size()) return -1;
+    const int32_t last = int32_t(text.size() - needle.size());  // the last place a hit can start
 
-    size_t i = 0;
-    int32_t c = -1;
-    for (;;) {
-        const int32_t k = table[unit(i)];
-        if (k <= 0 || k >= lists) return -1;  // the unit never occurs (or its list is missing)
-        const int32_t t = (i == 0) ? start : c + int32_t(i);
-        const int32_t* b = pos + starts[k];
-        const int32_t* e = pos + starts[k + 1];
-        const int32_t* p = std::lower_bound(b, e, t);
-        if (p == e) return -1;
-        if (i == 0) {
-            c = *p;
-        } else if (*p != c + int32_t(i)) {
-            // The candidate fails. No occurrence of this unit lies between c + i and p, so no start
-            // before p - i can succeed either.
-            start = *p - int32_t(i);
-            i = 0;
-            c = -1;
-            continue;
+    // Candidates are the places of the needle's first unit at or after start, in order. Searches
+    // for all hits ask again just after the last one: start from there instead of searching the
+    // whole list.
+    const std::vector<int32_t>& first = positionLists.ListOf(k, unit(0));
+    auto from = first.begin();
+    SearchPositionLists::Hint& hint = positionLists.hint;
+    if (hint.list == k && hint.index <= first.size() && (hint.index == 0 || first[hint.index - 1] < start))
+        from += ptrdiff_t(hint.index);
+    auto it = (from == first.end() || *from >= start) ? from : std::lower_bound(from, first.end(), start);
+    for (; it != first.end() && *it <= last; ++it) {
+        if (MatchesFolded(text.data() + *it, needle)) {
+            hint = {k, size_t(it - first.begin()) + 1};
+            return *it;
         }
-        if (++i == m) return c;
     }
+    return -1;
 }

@@ -18,6 +18,23 @@ template <> struct VolMember<VolForeignFlag> {
     static void Load(VolDataStream* s, VolForeignFlag& v) { int32_t ignored; s->ReadValue(ignored); v.p = nullptr; }
 };
 
+// A count the running pool keeps about its own threads and tasks. It is written to a stream but
+// never read back: a loaded count would describe threads this object never started (and a pool
+// that believes -100000 workers run starts that many more).
+struct VolRuntimeCount {
+    int32_t value = 0;
+    operator int32_t() const noexcept { return value; }
+    VolRuntimeCount& operator=(int32_t v) noexcept { value = v; return *this; }
+    VolRuntimeCount& operator++() noexcept { ++value; return *this; }
+    VolRuntimeCount& operator--() noexcept { --value; return *this; }
+};
+template <> struct VolMember<VolRuntimeCount> {
+    static bool Equal(const VolRuntimeCount& a, const VolRuntimeCount& b) { return a.value == b.value; }
+    static void Copy(VolRuntimeCount& d, const VolRuntimeCount& s) { d = s; }
+    static void Save(VolDataStream* s, const VolRuntimeCount& v) { s->WriteValue(v.value); }
+    static void Load(VolDataStream* s, VolRuntimeCount&) { int32_t ignored; s->ReadValue(ignored); }
+};
+
 // Worker threads that take tasks of up to three integers and three texts, oldest or newest first,
 // and hand each to the owner through a task event raised on the worker thread.
 class rg_DrenvikXianChengChiLei : public CVolObject {
@@ -26,11 +43,11 @@ class rg_DrenvikXianChengChiLei : public CVolObject {
                 runningCount, seedRandom, startInterval, lastStart, lifo, paramCount, noIdleSleep, taskLock,
                 stopFlag, intervalLock)
 
-    int32_t workerTarget = 0;   // workers wanted
-    int32_t startedCount = 0;   // workers started and not yet ended
+    VolRuntimeCount workerTarget;   // workers wanted
+    VolRuntimeCount startedCount;   // workers started and not yet ended
     rg_BianZhengShuShuZuLei taskInts1, taskInts2, taskInts3;
     rg_WenBenShuZuLei taskTexts1, taskTexts2, taskTexts3;
-    int32_t runningCount = 0;   // tasks taken and not yet finished
+    VolRuntimeCount runningCount;   // tasks taken and not yet finished
     int32_t seedRandom = 1;     // each worker seeds its thread's rand() first
     int64_t startInterval = 0;  // least milliseconds between two task starts over all workers
     int64_t lastStart = 0;      // tick count of the last start after an interval wait

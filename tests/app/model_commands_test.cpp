@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/model_commands.h"
+#include "support/time_limit.h"
 
 namespace {
 
@@ -98,6 +99,38 @@ TEST(ConsoleOutput, ProgressRedrawsAndControlSequencesGo) {
               L"writing manifest\r\nsuccess");
     // Cursor-up redraws overwrite the earlier lines; OSC titles vanish.
     EXPECT_EQ(CleanConsoleOutput(L"a 10%\nb 10%\n\x1b[2Aa 99%\nb 99%\n\x1b]0;title\x07"), L"a 99%\r\nb 99%");
+}
+
+TEST(ConsoleOutput, HostileInputStaysSmallAndNeverThrows) {
+    const CWString wide = CWString(30000, L'x');
+    CWString downs;
+    for (int i = 0; i < 30000; ++i) downs += L"\x1b[By";
+    struct Case { CWString input; const wchar_t* expected; } cases[] = {
+        // cursor numbers far past anything the input could fill
+        {L"\x1b[1000000000G", L""},
+        {L"\x1b[1000000000Gx", L"             x"},  // 14 units: the column stops at 13
+        {L"\x1b[1000000000B", L""},
+        {L"\x1b[1000000000Bx", nullptr},
+        {L"\x1b[99999999999999999999G", L""},
+        {L"\x1b[99999999999999999999Ax", L"x"},
+        // every move down pads a new line out to the cursor's column
+        {wide + downs, nullptr},
+        // unterminated sequences, NULs, lone surrogates
+        {L"ab\x1b[12", L"ab"},
+        {L"ab\x1b]0;title", L"ab"},
+        {L"ab\x1b", L"ab"},
+        {CWString(L"a\0b\rc", 5), L"cb"},
+        {L"\xD800\r\xDC00", L"\xDC00"},
+    };
+    for (const auto& c : cases) {
+        CWString out;
+        ExpectReturnsWithin(10, [&] { EXPECT_NO_THROW(out = CleanConsoleOutput(c.input)); });
+        if (c.expected) EXPECT_EQ(out, c.expected) << c.input.size();
+        // characters, blanks the cursor made and the line breaks together
+        EXPECT_LE(out.size(), 4 * c.input.size()) << c.input.size();
+    }
+    // the wide line itself survives the moves below it
+    EXPECT_EQ(CleanConsoleOutput(wide + downs).substr(0, 30000), wide);
 }
 
 TEST(ReportRule, SuccessFailureAndNotStarted) {

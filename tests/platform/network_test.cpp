@@ -134,7 +134,7 @@ SECURITY_STATUS SEC_ENTRY RecordingAcquire(LPWSTR principal, LPWSTR package, uns
 }
 }  // namespace
 
-TEST(Network, TlsAsksSchannelToVerifyCertificateAndHostName) {
+TEST(Network, TlsAsksSchannelToVerifyCertificateHostNameAndRevocation) {
     ASSERT_TRUE(rg_WangLaoFangWenLei::IsAvailable());  // libcurl has taken the table by now
     PSecurityFunctionTableW table = ::InitSecurityInterfaceW();
     ASSERT_TRUE(table);
@@ -160,4 +160,8 @@ TEST(Network, TlsAsksSchannelToVerifyCertificateAndHostName) {
     EXPECT_TRUE(gSeenCredFlags & SCH_CRED_AUTO_CRED_VALIDATION);
     EXPECT_FALSE(gSeenCredFlags & SCH_CRED_MANUAL_CRED_VALIDATION);
     EXPECT_FALSE(gSeenCredFlags & SCH_CRED_NO_SERVERNAME_CHECK);
+    // revocation checked, but an unreachable revocation server does not fail the handshake
+    EXPECT_TRUE(gSeenCredFlags & SCH_CRED_REVOCATION_CHECK_CHAIN);
+    EXPECT_TRUE(gSeenCredFlags & SCH_CRED_IGNORE_REVOCATION_OFFLINE);
+    EXPECT_TRUE(gSeenCredFlags & SCH_CRED_IGNORE_NO_REVOCATION_CHECK);
 }

@@ -294,12 +294,36 @@ TEST_F(SvgRender, BackgroundAndStraightRgba) {
 TEST_F(SvgRender, AbsurdNumbersStayBounded) {
     const char* bodies[] = {
         "<path d='M0 0 L1e38 1e38 L-1e38 1e38 Z'/>",
-        "<path d='M0 0 L1e300 0 L0 1e300 Z'/>",
-        "<path d='M0 0 H20 V20 Z' transform='scale(1e30) scale(1e30)'/>",
+        "<path d='M0 0 H20 V20 Z' transform='scale(1e19) scale(1e19)'/>",
         "<line x2='20' y2='20' stroke='red' stroke-width='1e30'/>",
+        "<circle r='1' stroke='red' transform='scale(1e-30)'/>",
+        "<circle r='1e-30' stroke='red'/>",
         "<path d='M1 1 Z L 10 1 L 10 10 Z'/>",  // a drawing command after a bare close
     };
     for (const char* body : bodies) EXPECT_FALSE(Render(Doc(body), 20, 20).IsNull()) << body;
+    // float-sized but scaled past float's range on the canvas: nothing to draw, and no crash
+    for (const char* viewBox : {"0 0 1e-37 1", "0 0 1 1e-37", "-3e38 0 1e-30 1"}) {
+        auto doc = SvgDocument::LoadFromData(Doc("<circle r='1' stroke='red'/>", viewBox));
+        ASSERT_TRUE(doc) << viewBox;
+        EXPECT_TRUE(doc->RenderToBitmap(20, 20, 0).IsNull()) << viewBox;
+    }
+}
+
+// GDI+ takes floats: a number it cannot hold takes the whole picture with it, as a malformed one would.
+TEST(SvgLoad, NumbersPastFloatRangeAreRejected) {
+    const char* docs[] = {
+        "<svg viewBox='0 0 1e-300 1'><circle r='1' stroke='red'/></svg>",
+        "<svg viewBox='0 0 1 1e-300'><circle r='1' stroke='red'/></svg>",
+        "<svg viewBox='1e300 0 1 1'><circle r='1' stroke='red'/></svg>",
+        "<svg viewBox='0 0 1e39 1'><circle r='1'/></svg>",
+        "<svg width='1e300' height='1'/>",
+        "<svg viewBox='0 0 20 20'><path d='M0 0 L1e300 0 L0 1e300 Z'/></svg>",
+        "<svg viewBox='0 0 20 20'><circle r='1e39'/></svg>",
+        "<svg viewBox='0 0 20 20'><path d='M0 0 H20 V20 Z' transform='scale(1e30) scale(1e30)'/></svg>",
+        "<svg viewBox='0 0 20 20'><g transform='translate(1e300)'><rect width='1' height='1'/></g></svg>",
+        "<svg viewBox='0 0 20 20'><g transform='scale(1e20)'><rect transform='scale(1e20)' width='1' height='1'/></g></svg>",
+    };
+    for (const char* s : docs) EXPECT_FALSE(SvgDocument::LoadFromData(s)) << s;
 }
 
 TEST_F(SvgRender, RejectsSizesItCannotDraw) {

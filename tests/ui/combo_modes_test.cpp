@@ -2,7 +2,10 @@
 // keyboard and the wheel, web addresses opened through the shell seam, and the composed tooltip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -115,6 +118,21 @@ protected:
 
     HiddenTestForm form;
 };
+
+rg_DrenvikYanSeXuanZeChuangKouLei* FindColourPicker() {
+    rg_DrenvikYanSeXuanZeChuangKouLei* found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM out) -> BOOL {
+            if (auto* p = dynamic_cast<rg_DrenvikYanSeXuanZeChuangKouLei*>(VolControlFromHwnd(h))) {
+                *reinterpret_cast<rg_DrenvikYanSeXuanZeChuangKouLei**>(out) = p;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        LPARAM(&found));
+    return found;
+}
 
 class EventCounter : public CVolObject, public VolEventReceiver {
 public:
@@ -255,20 +273,6 @@ TEST_F(ComboModes, ColourListSelectionAndChoosing) {
     EXPECT_EQ(events.chosen, 0) << "a colour list reports colours, not items";
 
     // The free colour asks the picker, which starts from the current colour.
-    auto findPicker = [] {
-        rg_DrenvikYanSeXuanZeChuangKouLei* found = nullptr;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND h, LPARAM out) -> BOOL {
-                if (auto* p = dynamic_cast<rg_DrenvikYanSeXuanZeChuangKouLei*>(VolControlFromHwnd(h))) {
-                    *reinterpret_cast<rg_DrenvikYanSeXuanZeChuangKouLei**>(out) = p;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            LPARAM(&found));
-        return found;
-    };
     auto chooseFreeColour = [&] {
         combo.ToggleDropDown();
         combo.hotRow = 0;
@@ -277,7 +281,7 @@ TEST_F(ComboModes, ColourListSelectionAndChoosing) {
     CWString startHex;
     ASSERT_TRUE(OpenWithStep(
         [&] {
-            rg_DrenvikYanSeXuanZeChuangKouLei* picker = findPicker();
+            rg_DrenvikYanSeXuanZeChuangKouLei* picker = FindColourPicker();
             if (!picker) return false;
             startHex = picker->hexBox.GetText();
             picker->decimalBox.SetText(L"1193046");  // 0x123456 red first
@@ -294,7 +298,7 @@ TEST_F(ComboModes, ColourListSelectionAndChoosing) {
     combo.SetColour(0x00FF00);
     ASSERT_TRUE(OpenWithStep(
         [&] {
-            rg_DrenvikYanSeXuanZeChuangKouLei* picker = findPicker();
+            rg_DrenvikYanSeXuanZeChuangKouLei* picker = FindColourPicker();
             if (!picker) return false;
             ::SendMessageW(picker->GetHwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
             return true;
@@ -304,6 +308,39 @@ TEST_F(ComboModes, ColourListSelectionAndChoosing) {
     EXPECT_EQ(combo.GetSelectedIndex(), 2);
     EXPECT_EQ(events.colour, 2);
     EXPECT_EQ(combo.listOpen, 0);
+}
+
+// The picker's loop handles every message, so the box can be destroyed (its form closed) before
+// the picker returns; nothing of the box may be touched after that.
+TEST_F(ComboModes, BoxDestroyedWhileItsPickerIsOpen) {
+    alignas(rg_DrenvikZuGeKuang1) unsigned char storage[sizeof(rg_DrenvikZuGeKuang1)];
+    rg_DrenvikZuGeKuang1* combo = ::new (storage) rg_DrenvikZuGeKuang1;
+    combo->colourMode = 1;
+    combo->SetListText(L"自定义|-2\r\n红色|255");
+    Create(*combo);
+    constexpr unsigned char kFreed = 0x5A;
+    bool stillThere = true;
+    const bool acted = OpenWithStep(
+        [&] {
+            rg_DrenvikYanSeXuanZeChuangKouLei* picker = FindColourPicker();
+            if (!picker) return false;
+            const HWND pickerWindow = picker->GetHwnd();
+            combo->~rg_DrenvikZuGeKuang1();
+            std::memset(storage, kFreed, sizeof storage);  // what a later write would disturb
+            if (::IsWindow(pickerWindow)) ::SendMessageW(pickerWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+            return true;
+        },
+        [&] {
+            combo->ToggleDropDown();
+            combo->hotRow = 0;
+            stillThere = combo->ToggleDropDown();
+        });
+    if (!acted) {
+        combo->~rg_DrenvikZuGeKuang1();
+        FAIL() << "the picker never showed";
+    }
+    EXPECT_FALSE(stillThere);
+    EXPECT_TRUE(std::all_of(storage, storage + sizeof storage, [&](unsigned char b) { return b == kFreed; }));
 }
 
 TEST_F(ComboModes, RightClickOpensTheAddressThroughTheShell) {

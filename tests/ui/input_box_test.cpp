@@ -168,6 +168,24 @@ TEST_F(InputBoxTest, InputModeConfirmsCancelsAndAsksBeforeDroppingAnEdit) {
     EXPECT_EQ(asked.size(), 1u);
 }
 
+// The edit box shows every line break as CR LF: content with lone LFs or CRs closes unasked.
+TEST_F(InputBoxTest, LineBreaksOfTheContentAreNoEdit) {
+    CWString result;
+    for (const wchar_t* content : {L"a\nb\n", L"a\rb", L"a\r\nb\nc\r"}) {
+        Schedule([&] { ::SendMessageW(box.GetHwnd(), WM_CLOSE, 0, 0); });
+        EXPECT_EQ(rg_DrenvikShuRuKuangLei::Show(content, L"", L"", &result), 0);
+        EXPECT_TRUE(asked.empty()) << asked.size();
+    }
+    // a real edit still asks
+    Schedule([&] {
+        box.textBox.SetText(L"a\r\nb!");
+        answer = IDOK;
+        ::SendMessageW(box.GetHwnd(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(rg_DrenvikShuRuKuangLei::Show(L"a\nb", L"", L"", &result), 0);
+    EXPECT_EQ(asked.size(), 1u);
+}
+
 TEST_F(InputBoxTest, NestedShowAnswersOnlyItsOwnCaller) {
     CWString outer = L"外层原值";
     CWString inner;

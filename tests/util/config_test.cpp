@@ -2,6 +2,7 @@
 
 #include "platform/dynapi.h"
 #include "platform/handles.h"
+#include "platform/temp_file.h"
 #include "platform/win.h"
 #include "util/component_config.h"
 #include "util/config.h"
@@ -219,6 +220,33 @@ TEST(ConfigFile, FailedSaveKeepsOldFileAndRetries) {
     CWString nowhere = dir / L"missing\\x.ini";
     set.SetValue(L"a", L"k", L"newer");
     EXPECT_EQ(set.SaveToFile(nowhere), 0);
+}
+
+// Where no temporary file can be made beside the settings file (here a folder whose path leaves no
+// room for a temporary name) the file is rewritten in place; either way it keeps its attributes,
+// and its hash is recorded once it is written.
+TEST(ConfigFile, SaveWithOrWithoutATemporaryFileKeepsAttributes) {
+    TempFolder dir;
+    const std::wstring top = dir / L"";
+    const std::wstring longFolder = top + std::wstring(247 - top.size(), L'f');  // the longest a folder may be
+    ASSERT_TRUE(::CreateDirectoryW(longFolder.c_str(), nullptr));
+    ASSERT_TRUE(MakeTempFileName(longFolder + L"\\").empty()) << "a temporary file fits there";
+    for (const std::wstring& file : {dir / L"settings.ini", longFolder + L"\\s.ini"}) {
+        WriteBytes(file, "[a]\r\nk=first and longer\r\n");
+        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        rg_DrenvikNeiCunPeiZhiJiLei set;
+        set.LoadFromFile(file);
+        set.SetValue(L"a", L"k", L"2");  // shorter: nothing of the old text may remain
+        const CWString loadedHash = set.lastSavedHash;
+        CWString path;
+        EXPECT_EQ(set.SaveToFile(path), 1);
+        EXPECT_NE(set.lastSavedHash, loadedHash);
+        EXPECT_EQ(ReadBytes(file), FileForm(L"[a]\r\nk=2\r\n"));
+        EXPECT_TRUE(::GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);  // writing may add the archive bit
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(file.c_str());
+    }
+    ::RemoveDirectoryW(longFolder.c_str());
 }
 
 // Without CryptoAPI every hash is empty: the save must write rather than report a false success.

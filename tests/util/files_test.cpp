@@ -156,6 +156,38 @@ TEST(LineReader, ObjectProtocol) {
     EXPECT_FALSE(back.IsEqual(r));  // separators compare by identity
 }
 
+// A reader loaded from a stream holds whatever the stream said; reading it still ends.
+TEST(LineReader, LoadedNumbersCannotStallIt) {
+    struct Case {
+        const wchar_t* separator;
+        int32_t separatorLength, position, lastIndex;
+        std::vector<Line> lines;
+    } cases[] = {
+        {L",", 0, 0, 4, {{L"a", L","}, {L"b", L","}, {L"c", L""}}},
+        {L",", 7, 0, 4, {{L"a", L","}, {L"b", L","}, {L"c", L""}}},
+        {L",", -3, 0, 4, {{L"a", L","}, {L"b", L","}, {L"c", L""}}},
+        {L",", 1, -50, 4, {{L"a", L","}, {L"b", L","}, {L"c", L""}}},
+        {L",", 1, 0, 1000000, {{L"a", L","}, {L"b", L","}, {L"c", L""}}},
+        {L",", 1, 4, 1000000, {{L"c", L""}}},
+        {L",", 1, 40, 1000000, {{L"", L""}}},
+        {L"", 0, 0, 1000000, {{L"a,b,c", L""}}},
+    };
+    for (const auto& c : cases) {
+        rg_DrenvikDouRuYiHangLei saved;
+        saved.text = L"a,b,c";
+        saved.separator = c.separator;
+        saved.separatorLength = c.separatorLength;
+        saved.position = c.position;
+        saved.lastIndex = c.lastIndex;
+        VolMemStream out;
+        saved.SaveToStream(&out);
+        VolMemStream in(out.Data());
+        rg_DrenvikDouRuYiHangLei r;
+        r.LoadFromStream(&in);
+        EXPECT_EQ(ReadAll(r), c.lines) << c.separatorLength << " " << c.position << " " << c.lastIndex;
+    }
+}
+
 TEST(Paths, TrailingSeparators) {
     struct { const wchar_t *in, *without, *with, *slash; } cases[] = {
         {L"C:\\dir", L"C:\\dir", L"C:\\dir\\", L"C:\\dir/"},

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "util/html_parser.h"
 #include "util/tag_attributes.h"
+#include "support/time_limit.h"
 
 namespace {
 
@@ -98,6 +101,76 @@ TEST(HtmlParser, OddPages) {
         rg_DrenvikWangYeJieXiLei p;
         EXPECT_EQ(p.GetElement(c.page, c.spec, 0, c.inner, 0), c.want) << c.page;
     }
+}
+
+// The element ends found in one pass agree with the step-by-step nesting walk over the same page.
+TEST(HtmlParser, NestingEndsAgreeWithTheWalk) {
+    const wchar_t* pieces[] = {L"<a>", L"</a>", L"<ab>", L"<a/>", L"x", L"</A>", L"<A x=1>", L"<a", L"</a"};
+    std::mt19937 random(17);
+    for (int round = 0; round < 300; ++round) {
+        CWString page;
+        for (int n = int(random() % 14); n-- > 0;) page += pieces[random() % std::size(pieces)];
+        page += L">";
+        rg_DrenvikWangYeJieXiLei p;
+        const int count = int(WideTextToInt(p.GetElement(page, L"a", -1, 0, 0)));
+        // The walk needs the search state GetElement had.
+        CWString lower = page;
+        lower.MakeLower();
+        p.lowerBytes = CVolMem::ConstructFromText(lower);
+        p.lowerLength = int32_t(p.lowerBytes.GetSize());
+        for (int i = 0; i < count; ++i) {
+            const auto& r = *static_cast<rg_DrenvikWeiZhiLei*>(p.ranges.GetAt(i));
+            const CWString tag = page.substr(size_t(r.start / 2), page.find(L'>', size_t(r.start / 2)) + 1 - size_t(r.start / 2));
+            if (tag.ends_with(L"/>")) continue;
+            p.tagCounts = VolTagCounts();
+            int32_t q = r.start, end = r.start + 2 * int32_t(tag.size());
+            for (size_t c = size_t(r.start / 2); (c = lower.find(L"</a>", c + 1)) != CWString::npos;) {
+                if (p.CountNestedTags(p.openPattern, p.openLength, q, int32_t(2 * c), q)) {
+                    end = int32_t(2 * c) + p.closeLength;
+                    break;
+                }
+            }
+            EXPECT_EQ(r.end, end) << std::wstring(page) << " at " << r.start;
+            EXPECT_EQ(r.nestCount, p.tagCounts.opening) << std::wstring(page) << " at " << r.start;
+        }
+    }
+}
+
+TEST(HtmlParser, HostilePagesReturnPromptly) {
+    const auto repeat = [](const wchar_t* piece, int n) {
+        CWString s;
+        while (n-- > 0) s += piece;
+        return s;
+    };
+    // 2000 a elements, each inside the one before
+    const CWString nestedA = repeat(L"<a>", 2000) + repeat(L"</a>", 2000);
+    // 511 nested divs with text between them, about 110 KB
+    const CWString filler = repeat(L"text ", 20);
+    const CWString nestedDivs = repeat((L"<div class=x>" + filler).c_str(), 511) + repeat((filler + L"</div>").c_str(), 511);
+    // openings that never close, closings that open nothing
+    const CWString unclosed = repeat(L"<p>", 20000);
+    const CWString stray = repeat(L"</p>", 20000) + L"<p>x</p>";
+    // every start tag runs to the one ">" at the end
+    const CWString oneGreater = repeat(L"<p", 50000) + L">";
+
+    rg_DrenvikWangYeJieXiLei p;
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(nestedA, L"a", -1, 0, 0), L"2000"); }, "nested a");
+    EXPECT_EQ(p.GetFoundText(0), nestedA);
+    EXPECT_EQ(p.GetFoundText(1999), L"<a></a>");
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(nestedA, L"", -1, 0, 0), L"2000"); }, "nested a, empty spec");
+    EXPECT_EQ(p.GetFoundText(1), nestedA.substr(3, nestedA.size() - 7));
+
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(nestedDivs, L"div,class=x", -1, 0, 0), L"511"); }, "nested divs");
+    EXPECT_EQ(p.GetFoundText(0), nestedDivs);
+    ExpectReturnsWithin(10, [&] {
+        EXPECT_EQ(p.GetElement(nestedDivs, L"div,class=x", 510, 1, 0), filler + filler);
+    }, "innermost div");
+
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(unclosed, L"p", -1, 0, 0), L"20000"); }, "unclosed");
+    EXPECT_EQ(p.GetFoundText(5), L"<p>");  // no closing tag: the start tag alone
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(stray, L"p", 0, 1, 0), L"x"); }, "stray closings");
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(oneGreater, L"p", -1, 0, 0), L"50000"); }, "one >");
+    EXPECT_EQ(p.GetFoundText(49999), L"<p>");
 }
 
 TEST(HtmlParser, RemoveTags) {

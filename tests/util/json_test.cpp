@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "util/json.h"
 
 namespace {
@@ -12,6 +14,18 @@ int ParseInto(rg_DrenvikJSONLei& doc, std::wstring_view text) {
 
 CWString Nested(int depth) {
     return CWString::Repeat(L"[", depth) + L"1" + CWString::Repeat(L"]", depth);
+}
+
+// Nodes below node, counted without recursion.
+size_t CountNodes(const rg_DrenvikJSONJieDian& node) {
+    size_t n = 0;
+    std::vector<const rg_DrenvikJSONJieDian*> todo{&node};
+    while (!todo.empty()) {
+        const rg_DrenvikJSONJieDian* at = todo.back();
+        todo.pop_back();
+        for (int i = 0; i < at->children.GetCount(); ++i, ++n) todo.push_back(&at->children[i]);
+    }
+    return n;
 }
 
 }  // namespace
@@ -196,6 +210,98 @@ TEST(JsonParse, DeepNestingIsMalformedNotACrash) {
     CWString text = built.GetText(L"");
     EXPECT_EQ(text.size(), size_t(1 + 5000 * 5 + 5 + 5001));
     EXPECT_EQ(text.substr(text.size() - 5001 - 5, 7), L"\"v\":1}}");
+}
+
+// Texts a server (or anything on the way) could send: each parses in one forward pass, into a tree
+// no bigger than a small multiple of the text.
+TEST(JsonParse, HostileInputs) {
+    const CWString manyTokens = L"{" + CWString::Repeat(L"'a'", 20000) + L":1}";
+    struct {
+        const char* what;
+        CWString text;
+        int kind;
+        size_t nodes;
+        const wchar_t* rootText;  // null: not checked
+    } cases[] = {
+        // Unclosed containers end at the end of the text, each level scanned once.
+        {"48 [", CWString::Repeat(L"[", 48), 3, 47, nullptr},
+        {"48 {", CWString::Repeat(L"{", 48), 2, 47, nullptr},
+        {"quote hides closers", CWString::Repeat(L"[", 48) + L"\"" + CWString::Repeat(L"]", 48), 3, 47, nullptr},
+        {"100k [", CWString::Repeat(L"[", 100000), 0, 0, L""},
+        // An unclosed inner container ends the outer one too; its members are not read again.
+        {"unclosed inner", L"{\"a\":[1,{\"b\":2}", 2, 4, L"{\"a\":[1, {\"b\":2}]}"},
+        // Each token spans its own quotes: 10,000 name/value pairs of 'a', then the bare rest.
+        {"20000 quoted tokens", manyTokens, 2, 10001, nullptr},
+        // Stray closers before the value: the search for the next bracket does not restart.
+        {"200k } then {", CWString::Repeat(L"}", 200000) + L"{\"k\":1}", 2, 1, L"{\"k\":1}"},
+        {"200k ] then [", CWString::Repeat(L"]", 200000) + L"[", 3, 0, L"[]"},
+    };
+    for (auto& c : cases) {
+        rg_DrenvikJSONLei doc;
+        CWString text = c.text;
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(doc.Parse(text), c.kind) << c.what;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_LT(seconds, 5.0) << c.what;
+        EXPECT_EQ(CountNodes(doc.root), c.nodes) << c.what;
+        EXPECT_LE(rg_DrenvikJSONLei::MeasureNodeText(doc.root, 0), int64_t(3 * c.text.size())) << c.what;
+        if (c.rootText) EXPECT_EQ(doc.GetText(L""), c.rootText) << c.what;
+    }
+
+    rg_DrenvikJSONLei doc;
+    CWString text = manyTokens;
+    doc.Parse(text);
+    EXPECT_EQ(doc.root.children[0].name, L"'a'");
+    EXPECT_EQ(doc.root.children[0].value, L"'a'");
+    EXPECT_EQ(doc.root.children[9999].value, L"'a'");
+}
+
+// A tree built through paths is deeper than any parse allows; copying it must not use the stack.
+TEST(JsonObject, CopiesAVeryDeepTree) {
+    rg_DrenvikJSONLei doc;
+    CWString path;
+    for (int i = 0; i < 50000; ++i) path += L"k.";
+    doc.SetNumber(path + L"v", 7);
+    doc.ResolvePath(L"k", 0)->tag = 5;
+
+    std::unique_ptr<CVolObject> clone(doc.Clone());
+    auto& copy = static_cast<rg_DrenvikJSONLei&>(*clone);
+    EXPECT_EQ(copy.GetText(path + L"v"), L"7");
+    EXPECT_EQ(copy.ResolvePath(L"k", 0)->tag, 5);
+    rg_DrenvikJSONJieDian* v = copy.ResolvePath(path + L"v", 0);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->parent, copy.ResolvePath(path.substr(0, path.size() - 1), 0));
+    EXPECT_NE(v, doc.ResolvePath(path + L"v", 0));
+    EXPECT_EQ(CountNodes(copy.root), 50001u);
+
+    rg_DrenvikJSONLei again;
+    again.CopyFrom(copy);
+    clone.reset();
+    EXPECT_EQ(again.GetText(path + L"v"), L"7");
+}
+
+// Creation through a path with an enormous index or occurrence number is refused before anything
+// is made; existing nodes are still found, and long numbers never wrap round to small ones.
+TEST(JsonBuild, PathCreationIsBounded) {
+    const wchar_t* source = L"{\"a\":[1,2],\"b\":{\"c\":3}}";
+    for (const wchar_t* path : {L"a[2147483648]", L"a->99999999999", L"x.y[4294967297]", L"b[100001].c",
+                                L"a[18446744073709551617]", L"n->18446744073709551616"}) {
+        rg_DrenvikJSONLei doc;
+        ParseInto(doc, source);
+        const CWString before = doc.GetText(L"");
+        CWString v = L"x";
+        doc.SetText(path, v);
+        doc.SetNumber(path, 1);
+        EXPECT_EQ(doc.ResolvePath(path, 1), nullptr) << path;
+        EXPECT_EQ(doc.GetText(L""), before) << path;
+    }
+
+    rg_DrenvikJSONLei doc;
+    ParseInto(doc, L"{\"a\":[1,2]}");
+    EXPECT_EQ(doc.GetText(L"a[18446744073709551617]"), L"") << "a wrapped number reads as 1";
+    EXPECT_EQ(doc.ResolvePath(L"a[1]", 1), doc.ResolvePath(L"a[1]", 0)) << "existing nodes are found";
+    doc.SetNumber(L"big[100000]", 1);
+    EXPECT_EQ(doc.GetCount(L"big"), 100001) << "the bound itself is still made";
 }
 
 // The request body the chat client builds, byte for byte.

@@ -166,6 +166,19 @@ TEST(ReplaceAllFast, Cases) {
         {L"Ä ä", L"ä", L"-", L"Ä -"},  // only ASCII letters fold
         {L"xaaay", L"aa", L"", L"xy"},
         {L"abcabd", L"abd", L"!", L"abc!"},
+        // Overlaps, case and replacements that hold the search text.
+        {L"aaaa", L"aa", L"X", L"XXX"},
+        {L"aAa", L"AA", L"b", L"bb"},
+        {L"abab", L"ab", L"abab", L"abababab"},
+        {L"aaa", L"aa", L"aaa", L"aaaaaa"},
+        {L"xAbCx", L"abc", L"ABC", L"xABCx"},
+        {L"[a]", L"[", L"", L"a]"},
+        {L"aa", L"aaa", L"X", L"aa"},
+        // Shorter replacements are written over the text itself: what they leave must not be
+        // searched again.
+        {L"abXab", L"ab", L"a", L"aXa"},
+        {L"aab", L"AB", L"b", L"ab"},
+        {L"**x**y*", L"**", L"*", L"*x*y*"},
     };
     for (const auto& c : cases) {
         CWString t = c.text;

@@ -253,6 +253,32 @@ TEST(ThreadPool, ProtocolCloneStreamAndStopFlag) {
     EXPECT_EQ(loaded.stopFlag.p, nullptr) << "an address is never read back from a stream";
 }
 
+TEST(ThreadPool, CountsFromAStreamAreNotBelieved) {
+    rg_DrenvikXianChengChiLei source;
+    source.workerTarget = 3;
+    source.startedCount = -100000;
+    source.runningCount = 7;
+    VolMemStream saved;
+    source.SaveToStream(&saved);
+    source.startedCount = 0;  // it has no threads to wait for
+
+    Owner owner;
+    rg_DrenvikXianChengChiLei loaded;
+    owner.BindAll(loaded);
+    VolMemStream in(saved.Data());
+    loaded.LoadFromStream(&in);
+    EXPECT_EQ(in.status, VolDataStream::kGood);
+    EXPECT_EQ(loaded.workerTarget, 0);
+    EXPECT_EQ(loaded.GetStartedCount(), 0);
+    EXPECT_EQ(loaded.runningCount, 0);
+    // one worker, not one per "missing" count
+    loaded.AddTask(5, 0, 0, L"", L"", L"");
+    loaded.StartWorkers(1);
+    EXPECT_TRUE(WaitFor([&] { return owner.Count() == 1; }));
+    StopAndWait(loaded);
+    EXPECT_EQ(loaded.GetStartedCount(), 0);
+}
+
 TEST(SingleRunGate, SecondRequestWaits) {
     rg_DrenvikDuiLieWeiYiLei gate;
     EXPECT_EQ(gate.TryEnter(), 1);
