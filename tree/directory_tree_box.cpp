@@ -305,7 +305,7 @@ CWString rg_DrenvikMuLuShuKuang1::GetNodePath(int32_t node) {
         }
         if (current < 0) return {};
         const CWString base = GetNodePath(current);
-        return FileExists(base) ? WithTrailingBackslash(base) + tail : CWString();
+        return base.empty() ? CWString() : WithTrailingBackslash(base) + tail;
     }
     default: return {};
     }

@@ -556,6 +556,8 @@ TEST_F(DirectoryTree, FavouriteDeleteWithCtrlAsksAgainBeforeTheFolderGoes) {
     gComponentConfig.SetValue(L"目录树_收藏夹", L"200路径", target);
     gComponentConfig.SetValue(L"目录树_收藏夹", L"300名称", L"丙");
     gComponentConfig.SetValue(L"目录树_收藏夹", L"300路径", desktop);
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"400名称", L"丁");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"400路径", temp.Folder(L"另一个"));
     Open();
     Select(Find(L"甲"));
     ctrlHeld = true;
@@ -576,12 +578,21 @@ TEST_F(DirectoryTree, FavouriteDeleteWithCtrlAsksAgainBeforeTheFolderGoes) {
     EXPECT_EQ(recycled, std::vector<std::wstring>{target});
 
     boxes.clear();
-    ctrlHeld = false;
-    Select(Find(L"丙"));  // without Ctrl only the favourite goes
+    Select(Find(L"丙"));  // it points at the desktop folder, which is never deleted: no second question
     tree.HandleMenuCommand(kDirCmdDelete);
     EXPECT_EQ(Find(L"丙"), -1);
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(recycled.size(), 1u);
+    EXPECT_TRUE(IsExistingFolder(desktop));
+
+    boxes.clear();
+    ctrlHeld = false;
+    Select(Find(L"丁"));  // without Ctrl only the favourite goes
+    tree.HandleMenuCommand(kDirCmdDelete);
+    EXPECT_EQ(Find(L"丁"), -1);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(recycled.size(), 1u);
+    EXPECT_TRUE(IsExistingFolder(temp.root + L"\\另一个"));
 }
 
 TEST_F(DirectoryTree, NewFolderTakesTheNextFreeNumberAndOpensTheEditor) {
