@@ -1,13 +1,17 @@
 #include "app/main_window.h"
 
 #include "app/globals.h"
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/seams.h"
 #include "platform/shell.h"
+#include "tree/browse_folder_window.h"
+#include "ui/input_box.h"
 #include "util/component_config.h"
 #include "util/files.h"
 #include "util/link_opener.h"
 #include "util/path_parts.h"
+#include "util/system_helpers.h"
 
 const wchar_t kPresetModelList[] =
     L"以下DeepSeek||-1||1\r\ndeepseek-r1:1.5b\r\ndeepseek-r1:7b\r\ndeepseek-r1:8b\r\ndeepseek-r1:14b\r\n"
@@ -23,6 +27,7 @@ constexpr UINT kFirstRefreshMessage = WM_APP + 0x101;
 constexpr wchar_t kButtonFont[] = L"微软雅黑, 13, 0, 0, 0, 0, 0";
 constexpr wchar_t kInfoCaption[] = L"信息:";
 constexpr wchar_t kRunningSuffix[] = L"执行中";
+constexpr wchar_t kChangingDirCaption[] = L"正在修改模型目录..";
 constexpr int kTeal = 0x808000;
 constexpr int kAmber = 0x0060C0;
 
@@ -33,6 +38,14 @@ CommandResult RunHidden(const CWString& commandLine) {
 }
 
 CWString Decimal(int value) { return CWString(std::to_wstring(value)); }
+
+// The user's own folder, where Ollama keeps ".ollama" by default; without a trailing backslash.
+// Asked for itself: the documents folder may have been moved elsewhere.
+CWString UserProfileFolder() {
+    CWString profile = GetSpecialFolderPath(12);
+    if (profile.empty()) profile = GetParentPath(WithoutTrailingBackslash(GetSpecialFolderPath(1)), 0);
+    return FolderWithoutTrailingBackslash(profile);
+}
 
 constexpr wchar_t kKelvaroPage[] = L"https://www.drenvik.com/kelvaro/";
 
@@ -268,8 +281,15 @@ int rg_ZhuChuangKouLei::HandleButtonClick(CVolObject* sender) {
         RunDownload(saved);
         return 0;
     }
-    // The two model-directory buttons get their flows with the folder dialog.
-    if (button == &restoreDirButton || button == &changeDirButton) return 0;
+    // The model-directory buttons show their own caption, only while setx runs.
+    if (button == &restoreDirButton) {
+        RunRestoreDefaultDir(*button, saved);
+        return 0;
+    }
+    if (button == &changeDirButton) {
+        RunChangeDir(*button, saved);
+        return 0;
+    }
 
     SetButtonCaption(*button, saved + kRunningSuffix);
     if (button == &refreshButton) RunRefresh(*button, saved);
@@ -434,4 +454,43 @@ void rg_ZhuChuangKouLei::RunStopAll(rg_DrenvikAnNiu1& button, const CWString& sa
         }
     }
     SetButtonCaption(button, saved);
+}
+
+// ---- model directory -----------------------------------------------------------------------------
+
+void rg_ZhuChuangKouLei::SetModelsDirectory(rg_DrenvikAnNiu1& button, const CWString& saved, std::wstring_view value,
+                                            std::wstring_view done, std::wstring_view failed) {
+    SetButtonCaption(button, kChangingDirCaption);
+    const bool ok = SetUserEnvironmentVariable(L"OLLAMA_MODELS", value) != 0;
+    // Back before the message: the input box leaves this window enabled, and a press meanwhile
+    // would take the progress caption for the button's own.
+    SetButtonCaption(button, saved);
+    if (ok) rg_DrenvikShuRuKuangLei::Show(done, L"", L"");
+    else ShowInfo(CWString(failed), kInfoCaption);
+}
+
+void rg_ZhuChuangKouLei::RunRestoreDefaultDir(rg_DrenvikAnNiu1& button, const CWString& saved) {
+    const CWString done = CWString::Concat(
+        {L"已恢复为默认的模型目录，通常位于当前用户文件夹下，如 C:\\Users\\你的用户名\\.ollama\r\n\r\n"
+         L"模型目录改变后，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+         L"\r\n\r\n默认目录：",
+         UserProfileFolder(), L"\\.ollama\r\n\r\n重启电脑后新目录才能生效"});
+    SetModelsDirectory(button, saved, L"", done, L"恢复默认目录失败！");
+}
+
+void rg_ZhuChuangKouLei::RunChangeDir(rg_DrenvikAnNiu1& button, const CWString& saved) {
+    // Owned: this window stays disabled until a folder is chosen, so no second window or command
+    // starts meanwhile.
+    CWString folder = BrowseForFolder(L"请选择一个新模型目录用于保存下载的模型。", L"", GetHwnd());
+    // The window hands back existing folders only; one removed meanwhile is not set either.
+    if (!IsExistingFolder(folder)) {
+        SetButtonCaption(button, saved);
+        return;
+    }
+    folder = FolderWithoutTrailingBackslash(folder);
+    const CWString done = CWString::Concat(
+        {L"已更换为新的模型目录，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+         L"\r\n\r\n新目录：",
+         folder, L"\r\n\r\n重启电脑后新目录才能生效"});
+    SetModelsDirectory(button, saved, folder, done, L"更换新目录失败！");
 }

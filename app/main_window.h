@@ -93,6 +93,12 @@ private:
     void RunCreate(rg_DrenvikAnNiu1& button, const CWString& saved);
     void RunStopAll(rg_DrenvikAnNiu1& button, const CWString& saved);
     void RunRefresh(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunRestoreDefaultDir(rg_DrenvikAnNiu1& button, const CWString& saved);
+    void RunChangeDir(rg_DrenvikAnNiu1& button, const CWString& saved);
+    // Sets OLLAMA_MODELS through setx under the caption "正在修改模型目录..", restores the caption,
+    // then shows `done` in the input box or `failed` in a message box.
+    void SetModelsDirectory(rg_DrenvikAnNiu1& button, const CWString& saved, std::wstring_view value,
+                            std::wstring_view done, std::wstring_view failed);
     // The selected model's name when it is valid; else restores the caption, says so, and gives "".
     CWString TakeSelectedName(rg_DrenvikAnNiu1& button, const CWString& saved);
     // Asks for a new model's name (blanks removed); empty after cancel, an empty entry or an invalid

@@ -71,8 +71,9 @@ CWString RealSpecialFolder(int kind) {
                                  CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_APPDATA};
     wchar_t buffer[MAX_PATH + 2] = {};
     UINT n = 0;
-    if (kind >= 1 && kind <= 8) {
-        if (FAILED(::SHGetFolderPathW(nullptr, kCsidl[kind - 1], nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
+    if ((kind >= 1 && kind <= 8) || kind == 12) {
+        const int csidl = kind == 12 ? CSIDL_PROFILE : kCsidl[kind - 1];
+        if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
         return buffer;
     }
     if (kind == 9) n = ::GetWindowsDirectoryW(buffer, MAX_PATH);

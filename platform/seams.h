@@ -29,7 +29,7 @@ struct PlatformSeams {
     std::function<bool(HWND owner, const CWString& title, const CWString& initialFolder, CWString& folder)> folderDialog;
     // ShellExecuteW "open" of a file, folder or address with parameters; true when the shell took it.
     std::function<bool(const CWString& file, const CWString& parameters, int showMode)> shellOpen;
-    // A special folder by the platform's kind number (1 documents ... 11 temporary files), as the
+    // A special folder by the platform's kind number (1 documents ... 12 profile), as the
     // system gives it (with or without a trailing backslash); empty for an unknown kind.
     std::function<CWString(int kind)> specialFolder;
     // The host to reach for one of the program's built-in remote host names: the name itself, or

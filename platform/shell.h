@@ -23,7 +23,8 @@ CWString GetClipboardText();
 int OpenWithShell(std::wstring_view target, int showMode = -1);
 
 // Kinds: 1 documents, 2 favourites, 3 desktop, 4 fonts, 5 start menu, 6 programs, 7 startup,
-// 8 application data, 9 Windows, 10 system, 11 temporary files. Ends with "\"; empty when unknown.
+// 8 application data, 9 Windows, 10 system, 11 temporary files, 12 the user's profile folder.
+// Ends with "\"; empty when unknown.
 CWString GetSpecialFolderPath(int kind);
 
 // A text value under HKEY_CURRENT_USER; empty when the key or value is absent or not text.

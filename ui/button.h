@@ -138,6 +138,9 @@ public:
     void RefreshIcons(bool noPaint);
     // normalIcon from the program's RCDATA resource of picture bytes (PNG, BMP, ...).
     void SetIconFromResource(int resourceId);
+    // The normal icon from the program's RCDATA SVG resource, kept as its source and rendered at a
+    // logical size (the height only when none was set); re-rendered at once when the window exists.
+    void SetSvgIconFromResource(int resourceId, int width, int height);
 
     // ---- raising ----
     int RaiseMouseMove(int x, int y, int modifiers) { return MouseMoved.Raise(this, x, y, modifiers); }

@@ -103,6 +103,16 @@ void rg_DrenvikAnNiu1::SetIconFromResource(int resourceId) {
     Paint();
 }
 
+void rg_DrenvikAnNiu1::SetSvgIconFromResource(int resourceId, int width, int height) {
+    CVolMem svg;
+    CVolAppInstance::LoadResourceData(svg, resourceId, CVolAppInstance::kResourceRcData);
+    iconSources[0] = svg;
+    SetIcon(svg, normalIcon, true);
+    iconWidth = width;
+    if (iconHeight == 0) iconHeight = height;
+    if (IsCreated()) RefreshIcons(false);
+}
+
 const rg_WeiTuDuiXiangLei& rg_DrenvikAnNiu1::ChooseIcon(int iconState) {
     const rg_WeiTuDuiXiangLei* chosen = &normalIcon;
     switch (iconState) {

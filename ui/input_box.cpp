@@ -89,13 +89,7 @@ void rg_DrenvikShuRuKuangLei::SetUpButton(rg_DrenvikAnNiu1& button, std::wstring
                                           int iconSize) {
     if (!caption.empty()) button.SetCaption(caption);
     button.SetFontText(kButtonFont);
-    CVolMem svg;
-    CVolAppInstance::LoadResourceData(svg, iconId, CVolAppInstance::kResourceRcData);
-    button.iconSources[0] = svg;
-    button.SetIcon(svg, button.normalIcon, true);
-    button.iconWidth = iconSize;
-    if (button.iconHeight == 0) button.iconHeight = iconSize;
-    if (button.IsCreated()) button.RefreshIcons(false);
+    button.SetSvgIconFromResource(iconId, iconSize, iconSize);
 }
 
 void rg_DrenvikShuRuKuangLei::CreateChildren() {

@@ -184,6 +184,21 @@ CWString WithoutTrailingBackslash(std::wstring_view path) {
     return CWString(path);
 }
 
+CWString CleanTypedFolderPath(std::wstring_view text) {
+    std::wstring_view t = TrimView(text);
+    if (t.size() >= 2 && t.front() == L'"' && t.back() == L'"') t = TrimView(t.substr(1, t.size() - 2));
+    const bool drive = t.size() >= 3 && t[1] == L':' && t[2] == L'\\' && (t[0] | 0x20) >= L'a' && (t[0] | 0x20) <= L'z';
+    const bool unc = t.size() >= 3 && t[0] == L'\\' && t[1] == L'\\' && t[2] != L'\\';
+    return drive || unc ? CWString(t) : CWString();
+}
+
+CWString FolderWithoutTrailingBackslash(std::wstring_view path) {
+    while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
+    CWString out(path);
+    if (out.size() == 2 && out[1] == L':') out.push_back(L'\\');
+    return out;
+}
+
 CWString WithTrailingBackslash(std::wstring_view path) {
     CWString out(path);
     if (out.empty() || out.back() != L'\\') out.push_back(L'\\');

@@ -29,6 +29,13 @@ void CollectDroppedFiles(int32_t& choice, const rg_DrenvikWenBenShuZuLei& paths,
                          std::wstring_view patterns, HWND owner, bool fileTitles);
 
 CWString WithoutTrailingBackslash(std::wstring_view path);
+// A folder path as typed or pasted: blanks and one pair of enclosing double quotes (Explorer's
+// "copy as path") removed. Empty unless absolute ("X:\..." or "\\server\..."): a relative or
+// drive-relative path would name a different folder depending on where it is read.
+CWString CleanTypedFolderPath(std::wstring_view text);
+// Without trailing backslashes, except the one a drive root needs ("D:\" stays, "D:" would be
+// drive-relative).
+CWString FolderWithoutTrailingBackslash(std::wstring_view path);
 CWString WithTrailingBackslash(std::wstring_view path);
 CWString WithTrailingSlash(std::wstring_view address);
 // The program's folder, without a trailing "\".

@@ -69,6 +69,18 @@ BOOL CALLBACK FindTopLevel(HWND h, LPARAM p) {
     return FALSE;
 }
 
+// A visible top-level window of the process, or null after `ms`.
+HWND WaitTopLevel(DWORD pid, const wchar_t* className, const std::wstring* caption, bool needsEdit, int ms) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        Search s{pid, className, caption, needsEdit};
+        ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
+        found = s.found;
+        return found != nullptr;
+    }, ms);
+    return found;
+}
+
 // The test programs share one desktop and clipboard: one run at a time.
 HANDLE RunLock() {
     static HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Local\\KelvaroEndToEndRun");
@@ -86,6 +98,7 @@ KelvaroRun::KelvaroRun(const std::string& models, const std::string& running, co
     fs::create_directories(dir_);
     fs::path bin = TestProgramFolder();
     fs::copy_file(bin / L"ollama.exe", dir_ / L"ollama.exe");
+    fs::copy_file(bin / L"setx.exe", dir_ / L"setx.exe");
     fs::copy_file(bin.parent_path() / L"app" / L"Kelvaro.exe", dir_ / L"Kelvaro.exe");
     WriteFile(dir_ / L"ollama.models", models);
     if (!running.empty()) WriteFile(dir_ / L"ollama.running", running);
@@ -219,14 +232,7 @@ void KelvaroRun::SetComboText(int id, const std::wstring& text) {
 }
 
 HWND KelvaroRun::WaitDialog(const std::wstring& caption, int ms) const {
-    HWND found = nullptr;
-    WaitFor([&] {
-        Search s{process_.dwProcessId, L"#32770", &caption, false};
-        ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
-        found = s.found;
-        return found != nullptr;
-    }, ms);
-    return found;
+    return WaitTopLevel(process_.dwProcessId, L"#32770", &caption, false, ms);
 }
 
 std::wstring KelvaroRun::BoxText(HWND box) const {
@@ -237,18 +243,15 @@ std::wstring KelvaroRun::BoxText(HWND box) const {
 
 bool KelvaroRun::Answer(HWND dialog, int command) const {
     ::PostMessageW(dialog, WM_COMMAND, WPARAM(command), 0);
-    return WaitFor([&] { return !::IsWindow(dialog); }, 10000);
+    return WaitClosed(dialog);
+}
+
+bool KelvaroRun::WaitClosed(HWND window, int ms) const {
+    return WaitFor([&] { return !::IsWindow(window); }, ms);
 }
 
 HWND KelvaroRun::WaitInputDialog(int ms) const {
-    HWND found = nullptr;
-    WaitFor([&] {
-        Search s{process_.dwProcessId, L"#32770", nullptr, true};
-        ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
-        found = s.found;
-        return found != nullptr;
-    }, ms);
-    return found;
+    return WaitTopLevel(process_.dwProcessId, L"#32770", nullptr, true, ms);
 }
 
 std::wstring KelvaroRun::InputText(HWND dialog) const { return EditText(::GetDlgItem(dialog, 101)); }
@@ -258,15 +261,62 @@ bool KelvaroRun::AnswerInput(HWND dialog, const std::wstring& text, bool ok) con
     return Answer(dialog, ok ? IDOK : IDCANCEL);
 }
 
-std::vector<std::wstring> KelvaroRun::Log() const {
+namespace {
+
+std::vector<std::wstring> ReadLines(const fs::path& file) {
     std::vector<std::wstring> lines;
-    std::istringstream in(ReadFile(dir_ / L"ollama.log"));
+    std::istringstream in(ReadFile(file));
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(Utf8ToWide(line));
     }
     return lines;
+}
+
+}  // namespace
+
+std::vector<std::wstring> KelvaroRun::Log() const { return ReadLines(dir_ / L"ollama.log"); }
+
+std::vector<std::wstring> KelvaroRun::SetxLog() const { return ReadLines(dir_ / L"setx.log"); }
+
+void KelvaroRun::SetSetxScenario(int exitCode, int delayMs) {
+    WriteFile(dir_ / L"setx.scenario", std::to_string(exitCode) + " " + std::to_string(delayMs) + "\n");
+}
+
+HWND KelvaroRun::WaitMessageForm(int ms) const { return WaitForm(L"信息：", ms); }
+
+HWND KelvaroRun::WaitForm(const std::wstring& title, int ms) const {
+    return WaitTopLevel(process_.dwProcessId, L"VolWinForm", &title, false, ms);
+}
+
+namespace {
+
+BOOL CALLBACK FindRichEdit(HWND h, LPARAM p) {
+    wchar_t cls[32] = {};
+    ::GetClassNameW(h, cls, 32);
+    if (_wcsnicmp(cls, L"RichEdit", 8) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(p) = h;
+    return FALSE;
+}
+
+}  // namespace
+
+std::wstring KelvaroRun::FormText(HWND form) const {
+    // The form shows before its text box has been filled.
+    std::wstring text = L"<no text box>";
+    WaitFor([&] {
+        HWND edit = nullptr;
+        ::EnumChildWindows(form, FindRichEdit, reinterpret_cast<LPARAM>(&edit));
+        if (edit) text = EditText(edit);
+        return edit && !text.empty();
+    }, 5000);
+    return text;
+}
+
+bool KelvaroRun::CloseForm(HWND form) const {
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    return WaitClosed(form);
 }
 
 bool KelvaroRun::WaitLog(size_t count, int ms) const {
@@ -276,6 +326,7 @@ bool KelvaroRun::WaitLog(size_t count, int ms) const {
 int KelvaroRun::Close() {
     // Boxes left open (a failed check) would keep the window from closing.
     for (HWND box; (box = WaitInputDialog(0)) || (box = WaitDialog(L"信息:", 0));) Answer(box, IDCANCEL);
+    if (HWND form = WaitMessageForm(0)) CloseForm(form);
     const double t0 = NowMs();
     ::PostMessageW(main_, WM_CLOSE, 0, 0);
     WaitFor([&] { return !::IsWindow(main_); }, 15000);

@@ -28,6 +28,8 @@ public:
     HWND Descendant(std::initializer_list<int> ids) const;
     void Press(int id) { PressWindow(Control(id)); }
     void PressWindow(HWND h);
+    // Presses the control with that id in another window of the program (a dialog, a form).
+    void PressIn(HWND window, int id) { PressWindow(::GetDlgItem(window, id)); }
     // A window's caption (readable while the program is busy); EditText asks an edit box.
     std::wstring Text(HWND h) const;
     std::wstring EditText(HWND edit) const;
@@ -43,6 +45,7 @@ public:
     std::wstring BoxText(HWND box) const;
     // Posts the command and waits for the dialog to go.
     bool Answer(HWND dialog, int command) const;
+    bool WaitClosed(HWND window, int ms = 10000) const;
     // The input dialog (no caption, an edit box with id 101): sets the text and presses OK or Cancel.
     HWND WaitInputDialog(int ms = 10000) const;
     std::wstring InputText(HWND dialog) const;
@@ -51,6 +54,16 @@ public:
     // The fake's log lines (its command lines), and a wait for at least `count` of them.
     std::vector<std::wstring> Log() const;
     bool WaitLog(size_t count, int ms = 10000) const;
+    // The fake setx beside the program: its command lines, and its exit code and delay from now on.
+    std::vector<std::wstring> SetxLog() const;
+    void SetSetxScenario(int exitCode, int delayMs);
+    // A form of the program with that title (class "VolWinForm"), or null after `ms`.
+    HWND WaitForm(const std::wstring& title, int ms = 10000) const;
+    // The input box showing a message (a form titled "信息："), or null after `ms`; its text (once
+    // filled); closing it.
+    HWND WaitMessageForm(int ms = 10000) const;
+    std::wstring FormText(HWND form) const;
+    bool CloseForm(HWND form) const;
     // Closes the window and waits for the process; its exit code, or -2 on a time-out.
     int Close();
     // Milliseconds from the last Close's WM_CLOSE to the process's end, and from the window's end

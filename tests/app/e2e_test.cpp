@@ -1,6 +1,7 @@
 // The real program under Wine with the fake ollama: what the user sees and what runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -352,4 +353,186 @@ TEST(EndToEnd, UnchangedSettingsAreNotRewritten) {
     EXPECT_EQ(run.Close(), 0);
     EXPECT_EQ(std::filesystem::last_write_time(file), before);
     EXPECT_EQ(run.SettingsBytes(), Utf16File(Settings(L"qwen2.5:7b (4.7 GB)")));
+}
+
+namespace {
+
+std::wstring UserProfile() {
+    wchar_t buf[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH);
+    std::wstring path(buf, n);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// Presses a button and, until a window `found` gives appears, keeps every caption it shows.
+template <class Find> HWND PressWatchingCaptions(KelvaroRun& run, int id, Find found, std::vector<std::wstring>& seen) {
+    run.Press(id);
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(2)) {
+        std::wstring caption = run.Caption(id);
+        if (seen.empty() || seen.back() != caption) seen.push_back(caption);
+        if (HWND h = found()) return h;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(EndToEnd, RestoreDefaultModelDirectory) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    run.SetSetxScenario(0, 1500);
+    std::vector<std::wstring> captions;
+    HWND form = PressWatchingCaptions(run, kRestoreDirId, [&] { return run.WaitMessageForm(0); }, captions);
+    ASSERT_TRUE(form);
+    EXPECT_EQ(run.FormText(form),
+              L"已恢复为默认的模型目录，通常位于当前用户文件夹下，如 C:\\Users\\你的用户名\\.ollama\r\n\r\n"
+              L"模型目录改变后，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+              L"\r\n\r\n默认目录：" + UserProfile() + L"\\.ollama\r\n\r\n重启电脑后新目录才能生效");
+    // The progress caption while setx ran, the button's own again by the time the message shows.
+    EXPECT_NE(std::find(captions.begin(), captions.end(), L"正在修改模型目录.."), captions.end());
+    EXPECT_EQ(captions.back(), L"恢复默认模型目录");
+    for (const auto& c : captions) EXPECT_EQ(c.find(L"执行中"), std::wstring::npos) << c;
+    EXPECT_TRUE(run.CloseForm(form));
+    EXPECT_EQ(run.SetxLog(), std::vector<std::wstring>{L"setx OLLAMA_MODELS \"\""});
+
+    run.SetSetxScenario(5, 0);
+    EXPECT_EQ(PressAndRead(run, kRestoreDirId, L"信息:"), L"恢复默认目录失败！");
+    EXPECT_TRUE(run.WaitCaption(kRestoreDirId, L"恢复默认模型目录"));
+    EXPECT_EQ(run.SetxLog().size(), 2u);
+    EXPECT_EQ(run.Log(), std::vector<std::wstring>{L"ollama list"});  // no ollama command ran
+    EXPECT_EQ(run.Close(), 0);
+}
+
+namespace {
+
+// A temporary folder of the run holding a folder "models" and a file.
+struct ChangeDirFixture {
+    std::wstring models, file;
+    explicit ChangeDirFixture(const KelvaroRun& run)
+        : models((run.Folder() / L"models").wstring()), file((run.Folder() / L"model.gguf").wstring()) {
+        std::filesystem::create_directories(models);
+        std::ofstream(run.Folder() / L"model.gguf") << "GGUF";
+    }
+};
+
+constexpr int kOkId = 103, kCancelId = 104, kPasteId = 106, kPathId = 107;
+
+// Presses "更换模型目录" and waits for the folder window.
+HWND OpenFolderWindow(KelvaroRun& run) {
+    run.Press(kChangeDirId);
+    return run.WaitForm(L"选择文件夹");
+}
+
+void TypePath(HWND window, const std::wstring& path) {
+    ::SendMessageW(::GetDlgItem(window, kPathId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+std::wstring ChangedText(const std::wstring& folder) {
+    return L"已更换为新的模型目录，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录"
+           L"\r\n\r\n新目录：" + folder + L"\r\n\r\n重启电脑后新目录才能生效";
+}
+
+// Chooses `typed` in the folder window and reads the message it leads to; the captions seen on the way.
+std::wstring ChooseAndRead(KelvaroRun& run, const std::wstring& typed, std::vector<std::wstring>& captions) {
+    HWND window = OpenFolderWindow(run);
+    if (!window) return L"<no folder window>";
+    TypePath(window, typed);
+    run.PressIn(window, kOkId);
+    HWND form = nullptr, box = nullptr;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000 && !form && !box; ::Sleep(2)) {
+        std::wstring caption = run.Caption(kChangeDirId);
+        if (captions.empty() || captions.back() != caption) captions.push_back(caption);
+        form = run.WaitMessageForm(0);
+        box = run.WaitDialog(L"信息:", 0);
+    }
+    std::wstring text = form ? run.FormText(form) : box ? run.BoxText(box) : L"<nothing shown>";
+    if (form) run.CloseForm(form);
+    if (box) run.Answer(box, IDOK);
+    return text;
+}
+
+}  // namespace
+
+TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    ChangeDirFixture dirs(run);
+
+    // Cancel: owned by the main window, which is disabled meanwhile.
+    HWND window = OpenFolderWindow(run);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(::GetWindow(window, GW_OWNER), run.Main());
+    EXPECT_FALSE(::IsWindowEnabled(run.Main()));
+    EXPECT_EQ(run.Caption(kChangeDirId), L"更换模型目录");
+    run.PressIn(window, kCancelId);
+    EXPECT_TRUE(run.WaitClosed(window));
+    EXPECT_TRUE(::IsWindowEnabled(run.Main()));
+
+    // A missing folder, a file, a relative path: a hint, the window stays, nothing runs.
+    for (const std::wstring& typed : {dirs.models + L"\\missing", dirs.file, std::wstring(L"models")}) {
+        window = OpenFolderWindow(run);
+        ASSERT_TRUE(window) << typed;
+        TypePath(window, typed);
+        run.PressIn(window, kOkId);
+        HWND hint = run.WaitDialog(L"信息:");
+        ASSERT_TRUE(hint) << typed;
+        EXPECT_EQ(::GetWindow(hint, GW_OWNER), window);
+        run.Answer(hint, IDOK);
+        EXPECT_TRUE(::IsWindowVisible(window));
+        ::PostMessageW(window, WM_CLOSE, 0, 0);  // the close box
+        EXPECT_TRUE(run.WaitClosed(window));
+    }
+    EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
+    EXPECT_TRUE(run.SetxLog().empty());
+    EXPECT_EQ(run.Close(), 0);
+}
+
+TEST(EndToEnd, ChangeModelDirectorySetsTheChosenFolder) {
+    KelvaroRun run(kModels);
+    ASSERT_TRUE(run.Start());
+    ChangeDirFixture dirs(run);
+    std::vector<std::wstring> captions;
+
+    // A trailing backslash is dropped; setx ran under the progress caption, never "执行中".
+    run.SetSetxScenario(0, 1500);
+    EXPECT_EQ(ChooseAndRead(run, dirs.models + L"\\", captions), ChangedText(dirs.models));
+    EXPECT_NE(std::find(captions.begin(), captions.end(), L"正在修改模型目录.."), captions.end());
+    EXPECT_EQ(captions.back(), L"更换模型目录");
+    for (const auto& c : captions) EXPECT_EQ(c.find(L"执行中"), std::wstring::npos) << c;
+
+    // A drive root keeps its backslash, and setx gets it as "C:\".
+    run.SetSetxScenario(0, 0);
+    EXPECT_EQ(ChooseAndRead(run, L"C:\\", captions), ChangedText(L"C:\\"));
+
+    // Pasted with Explorer's quotes.
+    SetClipboardText(L"\"" + dirs.models + L"\"");
+    HWND window = OpenFolderWindow(run);
+    ASSERT_TRUE(window);
+    run.PressIn(window, kPasteId);
+    HWND form = run.WaitMessageForm(500);
+    EXPECT_FALSE(form);
+    run.PressIn(window, kOkId);
+    form = run.WaitMessageForm();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(run.FormText(form), ChangedText(dirs.models));
+    run.CloseForm(form);
+
+    // A failing setx.
+    run.SetSetxScenario(2, 0);
+    EXPECT_EQ(ChooseAndRead(run, dirs.models, captions), L"更换新目录失败！");
+    EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
+
+    EXPECT_EQ(run.SetxLog(), (std::vector<std::wstring>{L"setx OLLAMA_MODELS \"" + dirs.models + L"\"",
+                                                        L"setx OLLAMA_MODELS \"C:\\\\\"",
+                                                        L"setx OLLAMA_MODELS \"" + dirs.models + L"\"",
+                                                        L"setx OLLAMA_MODELS \"" + dirs.models + L"\""}));
+    // setx reads the root with its backslash.
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(run.SetxLog().at(1).c_str(), &argc);
+    ASSERT_EQ(argc, 3);
+    EXPECT_STREQ(argv[2], L"C:\\");
+    ::LocalFree(argv);
+    EXPECT_EQ(run.Log(), std::vector<std::wstring>{L"ollama list"});
+    EXPECT_EQ(run.Close(), 0);
 }

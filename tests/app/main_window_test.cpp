@@ -2,8 +2,14 @@
 // reselection, with the command runner replaced.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/main_window.h"
+#include "platform/gdiplus_session.h"
 #include "platform/seams.h"
+#include "support/fake_setx.h"
+#include "support/ui_helpers.h"
+#include "ui/input_box.h"
 #include "util/component_config.h"
 
 namespace {
@@ -180,4 +186,75 @@ TEST_F(MainWindowTest, FirstRefreshRunsOnceTheWindowIsLaidOutAndPainted) {
     EXPECT_TRUE(refreshes[0].painted);
     EXPECT_EQ(refreshes[0].panelWidth, w.GetClientWidth() - 249);
     w.Close();
+}
+
+namespace {
+
+// Run from inside the input box's wait, once its window exists.
+std::function<void()> gInputBoxStep;
+
+void CALLBACK RunInputBoxStep(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!GetInputBox().IsCreated() || !gInputBoxStep) return;
+    ::KillTimer(nullptr, id);
+    std::exchange(gInputBoxStep, nullptr)();
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, RestoreDefaultNamesTheProfileFolder) {
+    ScopedIconResources icons;
+    GdiplusSession gdiplus;
+    FakeSetxLog setx;
+    std::vector<CWString> boxes;
+    ScopedSeam box(&PlatformSeams::messageBox, [&](HWND, const CWString& text, const CWString& caption, UINT type) {
+        boxes.push_back(caption + L"|" + text + L"|" + CWString::FromInt(type));
+        return IDOK;
+    });
+    // The documents folder moved to another drive: the message still names the profile folder.
+    CWString profile = L"C:\\users\\测试用户\\";
+    ScopedSeam folders(&PlatformSeams::specialFolder, [&](int kind) {
+        return kind == 12 ? profile : kind == 1 ? CWString(L"E:\\资料\\文档") : CWString();
+    });
+    const CWString head =
+        L"已恢复为默认的模型目录，通常位于当前用户文件夹下，如 C:\\Users\\你的用户名\\.ollama\r\n\r\n"
+        L"模型目录改变后，如果之前的目录已下载安装了模型，你需要退出Ollama并将目录中的所有文件和文件夹移动到新目录\r\n\r\n"
+        L"默认目录：";
+    const CWString tail = L"\\.ollama\r\n\r\n重启电脑后新目录才能生效";
+    struct Case { double dpi; const wchar_t* profile; const wchar_t* shown; const wchar_t* shot; } cases[] = {
+        {1.0, L"C:\\users\\测试用户\\", L"C:\\users\\测试用户", L"kelvaro_model_dir_message.png"},
+        // No profile folder known: the documents folder's parent.
+        {1.5, L"", L"E:\\资料", L"kelvaro_model_dir_message_150.png"},
+    };
+    for (const auto& c : cases) {
+        SetDpiFactorsForTest(c.dpi);
+        profile = c.profile;
+        rg_ZhuChuangKouLei w;
+        Open(w);
+        CWString shown, caption;
+        gInputBoxStep = [&] {
+            rg_DrenvikShuRuKuangLei& input = GetInputBox();
+            shown = input.textBox.GetText();
+            caption = w.restoreDirButton.GetCaption();
+            // At 1.5 the box is wider than the test screen: its left edge on the screen.
+            ::SetWindowPos(input.GetHwnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            PumpMessagesFor(200);
+            EXPECT_FALSE(SaveWindowScreenshot(input.GetHwnd(), c.shot).empty());
+            ::PostMessageW(input.GetHwnd(), WM_CLOSE, 0, 0);
+        };
+        ::SetTimer(nullptr, 0, 10, &RunInputBoxStep);
+        w.HandleButtonClick(&w.restoreDirButton);
+        EXPECT_EQ(shown, head + c.shown + tail) << c.dpi;
+        EXPECT_EQ(caption, L"恢复默认模型目录") << "restored before the message";
+        EXPECT_TRUE(boxes.empty());
+    }
+    EXPECT_EQ(setx.Lines(), std::vector<CWString>(2, L"setx OLLAMA_MODELS \"\""));
+
+    setx.ExitWith(L"1");
+    {
+        rg_ZhuChuangKouLei w;
+        Open(w);
+        w.HandleButtonClick(&w.restoreDirButton);
+        EXPECT_EQ(boxes, std::vector<CWString>{L"信息:|恢复默认目录失败！|64"});
+        EXPECT_EQ(w.restoreDirButton.GetCaption(), L"恢复默认模型目录");
+    }
 }

@@ -111,13 +111,17 @@ TEST(OpenWithShell, BrowseSelectsAndFallsBackToTheBrowser) {
 }
 
 TEST(SpecialFolders, EveryKindEndsWithABackslash) {
-    for (int kind = 1; kind <= 11; ++kind) {
+    for (int kind = 1; kind <= 12; ++kind) {
         CWString path = GetSpecialFolderPath(kind);
         ASSERT_FALSE(path.empty()) << kind;
         EXPECT_EQ(path.back(), L'\\') << kind;
     }
     EXPECT_TRUE(GetSpecialFolderPath(0).empty());
-    EXPECT_TRUE(GetSpecialFolderPath(12).empty());
+    EXPECT_TRUE(GetSpecialFolderPath(13).empty());
+    // The profile folder: where the documents folder sits by default, but asked for itself.
+    wchar_t profile[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    EXPECT_EQ(GetSpecialFolderPath(12), CWString(profile) + L"\\");
 
     ScopedSeam fake(&PlatformSeams::specialFolder, [](int kind) {
         return kind == 1 ? CWString(L"C:\\Users\\测试") : kind == 3 ? CWString(L"C:\\Desk\\") : CWString();

@@ -19,6 +19,9 @@ void PumpMessagesFor(int ms) {
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     RECT r;
     if (!::GetWindowRect(hwnd, &r)) return {};
+    // Only the part on the screen: a copy reaching past its edge fails as a whole.
+    const RECT screenRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (!::IntersectRect(&r, &r, &screenRect)) return {};
     int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);

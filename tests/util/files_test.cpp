@@ -205,6 +205,31 @@ TEST(Paths, TrailingSeparators) {
     EXPECT_EQ(folder + L"\\", GetModuleDirectory());
 }
 
+TEST(Paths, TypedFolderPaths) {
+    struct { const wchar_t *typed, *cleaned; } cases[] = {
+        {L"D:\\models", L"D:\\models"},
+        {L"  \"D:\\my models\\\"  ", L"D:\\my models\\"},  // Explorer's "copy as path"
+        {L"\"d:\\\"", L"d:\\"},
+        {L"\\\\server\\share", L"\\\\server\\share"},
+        {L"models", L""},          // relative
+        {L"..\\models", L""},
+        {L"D:models", L""},        // drive-relative
+        {L"D:", L""},
+        {L"\\models", L""},       // the current drive's root
+        {L"\"", L""},
+        {L"", L""},
+        {L"中:\\x", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CleanTypedFolderPath(c.typed), c.cleaned) << c.typed;
+
+    struct { const wchar_t *in, *out; } trims[] = {
+        {L"D:\\models\\", L"D:\\models"}, {L"D:\\models\\\\", L"D:\\models"}, {L"D:\\models", L"D:\\models"},
+        {L"D:\\", L"D:\\"},  // a drive root keeps the backslash it needs
+        {L"D:\\\\", L"D:\\"}, {L"\\\\srv\\share\\", L"\\\\srv\\share"},
+    };
+    for (const auto& c : trims) EXPECT_EQ(FolderWithoutTrailingBackslash(c.in), c.out) << c.in;
+}
+
 namespace {
 const char kDrives[] = "C:\\\0D:\\\0";
 DWORD WINAPI FakeDrives(DWORD size, LPSTR buffer) {

@@ -8,6 +8,7 @@
 #include "platform/dynapi.h"  // windows.h and shellapi.h
 #include <shlobj.h>  // DROPFILES
 #include "platform/system.h"
+#include "support/fake_setx.h"
 #include "util/system_helpers.h"
 
 namespace {
@@ -23,29 +24,10 @@ std::vector<CWString> Arguments(const CWString& line) {
     return args;
 }
 
-// The fake setx beside the test program logs into a file of our choosing.
 class FakeSetx : public ::testing::Test {
 protected:
-    void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        log_ = CWString(temp) + L"kv-setx-" + CWString::FromInt(::GetCurrentProcessId()) + L".log";
-        ::DeleteFileW(log_.c_str());
-        ::SetEnvironmentVariableW(L"KELVARO_FAKE_SETX_LOG", log_.c_str());
-        ::SetEnvironmentVariableW(L"KELVARO_FAKE_SETX_EXIT", nullptr);
-    }
-    void TearDown() override {
-        ::SetEnvironmentVariableW(L"KELVARO_FAKE_SETX_LOG", nullptr);
-        ::SetEnvironmentVariableW(L"KELVARO_FAKE_SETX_EXIT", nullptr);
-        ::DeleteFileW(log_.c_str());
-    }
-    std::vector<CWString> Lines() const {
-        CVolMem m = CVolMem::ConstructFromFile(log_);
-        CWStringArray lines;
-        SplitTextBySeparator(CWString::FromUtf8Bytes(m.GetPtr(), m.GetSize()), lines, L"\r\n", false, true);
-        return lines;
-    }
-    CWString log_;
+    std::vector<CWString> Lines() const { return setx_.Lines(); }
+    FakeSetxLog setx_;
 };
 
 }  // namespace
@@ -88,7 +70,7 @@ TEST_F(FakeSetx, RunsSetxAndReportsItsExitCode) {
     ASSERT_EQ(args.size(), 3u);
     EXPECT_EQ(args[2], L"D:\\模型\\");
 
-    ::SetEnvironmentVariableW(L"KELVARO_FAKE_SETX_EXIT", L"1");
+    setx_.ExitWith(L"1");
     EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\x"), 0) << "setx failed";
     EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\\"x"), 0) << "refused value";
     EXPECT_EQ(Lines().size(), 2u) << "a refused value never reaches setx";

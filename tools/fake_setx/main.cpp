@@ -1,7 +1,10 @@
 // Stand-in for setx: appends its whole command line, UTF-8, one line per run, to the file named by
-// KELVARO_FAKE_SETX_LOG (else "setx.log" beside itself), and exits with KELVARO_FAKE_SETX_EXIT (else 0).
+// KELVARO_FAKE_SETX_LOG (else "setx.log" beside itself), and exits with KELVARO_FAKE_SETX_EXIT.
+// A "setx.scenario" file beside it ("exitCode delayMs") sets the exit code when the variable is not
+// set, and how long to wait before exiting, so a caller's progress can be seen.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -12,21 +15,32 @@ std::wstring Env(const wchar_t* name) {
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
 }
 
+std::wstring OwnFolder() {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
 }  // namespace
 
 int main() {
     std::wstring log = Env(L"KELVARO_FAKE_SETX_LOG");
-    if (log.empty()) {
-        wchar_t self[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        log = self;
-        log = log.substr(0, log.find_last_of(L'\\') + 1) + L"setx.log";
+    if (log.empty()) log = OwnFolder() + L"setx.log";
+    int exitCode = 0, delayMs = 0;
+    if (FILE* f = _wfopen((OwnFolder() + L"setx.scenario").c_str(), L"r")) {
+        if (std::fscanf(f, "%d %d", &exitCode, &delayMs) < 1) exitCode = 0;
+        std::fclose(f);
     }
+    std::wstring exitText = Env(L"KELVARO_FAKE_SETX_EXIT");
+    if (!exitText.empty()) exitCode = _wtoi(exitText.c_str());
+
     const wchar_t* line = ::GetCommandLineW();
     int n = ::WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
     std::string bytes(size_t(n > 0 ? n - 1 : 0), '\0');
     if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, line, -1, bytes.data(), n, nullptr, nullptr);
     bytes += "\r\n";
+    if (delayMs > 0) ::Sleep(DWORD(delayMs));
     HANDLE f = ::CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f != INVALID_HANDLE_VALUE) {
@@ -34,5 +48,5 @@ int main() {
         ::WriteFile(f, bytes.data(), DWORD(bytes.size()), &done, nullptr);
         ::CloseHandle(f);
     }
-    return _wtoi(Env(L"KELVARO_FAKE_SETX_EXIT").c_str());
+    return exitCode;
 }
