@@ -292,7 +292,7 @@ TEST_F(ChatClientTest, LoopbackHostKeepsEveryModelLocal) {
         L"baichuan2",
     };
     for (const wchar_t* m : models) {
-        for (const CWString& host : {server_.Url(L""), CWString(L"http://LocalHost:") + server_.Url(L"").substr(17)}) {
+        for (const CWString host : {server_.Url(L""), CWString(L"http://LocalHost:") + server_.Url(L"").substr(17)}) {
             const size_t before = server_.RequestCount();
             Call c;
             c.model = m;

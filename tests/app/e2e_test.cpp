@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "e2e_driver.h"
 #include "support/loopback_server.h"
+#include "e2e_driver.h"
 #include "app/model_commands.h"
 #include "platform/gdiplus_session.h"
 #include "platform/shell.h"

@@ -80,7 +80,7 @@ struct BrowseFolderTest : ::testing::Test {
 
 TEST_F(BrowseFolderTest, OkReturnsOnlyAnExistingFolder) {
     // Typed, or pasted with Explorer's quotes: the folder comes back without them.
-    for (const std::wstring typed : {temp.sub, L"  \"" + temp.sub + L"\"  "}) {
+    for (const std::wstring& typed : {temp.sub, L"  \"" + temp.sub + L"\"  "}) {
         CWString result = Run([&](rg_DrenvikLiuLanWenJianGaLei& w) {
             EXPECT_EQ(w.GetText(), L"选择文件夹");
             EXPECT_EQ(w.hintLabel.GetText(), L"请选择一个新模型目录用于保存下载的模型。");
@@ -92,7 +92,7 @@ TEST_F(BrowseFolderTest, OkReturnsOnlyAnExistingFolder) {
     EXPECT_TRUE(boxes.empty());
 
     // A file, a missing folder, a relative path or nothing: the window stays with a hint.
-    for (const std::wstring typed : {temp.file, temp.root + L"\\missing", std::wstring(L"模型 目录"), std::wstring()}) {
+    for (const std::wstring& typed : {temp.file, temp.root + L"\\missing", std::wstring(L"模型 目录"), std::wstring()}) {
         boxes.clear();
         CWString result = Run([&](rg_DrenvikLiuLanWenJianGaLei& w) {
             w.pathEdit.SetText(typed);
