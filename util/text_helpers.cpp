@@ -137,56 +137,85 @@ void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view 
     if (search.empty() || text.size() < search.size()) return;
     // Hits are found as the fast text search finds them (A-Z as a-z, every occurrence counted,
     // overlapping ones too), by one scan: an index pays off only over many searches.
-    const size_t m = search.size();
-    const wchar_t first = AsciiLower(search[0]);
-    const auto eachHit = [&](std::wstring_view in, auto&& onHit) {
-        ForEachFoldedUnit(in.substr(0, in.size() - m + 1), first, 0, [&](size_t p) {
-            return !MatchesFolded(in.data() + p, search) || onHit(p);
-        });
-    };
-
-    // A replacement no longer than the search text, with hits that do not overlap, never writes
-    // past what is still to be read: the text is rewritten where it stands, with no new buffer.
-    size_t hits = 0, c = 0;
-    bool overlap = false;
-    eachHit(text, [&](size_t p) {
-        ++hits;
-        overlap = p < c;
-        c = p + m;
-        return !overlap;
-    });
-    if (hits == 0) return;
-    if (!overlap && replacement.size() <= m) {
-        wchar_t* s = text.data();
-        size_t w = 0;
-        c = 0;
-        ForEachFoldedUnit(std::wstring_view(text).substr(0, text.size() - m + 1), first, 0, [&](size_t p) {
-            // Places inside the last hit may already be rewritten; no hit starts there anyway.
-            if (p < c || !MatchesFolded(s + p, search)) return true;
-            std::wmemmove(s + w, s + c, p - c);
-            w += p - c;
-            std::wmemcpy(s + w, replacement.data(), replacement.size());
-            w += replacement.size();
+    const size_t m = search.size(), n = text.size();
+    CWString key(search);
+    for (wchar_t& u : key) u = AsciiLower(u);
+    // Calls onHit(p) for every hit at or after `from`, in order, until it returns false.
+    const auto eachHit = [&](std::wstring_view in, size_t from, auto&& onHit) { ForEachFoldedHit(in, key, from, onHit); };
+    // Appends the text from c with every hit at or after `from` replaced; c is where the text not
+    // yet copied starts.
+    const auto appendReplaced = [&](CWString& out, std::wstring_view all, size_t c, size_t from) {
+        eachHit(all, from, [&](size_t p) {
+            if (p > c) out.append(all, c, p - c);
+            out.append(replacement);
             c = p + m;
             return true;
         });
-        std::wmemmove(s + w, s + c, text.size() - c);
-        text.resize(w + text.size() - c);
+        if (c < all.size()) out.append(all, c, std::wstring_view::npos);
+    };
+
+    if (replacement.size() > m) {
+        size_t hits = 0;
+        eachHit(text, 0, [&hits](size_t) { return ++hits, true; });
+        if (hits == 0) return;
+        CWString out;
+        out.reserve(n + hits * (replacement.size() - m));
+        appendReplaced(out, text, 0, 0);
+        text.swap(out);
         return;
     }
 
-    const std::wstring_view all = text;
-    CWString out;
-    out.reserve(all.size() + (replacement.size() > m ? hits * (replacement.size() - m) : 0));
-    c = 0;
-    eachHit(all, [&](size_t p) {
-        if (p > c) out.append(all, c, p - c);
-        out.append(replacement);
+    // A replacement no longer than the search text never writes past what is still to be read, so
+    // the text is rewritten where it stands in the same scan that finds the hits. Overlapping hits
+    // would read units already rewritten: they can only start where the search text's end repeats
+    // its start, so each hit looks there first, and from the first overlap on the rest of the text
+    // (still as it was) is rebuilt in a new buffer.
+    wchar_t shifts[8];
+    size_t shiftCount = 0;
+    bool manyShifts = false;
+    for (size_t d = 1; d < m; ++d) {
+        if (!MatchesFolded(search.data() + d, search.substr(0, m - d))) continue;
+        if (shiftCount == std::size(shifts)) manyShifts = true;
+        else shifts[shiftCount++] = wchar_t(d);
+    }
+    wchar_t* s = text.data();
+    size_t w = 0, c = 0, overlapAt = std::wstring_view::npos;
+    const auto overlaps = [&](size_t p) {
+        if (manyShifts) {
+            for (size_t d = 1; d < m && p + d + m <= n; ++d)
+                if (MatchesFolded(s + p + d, search)) return true;
+            return false;
+        }
+        for (size_t i = 0; i < shiftCount; ++i)
+            if (p + shifts[i] + m <= n && MatchesFolded(s + p + shifts[i], search)) return true;
+        return false;
+    };
+    eachHit(text, 0, [&](size_t p) {
+        // Places inside the last hit may already be rewritten (and so seem to match); no hit
+        // starts there.
+        if (p < c) return true;
+        if (overlaps(p)) {
+            overlapAt = p;
+            return false;
+        }
+        std::wmemmove(s + w, s + c, p - c);
+        w += p - c;
+        std::wmemcpy(s + w, replacement.data(), replacement.size());
+        w += replacement.size();
         c = p + m;
         return true;
     });
-    if (c < all.size()) out.append(all, c, std::wstring_view::npos);
-    text.swap(out);
+    if (overlapAt != std::wstring_view::npos) {
+        CWString out;
+        out.reserve(n);
+        out.append(s, w);
+        appendReplaced(out, text, c, overlapAt);
+        text.swap(out);
+        return;
+    }
+    if (c == 0) return;  // no hit
+    std::wmemmove(s + w, s + c, n - c);
+    text.resize(w + n - c);
 }
 
 CWString JoinTextArray(const rg_WenBenShuZuLei& items, std::wstring_view separator, int32_t separatorMode,

@@ -1,18 +1,30 @@
 #include "util/text_search.h"
 
 #include <algorithm>
+#include <cstring>
 
-size_t FindFoldedUnit(std::wstring_view text, wchar_t u, size_t from) noexcept {
-    size_t found = std::wstring_view::npos;
-    ForEachFoldedUnit(text, u, from, [&found](size_t p) {
-        found = p;
-        return false;
-    });
-    return found;
+size_t SearchPositionList::LowerBound(int32_t t, size_t from) const noexcept {
+    if (from >= count_) return count_;
+    // The first block whose last entry reaches t, then the place within it.
+    size_t b = from / kBlock;
+    auto last = [&](size_t i) { return blocks_[i].back(); };
+    if (last(b) < t) {
+        size_t lo = b + 1, hi = blocks_.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (last(mid) < t) lo = mid + 1;
+            else hi = mid;
+        }
+        if (lo == blocks_.size()) return count_;
+        b = lo;
+        from = b * kBlock;
+    }
+    const std::vector<int32_t>& block = blocks_[b];
+    return b * kBlock + size_t(std::lower_bound(block.begin() + ptrdiff_t(from % kBlock), block.end(), t) - block.begin());
 }
 
-const std::vector<int32_t>& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
-    std::vector<int32_t>& list = lists[size_t(k)];
+const SearchPositionList& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
+    SearchPositionList& list = lists[size_t(k)];
     if (made[size_t(k)]) return list;
     made[size_t(k)] = 1;
     ForEachFoldedUnit(text, u, 0, [&list](size_t p) {
@@ -22,6 +34,52 @@ const std::vector<int32_t>& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
     return list;
 }
 
+const SearchPositionList& SearchPositionLists::HitsOf(std::wstring_view folded, int32_t k) {
+    // Newest first: a find-all asks for the same needle again and again.
+    for (size_t i = needles.size(); i-- > 0;) {
+        const std::wstring& kept = needles[i].needle;
+        if (kept.size() == folded.size() && std::equal(kept.begin(), kept.end(), folded.begin())) return needles[i].hits;
+    }
+
+    // Candidates are the places of the first unit from its list when a search has made it, else
+    // the places found by one scan of the text (a list made now would be read only once).
+    SearchPositionList hits;
+    auto add = [&hits](size_t p) {
+        hits.push_back(int32_t(p));
+        return true;
+    };
+    if (made[size_t(k)]) {
+        const size_t last = text.size() - folded.size();  // the caller made sure it fits
+        lists[size_t(k)].ForEach([&](int32_t p) {
+            if (size_t(p) > last) return false;
+            return !MatchesFolded(text.data() + p, folded) || add(size_t(p));
+        });
+    } else {
+        ForEachFoldedHit(text, folded, 0, add);
+    }
+    // Make room: the oldest lists go first. The hint may point into any of them.
+    hint = {};
+    while (!needles.empty() && (needles.size() >= kMaxNeedles || needleEntries + hits.size() > text.size())) {
+        needleEntries -= needles.front().hits.size();
+        needles.erase(needles.begin());
+    }
+    needleEntries += hits.size();
+    needles.push_back({std::wstring(folded), std::move(hits)});
+    return needles.back().hits;
+}
+
+int32_t SearchPositionLists::NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded) {
+    size_t from = 0;
+    if (hint.list == &list && hint.index <= list.size() && (hint.index == 0 || list[hint.index - 1] < start))
+        from = hint.index;
+    const size_t at = (from == list.size() || list[from] >= start) ? from : list.LowerBound(start, from);
+    hint.list = &list;
+    hint.index = at + (at == list.size() ? 0 : 1);
+    hint.needleSize = folded.size() <= std::size(hint.needle) ? folded.size() : 0;
+    std::copy_n(folded.begin(), hint.needleSize, hint.needle);
+    return at == list.size() ? -1 : list[at];
+}
+
 void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     // Always start from a clean table: a table left by a stream load or a caller names no real lists.
     unitTable.Clear();
@@ -29,52 +87,61 @@ void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     foldCase = 1;
     indexedLength = int32_t(text.size());
 
-    // Lists are numbered in the order their unit first occurs; their positions come later. The
-    // units seen so far are kept as bits, small enough to stay in the cache, not looked up in the
-    // table.
-    int32_t* __restrict table = unitTable.entries.data();
-    uint32_t seen[SearchUnitTable::kSize / 32] = {};
+    // Lists are numbered in the order their unit first occurs; their positions come later. New units
+    // are rare, so eight units at a time are folded and checked against a byte per unit value seen,
+    // and only a block holding a new one is looked at unit by unit. The bytes live on the stack: a
+    // fresh 64 KB heap block costs more page faults than the whole check.
+    SearchUnitTable::Entries& table = unitTable.entries;
+    uint8_t seen[SearchUnitTable::kSize];
+    std::memset(seen, 0, sizeof seen);
     int32_t next = 0;
-    for (wchar_t c : text) {
-        const wchar_t u = AsciiLower(c);
-        const uint32_t bit = 1u << (u & 31);
-        if (seen[u >> 5] & bit) continue;
-        seen[u >> 5] |= bit;
-        table[u] = ++next;
+    auto number = [&](unsigned unit) {
+        if (seen[unit]) return;
+        seen[unit] = 1;
+        table[unit] = ++next;
+    };
+    const wchar_t* s = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+#ifdef __SSE2__
+    alignas(16) uint16_t u[8];
+    const __m128i belowA = _mm_set1_epi16(L'A' - 1), aboveZ = _mm_set1_epi16(L'Z' + 1), case32 = _mm_set1_epi16(32);
+    for (; i + 8 <= n; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        // Units from 0x8000 compare as negative, so they are never taken for letters.
+        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi16(v, belowA), _mm_cmplt_epi16(v, aboveZ));
+        v = _mm_add_epi16(v, _mm_and_si128(letter, case32));
+        _mm_store_si128(reinterpret_cast<__m128i*>(u), v);
+        if (seen[u[0]] & seen[u[1]] & seen[u[2]] & seen[u[3]] & seen[u[4]] & seen[u[5]] & seen[u[6]] & seen[u[7]])
+            continue;
+        for (unsigned unit : u) number(unit);
     }
+#endif
+    for (; i < n; ++i) number(AsciiLower(s[i]));
     positionLists.text = text;
     positionLists.lists.resize(size_t(next) + 1);
     positionLists.made.assign(size_t(next) + 1, 0);
     positionLists.made[0] = 1;
 }
 
-int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFrom(std::wstring_view needle, int32_t start) const {
+int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFromLists(std::wstring_view needle, int32_t start) const {
     if (needle.empty()) return -1;
     const int32_t lists = positionLists.Count();
-    const int32_t* table = unitTable.entries.data();
-    auto unit = [&](size_t i) { return foldCase ? AsciiLower(needle[i]) : needle[i]; };
-    // A first unit that never occurs (or names a list that is missing) finds nothing; any other
-    // missing unit fails every candidate below.
-    const int32_t k = table[unit(0)];
-    if (k <= 0 || k >= lists) return -1;
-    const std::wstring_view text = positionLists.text;
-    if (needle.size() > text.size()) return -1;
-    const int32_t last = int32_t(text.size() - needle.size());  // the last place a hit can start
-
-    // Candidates are the places of the needle's first unit at or after start, in order. Searches
-    // for all hits ask again just after the last one: start from there instead of searching the
-    // whole list.
-    const std::vector<int32_t>& first = positionLists.ListOf(k, unit(0));
-    auto from = first.begin();
-    SearchPositionLists::Hint& hint = positionLists.hint;
-    if (hint.list == k && hint.index <= first.size() && (hint.index == 0 || first[hint.index - 1] < start))
-        from += ptrdiff_t(hint.index);
-    auto it = (from == first.end() || *from >= start) ? from : std::lower_bound(from, first.end(), start);
-    for (; it != first.end() && *it <= last; ++it) {
-        if (MatchesFolded(text.data() + *it, needle)) {
-            hint = {k, size_t(it - first.begin()) + 1};
-            return *it;
-        }
+    // Needles are short: fold them on the stack.
+    wchar_t stackUnits[32];
+    std::wstring heapUnits;
+    wchar_t* folded = stackUnits;
+    if (needle.size() > std::size(stackUnits)) {
+        heapUnits.resize(needle.size());
+        folded = heapUnits.data();
     }
-    return -1;
+    for (size_t i = 0; i < needle.size(); ++i) folded[i] = foldCase ? AsciiLower(needle[i]) : needle[i];
+    const std::wstring_view n(folded, needle.size());
+
+    // A first unit that never occurs (or names a list that is missing) finds nothing.
+    const int32_t k = unitTable.entries.At(n[0]);
+    if (k <= 0 || k >= lists) return -1;
+    if (n.size() > positionLists.text.size()) return -1;
+    const SearchPositionList& hits = n.size() == 1 ? positionLists.ListOf(k, n[0]) : positionLists.HitsOf(n, k);
+    return positionLists.NextAtOrAfter(hits, std::max(start, 0), n);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/dynapi.h"
 #include "util/path_parts.h"
 #include "util/text_helpers.h"
@@ -179,11 +181,42 @@ TEST(ReplaceAllFast, Cases) {
         {L"abXab", L"ab", L"a", L"aXa"},
         {L"aab", L"AB", L"b", L"ab"},
         {L"**x**y*", L"**", L"*", L"*x*y*"},
+        // Hits rewritten in place before the first overlap, the rest rebuilt after it.
+        {L"ab**c***d**", L"**", L"-", L"ab-c--d-"},
+        {L"xABAxabababy", L"aba", L"", L"xxby"},
     };
     for (const auto& c : cases) {
         CWString t = c.text;
         ReplaceAllFast(t, c.search, c.with);
         EXPECT_EQ(t, c.want) << c.text << " / " << c.search;
+    }
+}
+
+TEST(ReplaceAllFast, AgreesWithAPlainLoopOnRandomText) {
+    // Every hit, overlapping ones too, is replaced; a hit inside the last one adds its replacement.
+    auto plain = [](const std::wstring& text, const std::wstring& search, const std::wstring& with) {
+        std::wstring lower = text, key = search, out;
+        for (auto& ch : lower) ch = AsciiLower(ch);
+        for (auto& ch : key) ch = AsciiLower(ch);
+        size_t c = 0;
+        for (size_t p = lower.find(key); p != std::wstring::npos; p = lower.find(key, p + 1)) {
+            if (p > c) out.append(text, c, p - c);
+            out += with;
+            c = p + key.size();
+        }
+        if (c < text.size()) out.append(text, c, std::wstring::npos);
+        return out;
+    };
+    std::mt19937 rng(11);
+    const wchar_t* searches[] = {L"a", L"aa", L"*", L"**", L"a*a", L"aBa", L"abab", L"b*"};
+    const wchar_t* withs[] = {L"", L"-", L"xy", L"AAA", L"aa"};
+    for (int k = 0; k < 400; ++k) {
+        std::wstring text(rng() % 40, L' ');
+        for (auto& ch : text) ch = L"aAb*"[rng() % 4];
+        const std::wstring search = searches[rng() % std::size(searches)], with = withs[rng() % std::size(withs)];
+        CWString t = text;
+        ReplaceAllFast(t, search, with);
+        ASSERT_EQ(std::wstring(t), plain(text, search, with)) << text << " / " << search << " / " << with;
     }
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "util/text_search.h"
 
@@ -50,6 +52,37 @@ TEST(FastTextSearch, AgreesWithPlainSearchOnRandomText) {
         int32_t start = int32_t(rng() % 5000);
         size_t want = lower.find(needle, size_t(start));
         ASSERT_EQ(s->FindFrom(needle, start), want == std::wstring::npos ? -1 : int32_t(want)) << needle << " " << start;
+    }
+}
+
+TEST(FastTextSearch, RepeatedFindAllsAgreeWithPlainSearch) {
+    // Find-alls answered from kept lists, interleaved, more needles than are kept, and needles too
+    // long to be answered from the last list alone.
+    std::mt19937 rng(3);
+    std::wstring text(20000, L' ');
+    for (auto& c : text) c = L"abAB c*"[rng() % 7];
+    text.replace(100, 40, std::wstring(40, L'a'));
+    auto s = Indexed(text);
+    std::wstring lower = text;
+    for (auto& c : lower) c = AsciiLower(c);
+    const std::wstring needles[] = {L"ab", L"**", L"a", L"c a", L"BA", L"b*", L"aaaaaaaaaaaa", std::wstring(35, L'a'),
+                                    L"*c", L"aB", L"cc", L"ab*"};
+    for (int round = 0; round < 3; ++round) {
+        for (const std::wstring& needle : needles) {
+            std::vector<int32_t> got, want;
+            for (int32_t p = s->FindFrom(needle, 0); p != -1; p = s->FindFrom(needle, p + 1)) got.push_back(p);
+            std::wstring key = needle;
+            for (auto& c : key) c = AsciiLower(c);
+            for (size_t p = lower.find(key); p != std::wstring::npos; p = lower.find(key, p + 1)) want.push_back(int32_t(p));
+            ASSERT_EQ(got, want) << needle << " round " << round;
+            // Searches from anywhere, behind the last answer too, and one past the end.
+            for (int k = 0; k < 20; ++k) {
+                const int32_t start = int32_t(rng() % text.size());
+                const auto it = std::lower_bound(want.begin(), want.end(), start);
+                EXPECT_EQ(s->FindFrom(needle, start), it == want.end() ? -1 : *it) << needle << " from " << start;
+            }
+            EXPECT_EQ(s->FindFrom(needle, int32_t(text.size())), -1) << needle;
+        }
     }
 }
 
