@@ -170,6 +170,7 @@ void SplitMarkdownSegments(std::wstring_view answer, CMStringArray& segmentTexts
     int u = 0;  // start of the pending text
     bool inlineCode = false, bold = false, heading3 = false, heading2 = false, code = false, think = false;
     bool trimNext = false;
+    int headingMark = -1;  // where the open heading's marker is
     ForwardSearch lineFeeds, inlineEnds;
 
     auto emit = [&](const CWString& text, int type) {
@@ -201,6 +202,17 @@ void SplitMarkdownSegments(std::wstring_view answer, CMStringArray& segmentTexts
         const int p = inlineEnds.Find(i + 1, length, [&](int j) { return m.IsBacktick(j) || m.IsMarker(j, kFence); });
         return p >= 0 && m.IsBacktick(p);
     };
+    // The open heading's text before i: it starts after the marker, or where bold text or inline
+    // code inside the heading ended.
+    auto headingText = [&](int i) {
+        const int from = u == headingMark ? u + 1 : u;
+        return DropEscapes(Slice(t, from, i - from));
+    };
+    // Text pending before bold text or inline code: a heading's own, when one is open.
+    auto emitBefore = [&](int i) {
+        if (heading3 || heading2) emit(headingText(i), heading3 ? kSegmentHeading3 : kSegmentHeading2);
+        else emit(DropEscapes(Slice(t, u, i - u)), kSegmentPlain);
+    };
 
     for (int i = 0; i < length; ++i) {
         const wchar_t c = m.marker[size_t(i)] ? t[size_t(i)] : (t[size_t(i)] == L'`' ? L'`' : wchar_t(0xFFFF));
@@ -219,7 +231,7 @@ void SplitMarkdownSegments(std::wstring_view answer, CMStringArray& segmentTexts
             u = i + 1;
             inlineCode = false;
         } else if (tick && closesInline(i)) {
-            emit(DropEscapes(Slice(t, u, i - u)), kSegmentPlain);
+            emitBefore(i);
             u = i;
             inlineCode = true;
         } else if (c == kBoldMark) {
@@ -227,17 +239,18 @@ void SplitMarkdownSegments(std::wstring_view answer, CMStringArray& segmentTexts
                 emit(DropEscapes(Slice(t, u + 1, i - u - 1)), kSegmentBold);
                 u = i + 1;
             } else {
-                emit(DropEscapes(Slice(t, u, i - u)), kSegmentPlain);
+                emitBefore(i);
                 u = i;
             }
             bold = !bold;
         } else if (heading) {
             emit(DropEscapes(Slice(t, u, i - u)), kSegmentPlain);
             u = i;
+            headingMark = i;
             (c == kHeading3Mark ? heading3 : heading2) = true;
         } else if (t[size_t(i)] == L'\n' && (heading3 || heading2)) {
             // The heading keeps its line feed; with both open, the "###" one closes.
-            emit(DropEscapes(Slice(t, u + 1, i - u)), heading3 ? kSegmentHeading3 : kSegmentHeading2);
+            emit(headingText(i + 1), heading3 ? kSegmentHeading3 : kSegmentHeading2);
             u = i + 1;
             (heading3 ? heading3 : heading2) = false;
         } else if (c == kFence) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/handles.h"
 
@@ -30,8 +31,30 @@ void CVolMem::Reserve(size_t n) {
     data_.reserve(want);
 }
 
+bool CVolMem::Holds(const void* p) const noexcept {
+    const std::vector<uint8_t>& bytes = Bytes();
+    const std::less<const uint8_t*> before;
+    const auto* q = static_cast<const uint8_t*>(p);
+    return !bytes.empty() && !before(q, bytes.data()) && before(q, bytes.data() + bytes.size());
+}
+
+void CVolMem::Assign(const void* p, size_t n) {
+    if (n != 0 && Holds(p)) {
+        const std::vector<uint8_t> copy(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+        Assign(copy.data(), n);
+        return;
+    }
+    Empty();
+    Append(p, n);
+}
+
 void CVolMem::Append(const void* p, size_t n) {
     if (n == 0) return;
+    if (Holds(p)) {
+        const std::vector<uint8_t> copy(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+        Append(copy.data(), n);
+        return;
+    }
     Own();
     Reserve(data_.size() + n);
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -40,6 +63,11 @@ void CVolMem::Append(const void* p, size_t n) {
 
 void CVolMem::Insert(size_t at, const void* p, size_t n) {
     if (n == 0) return;
+    if (Holds(p)) {
+        const std::vector<uint8_t> copy(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+        Insert(at, copy.data(), n);
+        return;
+    }
     Own();
     at = std::min(at, data_.size());
     Reserve(data_.size() + n);

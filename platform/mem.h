@@ -38,7 +38,7 @@ public:
     void Append(const void* p, size_t n);
     void Append(const CVolMem& m) { Append(m.GetPtr(), m.GetSize()); }
     void AppendByte(uint8_t b) { Append(&b, 1); }
-    void Assign(const void* p, size_t n) { Empty(); Append(p, n); }
+    void Assign(const void* p, size_t n);
     void Insert(size_t at, const void* p, size_t n);
     void Remove(size_t at, size_t n);
 
@@ -57,6 +57,9 @@ public:
 private:
     void Reserve(size_t n);
     const std::vector<uint8_t>& Bytes() const noexcept { return lent_ ? *lent_ : data_; }
+    // Whether p points into the block's own bytes: such a source moves or goes when the block
+    // changes, so it is copied out first.
+    bool Holds(const void* p) const noexcept;
     // The bytes, no longer shared: taken back when no reader holds them any more, else copied.
     std::vector<uint8_t>& Own();
     std::vector<uint8_t> data_;

@@ -1,8 +1,5 @@
 #include "util/thread_pool.h"
 
-#include <system_error>
-#include <thread>
-
 #include "platform/system.h"
 #include "util/system_helpers.h"
 
@@ -22,11 +19,15 @@ typename Array::value_type TakeAt(Array& array, size_t i) {
 
 rg_DrenvikXianChengChiLei::~rg_DrenvikXianChengChiLei() {
     closing_.store(true);
+    std::vector<UniqueKernelHandle> threads;
     {
         LockGuard guard(taskLock);
         workerTarget = 0;
+        threads.swap(threads_);
     }
-    while (liveWorkers_.load() > 0) ::Sleep(1);
+    // Waiting for the threads themselves, not for a count they lower on their way out: a thread
+    // still on its way out when the process ends can crash it.
+    for (const UniqueKernelHandle& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
 }
 
 void rg_DrenvikXianChengChiLei::AddTask(int32_t int1, int32_t int2, int32_t int3, std::wstring_view text1,
@@ -43,30 +44,28 @@ void rg_DrenvikXianChengChiLei::AddTask(int32_t int1, int32_t int2, int32_t int3
 void rg_DrenvikXianChengChiLei::StartWorkers(int32_t n) {
     LockGuard guard(taskLock);
     workerTarget = n;
+    // Threads that have ended since the last start are done with.
+    std::erase_if(threads_, [](const UniqueKernelHandle& t) { return ::WaitForSingleObject(t.get(), 0) == WAIT_OBJECT_0; });
     while (startedCount < workerTarget) {
         ++startedCount;
-        liveWorkers_.fetch_add(1);
         if (!LaunchWorker()) {
             // Counting a thread that never ran would keep startedCount above any target for good.
             --startedCount;
-            liveWorkers_.fetch_sub(1);
             break;
         }
     }
 }
 
 bool rg_DrenvikXianChengChiLei::LaunchWorker() {
-    try {
-        std::thread([this] { ThreadMain(); }).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
+    HANDLE thread = ::CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr);
+    if (!thread) return false;
+    threads_.emplace_back(thread);
+    return true;
 }
 
-void rg_DrenvikXianChengChiLei::ThreadMain() {
-    WorkerLoop();
-    liveWorkers_.fetch_sub(1);  // the last touch of this object
+DWORD WINAPI rg_DrenvikXianChengChiLei::ThreadMain(void* pool) {
+    static_cast<rg_DrenvikXianChengChiLei*>(pool)->WorkerLoop();
+    return 0;
 }
 
 int32_t rg_DrenvikXianChengChiLei::GetStartedCount() const {

@@ -2,7 +2,9 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
+#include "platform/handles.h"
 #include "platform/object.h"
 
 // Another object's int32 that stops the pool's tasks while it is not 0. Streams as 4 bytes that are
@@ -63,7 +65,7 @@ class rg_DrenvikXianChengChiLei : public CVolObject {
     VolEventBinding<int32_t, int32_t> TaskDue2;
     VolEventBinding<int32_t, int32_t, int32_t> TaskDue3;
 
-    // Lowers the target to 0 and waits until every worker has left, so none outlives the pool.
+    // Lowers the target to 0 and waits until every worker thread has ended, so none outlives the pool.
     ~rg_DrenvikXianChengChiLei() override;
 
     void AddTask(int32_t int1, int32_t int2, int32_t int3, std::wstring_view text1, std::wstring_view text2,
@@ -82,11 +84,12 @@ protected:
     virtual bool LaunchWorker();
 
 private:
-    void ThreadMain();
+    static DWORD WINAPI ThreadMain(void* pool);
     bool Stopped() const noexcept { return stopFlag.Raised(); }
     int32_t TargetLocked() const;
-    // Threads this object started that have not yet left; not part of the protocol (a copy has none).
-    std::atomic<int32_t> liveWorkers_{0};
+    // The threads this object started and has not yet seen end, under taskLock; not part of the
+    // protocol (a copy has none). The pool goes only once each has ended, its exit included.
+    std::vector<UniqueKernelHandle> threads_;
     std::atomic<bool> closing_{false};
 };
 

@@ -56,6 +56,11 @@ TEST(AnswerMarkdown, PlainInlineBoldAndHeadings) {
         {L"#### Four\nx", {{L"#", 0}, {L"Four\n", kSegmentHeading3}, {L"x", 0}}},
         // A line feed with both heading levels open closes the "###" one only.
         {L"## A ### B\nrest", {{L"", 0}, {L"\x01" L"A ", 0}, {L"B\n", kSegmentHeading3}, {L"rest", 0}}},
+        // Bold text and inline code inside a heading: the heading goes on after them, whole.
+        {L"### **Step 1**: do\nbody",
+         {{L"", 0}, {L"", kSegmentHeading3}, {L"Step 1", kSegmentBold}, {L": do\n", kSegmentHeading3}, {L"body", 0}}},
+        {L"## Use `ls` now\nx",
+         {{L"", 0}, {L"Use ", kSegmentHeading2}, {L"ls", kSegmentInlineCode}, {L" now\n", kSegmentHeading2}, {L"x", 0}}},
     });
 }
 

@@ -282,6 +282,22 @@ TEST(ByteBlock, LentBytesStayAsTheyWereLent) {
     EXPECT_EQ(std::string(lent->begin(), lent->end()), "zycde");
 }
 
+// A block's own bytes as the source of its change: growing moves them and assigning drops them.
+TEST(ByteBlock, OwnBytesAsTheSource) {
+    CVolMem m("abcdef", 6);
+    m.Append(m);
+    EXPECT_EQ(m.View(), "abcdefabcdef");
+    m.Insert(1, std::as_const(m).GetPtr() + 2, 3);
+    EXPECT_EQ(m.View(), "acdebcdefabcdef");
+    m.Assign(std::as_const(m).GetPtr() + 9, 3);
+    EXPECT_EQ(m.View(), "abc");
+    // Lent, with the reader gone before the change.
+    CVolMem lent("wxyz", 4);
+    lent.Lend();
+    lent.Assign(std::as_const(lent).GetPtr() + 1, 2);
+    EXPECT_EQ(lent.View(), "xy");
+}
+
 TEST(MemoryPool, ReusesLastFreedBlockAndFallsBackToHeap) {
     auto& m = VolMemManager::Instance();
     void* a = m.Alloc(100);

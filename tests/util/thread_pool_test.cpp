@@ -222,6 +222,41 @@ TEST(ThreadPool, DestroyingWaitsForItsWorkers) {
     EXPECT_EQ(owner.Count(), 4u);
 }
 
+// The threads themselves have ended, not only left the loop: one still on its way out when the
+// process ends can crash it.
+TEST(ThreadPool, DestroyingWaitsForTheThreadsToEnd) {
+    struct Seen : CVolObject, VolEventReceiver {
+        std::mutex lock;
+        std::vector<HANDLE> threads;
+        Seen() : VolEventReceiver(this) {}
+        ~Seen() override {
+            DetachEvents();
+            for (HANDLE h : threads) ::CloseHandle(h);
+        }
+        static int Two(CVolObject* o, CVolObject*, intptr_t, int32_t, int32_t) {
+            auto* self = static_cast<Seen*>(o);
+            std::lock_guard g(self->lock);
+            self->threads.push_back(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
+            ::Sleep(20);
+            return 0;
+        }
+    } seen;
+    {
+        rg_DrenvikXianChengChiLei pool;
+        pool.paramCount = 2;
+        pool.TaskDue2.Bind(&Seen::Two, seen.GetEventTarget());
+        for (int32_t i = 0; i < 3; ++i) pool.AddTask(i, 0, 0, L"", L"", L"");
+        pool.StartWorkers(3);
+        ASSERT_TRUE(WaitFor([&] { return pool.GetWaitingCount() == 0; }));
+    }
+    std::lock_guard g(seen.lock);
+    ASSERT_FALSE(seen.threads.empty());
+    for (HANDLE h : seen.threads) {
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(::WaitForSingleObject(h, 0), WAIT_OBJECT_0);
+    }
+}
+
 TEST(ThreadPool, ProtocolCloneStreamAndStopFlag) {
     rg_DrenvikXianChengChiLei pool;
     pool.AddTask(1, 2, 3, L"a", L"b", L"c");
