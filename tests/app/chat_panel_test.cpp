@@ -626,7 +626,8 @@ TEST(ChatPanel, ScreenshotAfterAStyledAnswer) {
     ASSERT_EQ(panel->CreateInParent(form, 0, 0, form.GetClientWidth(), form.GetClientHeight(), 0xFFFF), 1);
     log.reply =
         L"<think>\n用户想要一个列出文件的例子。\n</think>\n\n### 列出文件\n可以用 **PowerShell** 或 `dir` 命令：\n"
-        L"```powershell\nGet-ChildItem C:\\Users\\me -Filter *.txt\n```\n## 说明\n路径里的反斜杠会原样保留。";
+        L"```powershell\nGet-ChildItem C:\\Users\\me -Filter *.txt\n```\n## 说明\n路径里的反斜杠会原样保留。\n"
+        L"### **第二步**：用 `findstr` 过滤\n结果逐行列出。";
     panel->questionBox.SetText(L"怎样列出文件夹里的文本文件？");
     panel->HandleButtonClick(&panel->sendButton);
     panel->questionBox.SetText(L"下一个问题");
