@@ -167,27 +167,51 @@ void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view 
 
     // A replacement no longer than the search text never writes past what is still to be read, so
     // the text is rewritten where it stands in the same scan that finds the hits. Overlapping hits
-    // would read units already rewritten: they can only start where the search text's end repeats
-    // its start, so each hit looks there first, and from the first overlap on the rest of the text
-    // (still as it was) is rebuilt in a new buffer.
-    wchar_t shifts[8];
-    size_t shiftCount = 0;
-    bool manyShifts = false;
-    for (size_t d = 1; d < m; ++d) {
-        if (!MatchesFolded(search.data() + d, search.substr(0, m - d))) continue;
-        if (shiftCount == std::size(shifts)) manyShifts = true;
-        else shifts[shiftCount++] = wchar_t(d);
+    // would read units already rewritten: a hit can only start inside the one before it at a shift
+    // where the search text's end repeats its start (a border), so each hit looks there first, and
+    // from the first overlap on the rest of the text (still as it was) is rebuilt in a new buffer.
+    // Within the hit the shifted search text matches by the border itself: only the units past the
+    // hit are compared.
+    std::vector<size_t> shifts;  // smallest first
+    {
+        std::vector<uint32_t> border(m, 0);  // longest proper border of each prefix of the key
+        for (size_t i = 1, k = 0; i < m; ++i) {
+            while (k > 0 && key[i] != key[k]) k = border[k - 1];
+            if (key[i] == key[k]) ++k;
+            border[i] = uint32_t(k);
+        }
+        for (size_t b = border[m - 1]; b > 0; b = border[b - 1]) shifts.push_back(m - b);
+    }
+    // Looking at every shift of every hit stays cheap for short search texts; a long one with
+    // borders is first scanned once for an overlap instead.
+    constexpr size_t kShiftChecksUpTo = 64;
+    if (!shifts.empty() && m > kShiftChecksUpTo) {
+        size_t end = 0;
+        bool overlap = false;
+        eachHit(text, 0, [&](size_t p) {
+            overlap = p < end;
+            end = p + m;
+            return !overlap;
+        });
+        if (end == 0) return;  // no hit
+        if (overlap) {
+            CWString out;
+            out.reserve(n);
+            appendReplaced(out, text, 0, 0);
+            text.swap(out);
+            return;
+        }
+        shifts.clear();  // no hit overlaps
     }
     wchar_t* s = text.data();
     size_t w = 0, c = 0, overlapAt = std::wstring_view::npos;
     const auto overlaps = [&](size_t p) {
-        if (manyShifts) {
-            for (size_t d = 1; d < m && p + d + m <= n; ++d)
-                if (MatchesFolded(s + p + d, search)) return true;
-            return false;
+        for (size_t d : shifts) {
+            if (p + d + m > n) return false;  // larger shifts do not fit either
+            size_t j = m - d;
+            while (j < m && AsciiLower(s[p + d + j]) == key[j]) ++j;
+            if (j == m) return true;
         }
-        for (size_t i = 0; i < shiftCount; ++i)
-            if (p + shifts[i] + m <= n && MatchesFolded(s + p + shifts[i], search)) return true;
         return false;
     };
     eachHit(text, 0, [&](size_t p) {

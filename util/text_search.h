@@ -160,9 +160,9 @@ private:
 // The position lists, each made on the first search that needs it: indexing only numbers the units,
 // as making every list up front costs many times one plain scan of the text. The lists are read
 // from the indexed text, which the index borrows. List 0 is the empty placeholder.
-// A needle of two or more units gets a list of its own hits, made from its first unit's list on
-// its first search, so every later search for it (the next hit of a find-all, a search repeated
-// over the same text) is a step in that list. The latest needles' lists are kept, within a budget
+// A needle of two or more units gets a list of its own hits on its first search (from its first
+// unit's list when that is made, else by one scan), so every later search for it (the next hit of
+// a find-all, a search repeated over the same text) is a step in that list. The latest needles' lists are kept, within a budget
 // of one entry per indexed unit.
 struct SearchPositionLists {
     std::wstring_view text;

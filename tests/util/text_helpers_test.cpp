@@ -218,6 +218,19 @@ TEST(ReplaceAllFast, AgreesWithAPlainLoopOnRandomText) {
         ReplaceAllFast(t, search, with);
         ASSERT_EQ(std::wstring(t), plain(text, search, with)) << text << " / " << search << " / " << with;
     }
+    // Long search texts with borders: overlapping hits, and hits that only touch.
+    const std::wstring as(65, L'a'), aba = L"a" + std::wstring(64, L'b') + L"a";
+    const struct { std::wstring text, search; } longCases[] = {
+        {std::wstring(140, L'a'), as},
+        {L"x" + std::wstring(130, L'A') + L"y" + as, as},
+        {aba + L"x" + aba, aba},
+        {aba + aba.substr(1), aba},
+    };
+    for (const auto& c : longCases) {
+        CWString t = c.text;
+        ReplaceAllFast(t, c.search, L"-");
+        EXPECT_EQ(std::wstring(t), plain(c.text, c.search, L"-")) << c.text.size();
+    }
 }
 
 TEST(JoinTextArray, Modes) {
