@@ -97,10 +97,19 @@ public:
 
     bool TooDeep() const noexcept { return tooDeep_; }
 
-    // Text from a through b, trimmed; empty when b < a.
+    // Text from a through b, trimmed; empty when b < a. A blank that a backslash escapes stays: the
+    // backslash alone would escape whatever the writer puts after it.
     CWString TrimmedSubstring(ptrdiff_t a, ptrdiff_t b) const {
         if (b < a) return {};
-        return CWString(TrimView(s_.substr(size_t(a), size_t(b - a + 1))));
+        const std::wstring_view range = s_.substr(size_t(a), size_t(b - a + 1));
+        std::wstring_view t = TrimView(range);
+        const size_t end = size_t(t.data() - range.data()) + t.size();
+        if (end < range.size()) {
+            size_t slashes = 0;
+            while (slashes < t.size() && t[t.size() - 1 - slashes] == L'\\') ++slashes;
+            if (slashes % 2) t = range.substr(size_t(t.data() - range.data()), t.size() + 1);
+        }
+        return CWString(t);
     }
 
     rg_DrenvikJSONJieDian& Append(rg_DrenvikJSONJieDian& node, CWString name, CWString value, int32_t kind) {
@@ -188,9 +197,11 @@ public:
             if (c != L':' && c != L',' && c != L'}' && c != L']') continue;
 
             if (c == L':') {
-                if (pending) mark = i;
+                // Only a bare name before it is still to be cut out (below); anything else ends here,
+                // so no later token reaches back over a stored member or a nested container.
+                if (pending || quoteStart != -1 || afterNested) mark = i;
             } else if (afterNested) {
-                if (!pending) mark = i;
+                mark = i;  // also under a quoted text after the container: its value starts here
             } else if (pending && quoteStart != -1) {  // a quoted value without a name
                 Append(node, {}, std::move(pendingText), rg_DrenvikJSONJieDian::kString);
                 pending = false;
@@ -231,10 +242,11 @@ public:
                     pending = true;
                     pendingText = TrimmedSubstring(from, i - 1);
                 } else {
+                    // Blanks alone are no value: the member is dropped as when nothing stands there.
                     pending = false;
-                    if (from <= i - 1)
-                        Append(node, std::move(pendingText), TrimmedSubstring(from, i - 1),
-                               rg_DrenvikJSONJieDian::kRaw);
+                    CWString value = TrimmedSubstring(from, i - 1);
+                    if (!value.empty())
+                        Append(node, std::move(pendingText), std::move(value), rg_DrenvikJSONJieDian::kRaw);
                 }
                 mark = i;
             }

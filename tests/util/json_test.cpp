@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 
 #include "util/json.h"
 
@@ -26,6 +27,57 @@ size_t CountNodes(const rg_DrenvikJSONJieDian& node) {
         for (int i = 0; i < at->children.GetCount(); ++i, ++n) todo.push_back(&at->children[i]);
     }
     return n;
+}
+
+// Containers nested depth deep around a run of elements, each closed after a ":" and a complete
+// member: text that made every level keep the whole text inside it once more.
+CWString NestedFaults(int depth, int elements) {
+    return CWString::Repeat(L"[", depth) + CWString::Repeat(L"1,", elements) +
+           CWString::Repeat(L" x : \"a\"\"b\": ,]", depth);
+}
+
+// A text for a failure message, its line breaks and tabs made visible.
+std::string Shown(std::wstring_view text) {
+    std::wstring s;
+    for (wchar_t c : text) s += c == L'\n' ? L"\\n" : c == L'\t' ? L"\\t" : std::wstring(1, c);
+    return WideToUtf8(s);
+}
+
+// Where two trees read differently, empty when they agree: kinds, values, children in order, and
+// the names of object members (an array is written without its members' names).
+std::wstring TreeDifference(const rg_DrenvikJSONJieDian& a, const rg_DrenvikJSONJieDian& b, const std::wstring& at) {
+    if (a.kind != b.kind) return at + L": kind " + std::to_wstring(a.kind) + L" / " + std::to_wstring(b.kind);
+    if (a.value != b.value) return at + L": value " + a.value + L" / " + b.value;
+    if (a.children.GetCount() != b.children.GetCount())
+        return at + L": " + std::to_wstring(a.children.GetCount()) + L" / " + std::to_wstring(b.children.GetCount()) +
+               L" children";
+    for (int i = 0; i < a.children.GetCount(); ++i) {
+        const rg_DrenvikJSONJieDian& x = a.children[i];
+        const rg_DrenvikJSONJieDian& y = b.children[i];
+        const std::wstring here = at + L"[" + std::to_wstring(i) + L"]";
+        if (a.kind == rg_DrenvikJSONJieDian::kObject && x.name != y.name)
+            return here + L": name " + x.name + L" / " + y.name;
+        std::wstring d = TreeDifference(x, y, here);
+        if (!d.empty()) return d;
+    }
+    return {};
+}
+
+// Parse, write, parse again: the second tree must be the first, and the written text no more than
+// a small multiple of the source. A text without a bracket writes as nothing, which reads as "{}".
+::testing::AssertionResult RoundTrips(std::wstring_view source) {
+    rg_DrenvikJSONLei first, second;
+    CWString text(source);
+    if (first.Parse(text) == 0) return ::testing::AssertionSuccess();
+    CWString written = first.GetText(L"");
+    if (written.size() > 4 * source.size() + 16)
+        return ::testing::AssertionFailure() << "writes " << written.size() << " units from " << source.size();
+    CWString again = written;
+    second.Parse(again);
+    const std::wstring d = TreeDifference(first.root, second.root, L"root");
+    if (!d.empty())
+        return ::testing::AssertionFailure() << "writes " << Shown(written) << ", read back differs at " << Shown(d);
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace
@@ -454,4 +506,51 @@ TEST(JsonObject, CopyStreamAndIdentity) {
     EXPECT_EQ(loaded.reservedInt1, 4);
     EXPECT_EQ(loaded.reservedSize, 10240);
     EXPECT_EQ(loaded.root.children.GetCount(), 0);
+}
+
+// What a parsed document writes reads back as the same document, and is not much longer than its
+// source: for well-formed texts and for the malformed ones whose members used to change or multiply.
+TEST(JsonParse, WrittenTextReadsBackTheSame) {
+    const CWString cases[] = {
+        L"{\"a\":[1, \"two\", null, {\"b\":true}], \"c\":{}, \"d\":-1.5e3}",
+        L"{'a':' x y '}",
+        L"{\"s\":\"a\\\"b\"}",
+        L"{\"a\":1}{\"b\":2}",
+        L"{\"a\":1,\"a\":2}",
+        L"{a:b}",
+        L"{\"a\":1",
+        L"{\"a\":\"x\"",
+        L"{\"a\":}",
+        L"{\"a\":1]",
+        L"{\"a\":1, \"x\", 5}",
+        L"{\"\":\t}",                 // a value of blanks only
+        L"[:\n}",
+        L"{\"a\"\"b\":}",            // ":" after a complete member
+        L"{\"a\":\"b\":c}",
+        L"{[ :}\\b\t\n:b}']",         // ":" after a nested container
+        L"{[1] \"x\" b, c, d}",
+        L"{ \\\n}",                 // a trailing backslash escapes a blank
+        L"[a \\ ]",
+        L"{a\\ :1}",
+        NestedFaults(3, 2),
+        NestedFaults(200, 10000),
+    };
+    for (const CWString& c : cases) EXPECT_TRUE(RoundTrips(c)) << Shown(c.substr(0, 80));
+}
+
+// Short random mixes of the characters that steer the scanner.
+TEST(JsonParse, RandomTextsReadBackTheSame) {
+    const wchar_t alphabet[] = L"{}[]\"':,\\ \t\nab1\x3000";
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 2);
+    std::uniform_int_distribution<int> length(1, 20);
+    int failures = 0;
+    for (int r = 0; r < 20000 && failures < 20; ++r) {
+        // Mostly a container, sometimes text before the first bracket.
+        CWString text(1, r % 3 == 0 ? L'{' : r % 3 == 1 ? L'[' : alphabet[pick(random)]);
+        for (int n = length(random); n > 0; --n) text.push_back(alphabet[pick(random)]);
+        const auto result = RoundTrips(text);
+        if (!result) ++failures;
+        EXPECT_TRUE(result) << Shown(text);
+    }
 }
