@@ -417,18 +417,25 @@ TEST_F(DirectoryTree, BadFolderNamesAreRefusedWithABox) {
     Open();
     Expand(0);
     const int node = Find(L"空的");
-    const wchar_t* bad[] = {L"..\\..\\逃出", L"a/b", L"c:d", L"星*", L"问?", L"引\"号", L"<", L">", L"竖|线",
-                            L"控\x01制", L".", L"..", L"尾点.", L"尾空 ", L"CON", L"nul.txt", L"com1", L"LPT9.log"};
-    for (const wchar_t* name : bad) {
+    const std::wstring bad[] = {
+        L"..\\..\\逃出", L"a/b", L"c:d", L"星*", L"问?", L"引\"号", L"<", L">", L"竖|线", L"控\x01制", L".", L"..",
+        L"尾点.", L"尾空 ", L"CON", L"nul.txt", L"com1", L"LPT9.log",
+        // Units whose bytes hold the tree's record separator, alone or after a check byte.
+        L"a\x0201\x0403", L"\x0302\x0404x",
+        // Superscript digits make device names too.
+        L"COM\xB9", L"com\xB2", L"LPT\xB3.txt", L"lpt\xB9",
+        std::wstring(256, L'长'),
+    };
+    for (const std::wstring& name : bad) {
         boxes.clear();
         EXPECT_EQ(tree.RenameNode(node, L"空的", name), 1) << U8(name);
         ASSERT_EQ(boxes.size(), 1u) << U8(name);
         EXPECT_EQ(boxes[0].caption, L"信息:");
         EXPECT_TRUE(IsExistingFolder(desktop + L"空的")) << U8(name);
     }
-    EXPECT_EQ(CheckFolderName(L"console"), L"");
-    EXPECT_EQ(CheckFolderName(L".隐藏"), L"");
-    EXPECT_EQ(CheckFolderName(L"com10"), L"");
+    for (const std::wstring& good : {std::wstring(L"console"), std::wstring(L".隐藏"), std::wstring(L"com10"),
+                                     std::wstring(L"COM\xB4"), std::wstring(255, L'长')})
+        EXPECT_EQ(CheckFolderName(good), L"") << U8(good);
 }
 
 TEST_F(DirectoryTree, DriveRelabelKeepsTheCaptionAndUsesTheNodesOwnLetter) {
