@@ -266,9 +266,11 @@ void rg_DrenvikMuLuShuKuang1::AddFavourite() {
 }
 
 void rg_DrenvikMuLuShuKuang1::JumpToClipboardPath() {
+    // Read as the folder window reads a pasted path: Explorer's quotes go, and a relative text
+    // (".", "..") would name whatever the current folder happens to be.
     const CWString text = GetClipboardText();
-    const CWString t = TrimmedCopy(text);
-    if (FileExists(t)) {
+    const CWString t = CleanTypedFolderPath(text);
+    if (!t.empty() && FileExists(t)) {
         OpenPath(IsExistingFolder(t) ? t : GetParentPath(WithoutTrailingBackslash(t), 0));
         return;
     }

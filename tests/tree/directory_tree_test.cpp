@@ -508,27 +508,43 @@ TEST_F(DirectoryTree, SelectPathListsFoldersOnTheWayAndIgnoresCase) {
 
 TEST_F(DirectoryTree, JumpToClipboardPath) {
     Open();
-    ASSERT_TRUE(SetClipboardText(desktop + L"项目 (2024)\\子目录"));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"子目录");
-
     const std::wstring file = temp.File(L"桌面\\空的\\a.txt");
-    ASSERT_TRUE(SetClipboardText(file));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"空的");
-
-    CWString other = desktop + L"项目 (2024)";
-    other.MakeUpper();
-    ASSERT_TRUE(SetClipboardText(other));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"项目 (2024)");
-
-    ASSERT_TRUE(SetClipboardText(L"C:\\没有这个文件夹"));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"剪贴板中的路径不存在：C:\\没有这个文件夹");
-    EXPECT_EQ(boxes[0].caption, L"信息:");
-    EXPECT_EQ(boxes[0].type, 0u);
+    CWString upper = desktop + L"项目 (2024)";
+    upper.MakeUpper();
+    // The node the jump lands on; empty: the text names no folder and the box says so.
+    const struct {
+        std::wstring clipboard, lands;
+    } cases[] = {
+        {desktop + L"项目 (2024)\\子目录", L"子目录"},
+        {file, L"空的"},  // a file: the folder holding it
+        {upper, L"项目 (2024)"},
+        {L"\"" + desktop + L"项目 (2024)\"", L"项目 (2024)"},  // Explorer's "copy as path"
+        {L" \"" + file + L"\"\r\n", L"空的"},
+        {L"C:\\没有这个文件夹", L""},
+        {L".", L""},  // relative texts name whatever the current folder is
+        {L"..", L""},
+        {L"\"\"", L""},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        Select(0);
+        Expand(0);
+        const int count = tree.Tree.nodeCount;
+        ASSERT_TRUE(SetClipboardText(c.clipboard));
+        tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+        if (!c.lands.empty()) {
+            EXPECT_EQ(U8(Text(tree.Tree.GetSelectedIndex())), U8(c.lands)) << U8(c.clipboard);
+            EXPECT_TRUE(boxes.empty()) << U8(c.clipboard);
+            continue;
+        }
+        ASSERT_EQ(boxes.size(), 1u) << U8(c.clipboard);
+        EXPECT_EQ(boxes[0].text, L"剪贴板中的路径不存在：" + c.clipboard);
+        EXPECT_EQ(boxes[0].caption, L"信息:");
+        EXPECT_EQ(boxes[0].type, 0u);
+        // Nothing rebuilt: the listed desktop and the selection stay.
+        EXPECT_EQ(tree.Tree.nodeCount, count) << U8(c.clipboard);
+        EXPECT_EQ(tree.Tree.GetSelectedIndex(), 0) << U8(c.clipboard);
+    }
 }
 
 // ---- commands ------------------------------------------------------------------------------------------
