@@ -34,13 +34,14 @@ bool CreateFolderPath(std::wstring_view path) {
     return (r == ERROR_SUCCESS || r == ERROR_ALREADY_EXISTS || r == ERROR_FILE_EXISTS) && IsExistingFolder(p);
 }
 
-bool DeleteToRecycleBin(std::wstring_view path) {
+RecycleResult DeleteToRecycleBin(std::wstring_view path) {
     // The shell answers success for "folder\" and deletes nothing, so the slash goes.
     CWString p(path);
     while (!p.empty() && p.back() == L'\\') p.pop_back();
-    if (p.empty() || IsDriveRootPath(p) || !FileExists(p)) return false;
-    if (!Seams().recycle(p)) return false;
-    return !FileExists(p);
+    if (p.empty() || IsDriveRootPath(p) || !FileExists(p)) return RecycleResult::Failed;
+    const RecycleResult r = Seams().recycle(p);
+    if (r != RecycleResult::Recycled) return r;
+    return FileExists(p) ? RecycleResult::Failed : RecycleResult::Recycled;
 }
 
 bool DriveAnswers(std::wstring_view root) { return Seams().driveAnswers(CWString(root)); }

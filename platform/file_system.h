@@ -1,6 +1,7 @@
 // Folder operations of the directory tree: existence, creation, deletion to the recycle bin and
 // drive volumes. Those a test must be able to make fail go through Seams().
 #pragma once
+#include "platform/seams.h"
 #include "platform/text.h"
 
 // True when the path names an existing file or folder; a trailing "\" is ignored except after a
@@ -12,9 +13,10 @@ bool IsExistingFolder(std::wstring_view path);
 bool IsDriveRootPath(std::wstring_view path) noexcept;
 // Creates a folder and any missing folders above it; true when it exists afterwards.
 bool CreateFolderPath(std::wstring_view path);
-// Moves a file or folder to the recycle bin. True only when the shell succeeded, nothing was aborted
-// and the path is gone. A drive root or an empty path is never deleted.
-bool DeleteToRecycleBin(std::wstring_view path);
+// Moves a file or folder to the recycle bin. Recycled only when the shell succeeded, nothing was
+// aborted and the path is gone; NotRecyclable when the bin cannot take it, which then stays where
+// it is. A drive root or an empty path is never deleted.
+RecycleResult DeleteToRecycleBin(std::wstring_view path);
 
 // Volume probes of a drive root ("C:\"); none of them lets Windows ask for a missing disk.
 bool DriveAnswers(std::wstring_view root);

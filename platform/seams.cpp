@@ -134,14 +134,128 @@ private:
     DWORD saved_ = 0;
 };
 
-bool RealRecycle(const CWString& path) {
+// Vetoes every delete that would not go to the recycle bin (a network share, a drive without a
+// bin, an item too big for it), which the shell would otherwise carry out for good.
+class RecycleOnlySink final : public IFileOperationProgressSink {
+public:
+    bool vetoed = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IFileOperationProgressSink) {
+            *out = static_cast<IFileOperationProgressSink*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the caller's stack for the one operation.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE PreDeleteItem(DWORD flags, IShellItem*) override {
+        if (flags & TSF_DELETE_RECYCLE_IF_POSSIBLE) return S_OK;
+        vetoed = true;
+        return E_ABORT;
+    }
+    HRESULT STDMETHODCALLTYPE StartOperations() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE FinishOperations(HRESULT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PreRenameItem(DWORD, IShellItem*, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PostRenameItem(DWORD, IShellItem*, LPCWSTR, HRESULT, IShellItem*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PreMoveItem(DWORD, IShellItem*, IShellItem*, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PostMoveItem(DWORD, IShellItem*, IShellItem*, LPCWSTR, HRESULT, IShellItem*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE PreCopyItem(DWORD, IShellItem*, IShellItem*, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PostCopyItem(DWORD, IShellItem*, IShellItem*, LPCWSTR, HRESULT, IShellItem*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE PostDeleteItem(DWORD, IShellItem*, HRESULT, IShellItem*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PreNewItem(DWORD, IShellItem*, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PostNewItem(DWORD, IShellItem*, LPCWSTR, LPCWSTR, DWORD, HRESULT, IShellItem*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE UpdateProgress(UINT, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResetTimer() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE PauseTimer() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResumeTimer() override { return S_OK; }
+};
+
+template <class T>
+struct ComRelease {
+    T* p = nullptr;
+    ~ComRelease() {
+        if (p) p->Release();
+    }
+};
+
+// False when the system has no working IFileOperation (Wine answers E_NOTIMPL), before anything
+// was touched.
+bool RecycleWithFileOperation(const CWString& path, RecycleResult& result) {
+    ComRelease<IFileOperation> op;
+    if (FAILED(::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&op.p))) ||
+        FAILED(op.p->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT |
+                                       FOF_NOERRORUI)))
+        return false;
+    result = RecycleResult::Failed;
+    ComRelease<IShellItem> item;
+    if (FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item.p)))) return true;
+    RecycleOnlySink sink;
+    DWORD cookie = 0;
+    if (FAILED(op.p->Advise(&sink, &cookie))) return true;
+    const bool queued = SUCCEEDED(op.p->DeleteItem(item.p, nullptr));
+    const HRESULT hr = queued ? op.p->PerformOperations() : E_FAIL;
+    op.p->Unadvise(cookie);
+    BOOL aborted = FALSE;
+    if (sink.vetoed) result = RecycleResult::NotRecyclable;
+    else if (SUCCEEDED(hr) && SUCCEEDED(op.p->GetAnyOperationsAborted(&aborted)) && !aborted)
+        result = RecycleResult::Recycled;
+    return true;
+}
+
+// With FOF_WANTNUKEWARNING the one box the shell may still show is its question whether to
+// delete for good what the bin cannot take; it comes up on this thread and is answered No.
+LRESULT CALLBACK DeclineNukeQuestion(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        wchar_t cls[16] = {};
+        HWND box = reinterpret_cast<HWND>(wParam);
+        if (::GetClassNameW(box, cls, 16) && std::wstring_view(cls) == L"#32770") {
+            ::PostMessageW(box, WM_COMMAND, IDNO, 0);
+            ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);  // for a box without No
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct HookOwner {
+    HHOOK h;
+    ~HookOwner() {
+        if (h) ::UnhookWindowsHookEx(h);
+    }
+};
+
+RecycleResult RecycleWithShellOperation(const CWString& path) {
     std::wstring from = path;
     from.append(2, L'\0');  // the shell reads a list ending in two zeros
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+    int rc;
+    {
+        HookOwner hook{::SetWindowsHookExW(WH_CBT, DeclineNukeQuestion, nullptr, ::GetCurrentThreadId())};
+        if (!hook.h) return RecycleResult::Failed;  // unguarded, the shell could delete for good
+        rc = ::SHFileOperationW(&op);
+    }
+    // Nothing else can abort: no other question is asked and there is no progress box to cancel.
+    if (op.fAnyOperationsAborted) return RecycleResult::NotRecyclable;
+    return rc == 0 ? RecycleResult::Recycled : RecycleResult::Failed;
+}
+
+RecycleResult RealRecycle(const CWString& path) {
+    RecycleResult result = RecycleResult::Failed;
+    if (RecycleWithFileOperation(path, result)) return result;
+    return RecycleWithShellOperation(path);
 }
 
 bool RealVolumeLabel(const CWString& root, CWString& label) {

@@ -17,6 +17,13 @@ struct FileDialogRequest {
     CWString initialPath;  // a file or a folder
 };
 
+// What became of a move to the recycle bin.
+enum class RecycleResult {
+    Recycled,       // the shell moved it and aborted nothing
+    NotRecyclable,  // the bin cannot take it; the shell was kept from deleting it for good
+    Failed,
+};
+
 struct PlatformSeams {
     // MessageBoxW(owner, text, caption, type) -> IDOK, IDYES, ...
     std::function<int(HWND owner, const CWString& text, const CWString& caption, UINT type)> messageBox;
@@ -51,9 +58,8 @@ struct PlatformSeams {
     std::function<void(int64_t milliseconds)> wait;
     // File-system services a test must be able to make fail without losing a folder. Drive probes
     // never let Windows ask for a missing disk.
-    // Moves a path (no trailing backslash) to the recycle bin: true when the shell reported success
-    // and the user aborted nothing.
-    std::function<bool(const CWString& path)> recycle;
+    // Moves a path (no trailing backslash) to the recycle bin, never deleting it for good.
+    std::function<RecycleResult(const CWString& path)> recycle;
     // The volume label of a drive root such as "C:\"; false when the volume does not answer.
     std::function<bool(const CWString& root, CWString& label)> volumeLabel;
     std::function<bool(const CWString& root, const CWString& label)> setVolumeLabel;

@@ -41,6 +41,7 @@ constexpr std::array<NodeImage, 12> kNodeImages = {{
 }};
 
 constexpr uint8_t kSeparator[4] = {1, 2, 3, 4};
+constexpr size_t kMaxFolderNameLength = 255;
 
 // A name whose bytes would hold the tree's record separator (also right after a check byte 1)
 // cannot be stored as it is; the node would name a folder that does not exist.
@@ -79,14 +80,20 @@ CWString CheckFolderName(std::wstring_view name) {
             return L"名称不能包含 \\ / : * ? \" < > | 这些字符";
     }
     if (name.back() == L'.' || name.back() == L' ') return L"名称不能以点或空格结尾";
+    // One path component holds at most 255 units; a longer name fails only at the move.
+    if (name.size() > kMaxFolderNameLength) return L"名称不能超过255个字符";
+    // The node would hold another name than the folder's, and its path would name nothing.
+    if (!IsStorableName(name)) return L"名称含有目录树无法保存的字符";
     // Device names stay reserved with any extension: "con.txt" is the console too.
     std::wstring_view stem = name.substr(0, std::min(name.find(L'.'), name.size()));
     while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
     static constexpr const wchar_t* kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
     for (const wchar_t* d : kDevices)
         if (EqualsNoCase(stem, d)) return L"名称不能是设备名";
+    // COM and LPT take a digit, and the superscripts one, two and three count as digits too.
+    const auto isPortDigit = [](wchar_t c) { return (c >= L'0' && c <= L'9') || c == 0xB9 || c == 0xB2 || c == 0xB3; };
     if (stem.size() == 4 && (EqualsNoCase(stem.substr(0, 3), L"COM") || EqualsNoCase(stem.substr(0, 3), L"LPT")) &&
-        stem[3] >= L'0' && stem[3] <= L'9')
+        isPortDigit(stem[3]))
         return L"名称不能是设备名";
     return {};
 }

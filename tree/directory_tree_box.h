@@ -172,6 +172,8 @@ private:
     bool IsProtectedFolder(const CWString& path);
     // Commands.
     void DeleteSelected();
+    // True when the folder went to the recycle bin; one the bin cannot take stays, with a box.
+    bool RecycleFolder(const CWString& path);
     void BatchCheck();
     void AddFavourite();
     void JumpToClipboardPath();

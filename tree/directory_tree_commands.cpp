@@ -193,7 +193,7 @@ void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
     bool remove = false;
     if (IsFolderIcon(icon)) {
         if (ShowMessageBox(CWString(L"确定要删除到回收站吗？") + path, L"信息:", 0x31) != IDOK) return;
-        remove = !IsProtectedFolder(path) && DeleteToRecycleBin(path);
+        remove = !IsProtectedFolder(path) && RecycleFolder(path);
     } else if (icon == kDirIconEntry && IsFavourite(node)) {
         const CWString text = CWString(L"确定要删除收藏项吗？") + TextOf(node) +
                               L"\r\n(如果需要连同收藏指向的文件夹一起删除，请按下Ctrl键再点击确定按钮)";
@@ -202,7 +202,7 @@ void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
         const bool withFolder = IsKeyHeldNow(VK_CONTROL);
         if (withFolder && !path.empty() && !IsProtectedFolder(path) &&
             ShowMessageBox(CWString(L"确定要把收藏指向的文件夹也删除到回收站吗？\r\n") + path, L"信息:", 0x31) == IDOK)
-            DeleteToRecycleBin(path);
+            RecycleFolder(path);
         const CWString prefix = FavouriteKeyPrefix(DataOf(node));
         DeleteConfigEntry(FavouritesSection(), prefix + L"名称");
         DeleteConfigEntry(FavouritesSection(), prefix + L"路径");
@@ -218,6 +218,13 @@ void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
     quietSelection_ = 0;
     if (Tree.selectedNode >= Tree.nodeCount) Tree.selectedNode = -1;
     Tree.RefreshView(-1);
+}
+
+bool rg_DrenvikMuLuShuKuang1::RecycleFolder(const CWString& path) {
+    const RecycleResult r = DeleteToRecycleBin(path);
+    if (r == RecycleResult::NotRecyclable)
+        ShowMessageBox(CWString(L"此文件夹无法放入回收站，没有删除：") + path, L"信息:", MB_OK | MB_ICONINFORMATION);
+    return r == RecycleResult::Recycled;
 }
 
 void rg_DrenvikMuLuShuKuang1::BatchCheck() {
@@ -259,9 +266,11 @@ void rg_DrenvikMuLuShuKuang1::AddFavourite() {
 }
 
 void rg_DrenvikMuLuShuKuang1::JumpToClipboardPath() {
+    // Read as the folder window reads a pasted path: Explorer's quotes go, and a relative text
+    // (".", "..") would name whatever the current folder happens to be.
     const CWString text = GetClipboardText();
-    const CWString t = TrimmedCopy(text);
-    if (FileExists(t)) {
+    const CWString t = CleanTypedFolderPath(text);
+    if (!t.empty() && FileExists(t)) {
         OpenPath(IsExistingFolder(t) ? t : GetParentPath(WithoutTrailingBackslash(t), 0));
         return;
     }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +48,59 @@ private:
         return 0;
     }
 };
+
+// The Unix path Wine gives a Windows path; empty outside Wine.
+std::string UnixPathOf(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix) return {};
+    std::string out = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return out;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+    wchar_t value[4096];
+    const DWORD n = ::GetEnvironmentVariableW(name, value, DWORD(std::size(value)));
+    return n > 0 && n < std::size(value) ? std::wstring(value, n) : std::wstring();
+}
+
+constexpr wchar_t kDeleteChildFolder[] = L"KELVARO_TEST_DELETE_FOLDER";
+constexpr wchar_t kDeleteChildBoxes[] = L"KELVARO_TEST_DELETE_BOXES";
+
+// Runs DISABLED_DeleteAsAChildProcess of this program with its own trash; its exit code, or -1
+// when it did not end within a minute (a box nobody answers).
+int RunDeleteChild(const std::wstring& folder, const std::string& dataHome, const std::wstring& boxLog) {
+    std::wstring environment;
+    wchar_t* inherited = ::GetEnvironmentStringsW();
+    for (const wchar_t* e = inherited; *e; e += wcslen(e) + 1)
+        if (_wcsnicmp(e, L"XDG_DATA_HOME=", 14) != 0) environment.append(e).push_back(L'\0');
+    ::FreeEnvironmentStringsW(inherited);
+    for (const std::wstring& e : {L"XDG_DATA_HOME=" + Utf8ToWide(dataHome),
+                                  std::wstring(kDeleteChildFolder) + L"=" + folder,
+                                  std::wstring(kDeleteChildBoxes) + L"=" + boxLog})
+        environment.append(e).push_back(L'\0');
+    environment.push_back(L'\0');
+
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) +
+                           L"\" --gtest_filter=DirectoryTree.DISABLED_DeleteAsAChildProcess --gtest_also_run_disabled_tests";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          environment.data(), nullptr, &si, &pi))
+        return -1;
+    ::CloseHandle(pi.hThread);
+    DWORD code = DWORD(-1);
+    if (::WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
+    else ::TerminateProcess(pi.hProcess, code);
+    ::CloseHandle(pi.hProcess);
+    return int(code);
+}
 
 struct Box {
     std::wstring text, caption;
@@ -362,18 +417,25 @@ TEST_F(DirectoryTree, BadFolderNamesAreRefusedWithABox) {
     Open();
     Expand(0);
     const int node = Find(L"空的");
-    const wchar_t* bad[] = {L"..\\..\\逃出", L"a/b", L"c:d", L"星*", L"问?", L"引\"号", L"<", L">", L"竖|线",
-                            L"控\x01制", L".", L"..", L"尾点.", L"尾空 ", L"CON", L"nul.txt", L"com1", L"LPT9.log"};
-    for (const wchar_t* name : bad) {
+    const std::wstring bad[] = {
+        L"..\\..\\逃出", L"a/b", L"c:d", L"星*", L"问?", L"引\"号", L"<", L">", L"竖|线", L"控\x01制", L".", L"..",
+        L"尾点.", L"尾空 ", L"CON", L"nul.txt", L"com1", L"LPT9.log",
+        // Units whose bytes hold the tree's record separator, alone or after a check byte.
+        L"a\x0201\x0403", L"\x0302\x0404x",
+        // Superscript digits make device names too.
+        L"COM\xB9", L"com\xB2", L"LPT\xB3.txt", L"lpt\xB9",
+        std::wstring(256, L'长'),
+    };
+    for (const std::wstring& name : bad) {
         boxes.clear();
         EXPECT_EQ(tree.RenameNode(node, L"空的", name), 1) << U8(name);
         ASSERT_EQ(boxes.size(), 1u) << U8(name);
         EXPECT_EQ(boxes[0].caption, L"信息:");
         EXPECT_TRUE(IsExistingFolder(desktop + L"空的")) << U8(name);
     }
-    EXPECT_EQ(CheckFolderName(L"console"), L"");
-    EXPECT_EQ(CheckFolderName(L".隐藏"), L"");
-    EXPECT_EQ(CheckFolderName(L"com10"), L"");
+    for (const std::wstring& good : {std::wstring(L"console"), std::wstring(L".隐藏"), std::wstring(L"com10"),
+                                     std::wstring(L"COM\xB4"), std::wstring(255, L'长')})
+        EXPECT_EQ(CheckFolderName(good), L"") << U8(good);
 }
 
 TEST_F(DirectoryTree, DriveRelabelKeepsTheCaptionAndUsesTheNodesOwnLetter) {
@@ -446,27 +508,43 @@ TEST_F(DirectoryTree, SelectPathListsFoldersOnTheWayAndIgnoresCase) {
 
 TEST_F(DirectoryTree, JumpToClipboardPath) {
     Open();
-    ASSERT_TRUE(SetClipboardText(desktop + L"项目 (2024)\\子目录"));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"子目录");
-
     const std::wstring file = temp.File(L"桌面\\空的\\a.txt");
-    ASSERT_TRUE(SetClipboardText(file));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"空的");
-
-    CWString other = desktop + L"项目 (2024)";
-    other.MakeUpper();
-    ASSERT_TRUE(SetClipboardText(other));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"项目 (2024)");
-
-    ASSERT_TRUE(SetClipboardText(L"C:\\没有这个文件夹"));
-    tree.HandleMenuCommand(kDirCmdJumpToClipboard);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"剪贴板中的路径不存在：C:\\没有这个文件夹");
-    EXPECT_EQ(boxes[0].caption, L"信息:");
-    EXPECT_EQ(boxes[0].type, 0u);
+    CWString upper = desktop + L"项目 (2024)";
+    upper.MakeUpper();
+    // The node the jump lands on; empty: the text names no folder and the box says so.
+    const struct {
+        std::wstring clipboard, lands;
+    } cases[] = {
+        {desktop + L"项目 (2024)\\子目录", L"子目录"},
+        {file, L"空的"},  // a file: the folder holding it
+        {upper, L"项目 (2024)"},
+        {L"\"" + desktop + L"项目 (2024)\"", L"项目 (2024)"},  // Explorer's "copy as path"
+        {L" \"" + file + L"\"\r\n", L"空的"},
+        {L"C:\\没有这个文件夹", L""},
+        {L".", L""},  // relative texts name whatever the current folder is
+        {L"..", L""},
+        {L"\"\"", L""},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        Select(0);
+        Expand(0);
+        const int count = tree.Tree.nodeCount;
+        ASSERT_TRUE(SetClipboardText(c.clipboard));
+        tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+        if (!c.lands.empty()) {
+            EXPECT_EQ(U8(Text(tree.Tree.GetSelectedIndex())), U8(c.lands)) << U8(c.clipboard);
+            EXPECT_TRUE(boxes.empty()) << U8(c.clipboard);
+            continue;
+        }
+        ASSERT_EQ(boxes.size(), 1u) << U8(c.clipboard);
+        EXPECT_EQ(boxes[0].text, L"剪贴板中的路径不存在：" + c.clipboard);
+        EXPECT_EQ(boxes[0].caption, L"信息:");
+        EXPECT_EQ(boxes[0].type, 0u);
+        // Nothing rebuilt: the listed desktop and the selection stay.
+        EXPECT_EQ(tree.Tree.nodeCount, count) << U8(c.clipboard);
+        EXPECT_EQ(tree.Tree.GetSelectedIndex(), 0) << U8(c.clipboard);
+    }
 }
 
 // ---- commands ------------------------------------------------------------------------------------------
@@ -498,11 +576,11 @@ TEST_F(DirectoryTree, MenuStatesFollowTheSelectedNode) {
 
 TEST_F(DirectoryTree, DeleteAsksAndMovesTheFolderToTheRecycleBin) {
     std::vector<std::wstring> recycled;
-    bool recycleWorks = true;
+    RecycleResult shell = RecycleResult::Recycled;
     ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
         recycled.push_back(path);
-        if (recycleWorks) TempTree::Remove(path);
-        return recycleWorks;
+        if (shell == RecycleResult::Recycled) TempTree::Remove(path);
+        return shell;
     });
     Open();
     Expand(0);
@@ -516,13 +594,24 @@ TEST_F(DirectoryTree, DeleteAsksAndMovesTheFolderToTheRecycleBin) {
     EXPECT_EQ(boxes[0].type, 0x31u);
     EXPECT_TRUE(recycled.empty());
 
-    recycleWorks = false;  // the shell fails: nothing changes
+    shell = RecycleResult::Failed;  // the shell fails: nothing changes, nothing is said
+    boxes.clear();
     tree.HandleShortcutKey(VK_DELETE, 0);
     EXPECT_EQ(recycled, std::vector<std::wstring>{desktop + L"空的"});  // no trailing "\"
     EXPECT_EQ(tree.Tree.nodeCount, count);
     EXPECT_TRUE(IsExistingFolder(desktop + L"空的"));
+    EXPECT_EQ(boxes.size(), 1u);
 
-    recycleWorks = true;
+    shell = RecycleResult::NotRecyclable;  // the bin cannot take it: it stays, and the user is told
+    boxes.clear();
+    tree.HandleShortcutKey(VK_DELETE, 0);
+    EXPECT_EQ(tree.Tree.nodeCount, count);
+    EXPECT_TRUE(IsExistingFolder(desktop + L"空的"));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, L"此文件夹无法放入回收站，没有删除：" + desktop + L"空的\\");
+    EXPECT_EQ(boxes[1].caption, L"信息:");
+
+    shell = RecycleResult::Recycled;
     tree.HandleShortcutKey(VK_DELETE, 0);
     EXPECT_EQ(tree.Tree.nodeCount, count - 1);
     EXPECT_EQ(Find(L"空的"), -1);
@@ -530,16 +619,64 @@ TEST_F(DirectoryTree, DeleteAsksAndMovesTheFolderToTheRecycleBin) {
 }
 
 TEST_F(DirectoryTree, RecycleThatSucceedsButLeavesTheFolderIsNoDeletion) {
-    ScopedSeam recycle(&PlatformSeams::recycle, [](const CWString&) { return true; });
-    EXPECT_FALSE(DeleteToRecycleBin(temp.Folder(L"留下") + L"\\"));
-    EXPECT_FALSE(DeleteToRecycleBin(L"C:\\"));
-    EXPECT_FALSE(DeleteToRecycleBin(L""));
+    ScopedSeam recycle(&PlatformSeams::recycle, [](const CWString&) { return RecycleResult::Recycled; });
+    EXPECT_EQ(DeleteToRecycleBin(temp.Folder(L"留下") + L"\\"), RecycleResult::Failed);
+    EXPECT_EQ(DeleteToRecycleBin(L"C:\\"), RecycleResult::Failed);
+    EXPECT_EQ(DeleteToRecycleBin(L""), RecycleResult::Failed);
 }
 
-TEST_F(DirectoryTree, RealRecycleOfAFolderPathWithTrailingBackslash) {
-    const std::wstring folder = temp.Folder(L"回收") + L"\\";
-    EXPECT_TRUE(DeleteToRecycleBin(folder));
-    EXPECT_FALSE(FileExists(folder));
+// Wine keeps its trash under $XDG_DATA_HOME, read once when a process starts: each real deletion
+// runs in a child process whose trash lies in this test's own folder. The child deletes through the
+// tree's command and writes down the boxes it was shown.
+TEST_F(DirectoryTree, RealDeleteEndsInTheTestsOwnBinOrNowhere) {
+    if (UnixPathOf(temp.root).empty()) GTEST_SKIP() << "the trash is set up for Wine's only";
+    const struct {
+        const wchar_t *run, *name;
+        bool binWorks;  // false: XDG_DATA_HOME names a plain file, so no trash can be made
+    } cases[] = {{L"bin", L"回收", true}, {L"nobin", L"留住", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.name));
+        const std::wstring run = temp.Folder(c.run);
+        temp.Folder(std::wstring(c.run) + L"\\桌面");
+        const std::wstring folder = temp.Folder(std::wstring(c.run) + L"\\桌面\\" + c.name);
+        temp.Folder(std::wstring(c.run) + L"\\桌面\\" + c.name + L"\\里面");
+        temp.File(std::wstring(c.run) + L"\\桌面\\" + c.name + L"\\里面\\内容.txt");
+        // An ASCII path: Wine hands it on to the child's Unix environment as it is.
+        const std::wstring data = c.binWorks ? temp.Folder(std::wstring(c.run) + L"\\data")
+                                             : temp.File(std::wstring(c.run) + L"\\data");
+        const std::wstring boxLog = run + L"\\boxes.txt";
+        ASSERT_EQ(RunDeleteChild(folder, UnixPathOf(data), boxLog), 0);
+
+        const CVolMem bytes = CVolMem::ConstructFromFile(boxLog);
+        CWStringArray shown;
+        SplitTextBySeparator(CWString::FromUtf16Bytes(bytes.GetPtr(), bytes.GetSize()), shown, L"\n", false, true);
+        ASSERT_GE(shown.size(), 1u);
+        EXPECT_EQ(shown[0], L"确定要删除到回收站吗？" + folder + L"\\");
+        if (c.binWorks) {
+            EXPECT_EQ(shown.size(), 1u);
+            EXPECT_FALSE(FileExists(folder));
+            EXPECT_TRUE(FileExists(data + L"\\Trash\\files\\" + c.name + L"\\里面\\内容.txt"));
+        } else {
+            EXPECT_TRUE(FileExists(folder + L"\\里面\\内容.txt"));
+            ASSERT_EQ(shown.size(), 2u);
+            EXPECT_EQ(shown[1], L"此文件夹无法放入回收站，没有删除：" + folder + L"\\");
+        }
+    }
+}
+
+// Run only as the child of the test above.
+TEST_F(DirectoryTree, DISABLED_DeleteAsAChildProcess) {
+    const std::wstring folder = EnvironmentText(kDeleteChildFolder), boxLog = EnvironmentText(kDeleteChildBoxes);
+    if (folder.empty() || boxLog.empty()) GTEST_SKIP() << "started by RealDeleteEndsInTheTestsOwnBinOrNowhere";
+    desktop = folder.substr(0, folder.rfind(L'\\') + 1);
+    Open();
+    Expand(0);
+    Select(Find(folder.substr(desktop.size()), 1));
+    ASSERT_GE(tree.Tree.GetSelectedIndex(), 0);
+    tree.HandleMenuCommand(kDirCmdDelete);
+    CWString text;
+    for (const Box& b : boxes) text += b.text + L"\n";
+    ASSERT_TRUE(CVolMem::ConstructFromText(text).WriteToFile(boxLog));
 }
 
 TEST_F(DirectoryTree, FavouriteDeleteWithCtrlAsksAgainBeforeTheFolderGoes) {
@@ -547,7 +684,7 @@ TEST_F(DirectoryTree, FavouriteDeleteWithCtrlAsksAgainBeforeTheFolderGoes) {
     ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
         recycled.push_back(path);
         TempTree::Remove(path);
-        return true;
+        return RecycleResult::Recycled;
     });
     const std::wstring target = temp.Folder(L"收藏的");
     gComponentConfig.SetValue(L"目录树_收藏夹", L"100名称", L"甲");
