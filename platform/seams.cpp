@@ -165,6 +165,8 @@ bool RealDriveAnswers(const CWString& root) {
 
 SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
 
+HWND RealWindowAt(POINT screenPoint) { return ::WindowFromPoint(screenPoint); }
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -187,6 +189,7 @@ PlatformSeams& Seams() {
         RealSetVolumeLabel,
         RealDriveAnswers,
         RealKeyState,
+        RealWindowAt,
     };
     return seams;
 }
