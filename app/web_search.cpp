@@ -4,6 +4,7 @@
 #include "platform/input_simulation.h"
 #include "platform/seams.h"
 #include "platform/shell.h"
+#include "platform/system.h"
 #include "ui/control_foundation.h"
 #include "util/escape.h"
 #include "util/html_parser.h"
@@ -51,12 +52,6 @@ bool Contains(std::wstring_view text, std::wstring_view what, bool ignoreCase = 
     return FindWText(text, what, 0, ignoreCase) >= 0;
 }
 
-// The waits of a search; their flag is never set, so each runs to its end.
-void Pause(int64_t milliseconds) {
-    rg_LuoJiXingLei never;
-    WaitPumpingMessagesUntilFlag(never, milliseconds);
-}
-
 // One search on the calling thread, step by step.
 class WebSearch {
 public:
@@ -65,7 +60,7 @@ public:
 
     // The answer, or false when the page gave none.
     bool Run(CWString& answer) {
-        KeepSpacing();
+        if (!KeepSpacing()) return false;
         ShowBrowser();
         OpenStartPage();
         bool answered = WaitForInputBox();
@@ -80,11 +75,29 @@ public:
     }
 
 private:
-    void Send(int32_t op, std::wstring_view text = {}) { SendBrowserCommand(client_.browserNoticeComponent, op, text); }
+    // The program is closing (WM_QUIT queued): from then on the search sends nothing, touches no
+    // input and waits for nothing, so the thread gets back to its message loop at once.
+    bool Ending() {
+        quit_ = quit_ || QuitMessageQueued();
+        return quit_;
+    }
 
+    // False when the program is closing; the wait itself ends at WM_QUIT.
+    bool Pause(int64_t milliseconds) {
+        rg_LuoJiXingLei never;
+        WaitPumpingMessagesUntilFlag(never, milliseconds);
+        return !Ending();
+    }
+
+    void Send(int32_t op, std::wstring_view text = {}) {
+        if (!Ending()) SendBrowserCommand(client_.browserNoticeComponent, op, text);
+    }
+
+    // Once closing, no page is asked and every query reads as empty.
     const CWString& RunScript(std::wstring_view script) {
+        static const CWString kNothing;
         Send(kBrowserRunScript, script);
-        return browser_->caption;
+        return Ending() ? kNothing : browser_->caption;
     }
     const CWString& RunScript(const PageQuery& q) {
         const std::wstring_view quote(&q.quote, 1);
@@ -92,12 +105,15 @@ private:
     }
 
     // Starts lie at least kSearchMinSpacingMs apart. The wait holds the lock, so later callers
-    // queue behind it; a clock that went back counts as too close.
-    void KeepSpacing() {
+    // queue behind it; a clock that went back counts as too close. False when the program is
+    // closing: that search does not start.
+    bool KeepSpacing() {
         LockGuard<rg_HuChiSuoLei> hold(client_.searchSpacingLock);
         if (int64_t(VolTickCount64()) - client_.lastSearchTick < kSearchMinSpacingMs)
             WaitPumpingMessages(kSearchMinSpacingMs);
+        if (Ending()) return false;
         client_.lastSearchTick = int64_t(VolTickCount64());
+        return true;
     }
 
     void ShowBrowser() {
@@ -118,7 +134,7 @@ private:
     // Polls until the page shows its input box; false when it never does.
     bool WaitForInputBox() {
         for (int n = 0;;) {
-            Pause(kPagePollMs);
+            if (!Pause(kPagePollMs)) return false;
             if (Contains(RunScript(kInputOuterHtml), L"composition-input")) return true;
             ++n;
             if (n % kPagePollLimit == 0) return false;
@@ -128,9 +144,20 @@ private:
     }
 
     void AskUser(const wchar_t* prompt) {
+        if (Ending()) return;
         Send(kBrowserPrepare);
         Seams().messageBeep(0);
         Send(kBrowserAskUser, prompt);
+    }
+
+    // Where the click goes: only into the browser's own window when nothing else lies on top of it
+    // there. Without a window of its own the browser has no place on the screen, and another
+    // window at the point would get the click and the question.
+    bool ClickPointIsOnBrowser(POINT at) const {
+        const HWND own = browser_->GetHwnd();
+        if (!own) return false;
+        const HWND hit = Seams().windowAt(at);
+        return hit && (hit == own || ::IsChild(own, hit));
     }
 
     bool LoginDialogShown() { return Contains(RunScript(kModalOuterHtml), kLoginButton); }
@@ -144,38 +171,40 @@ private:
             const POINT cursor = VolGetCursorPos();
             Send(kBrowserPrepare);
             CWString boxText = RunScript(kInputRectangle);
+            if (Ending()) return;
             rg_DrenvikWeiZhiLei box;
             ParsePositionText(boxText, box);
             const rg_JuXingLei area = GetWindowRectangle(browser_->GetHwnd(), false, false);
-            CWinKeyboardOperateModule::MoveMouse(area.left + box.left + kClickOffset, area.top + box.top + kClickOffset);
-            if (CWinKeyboardOperateModule::ClickMouse()) {
-                Pause(50);
+            const POINT at{area.left + box.left + kClickOffset, area.top + box.top + kClickOffset};
+            bool covered = !ClickPointIsOnBrowser(at);
+            if (!covered) {
+                CWinKeyboardOperateModule::MoveMouse(at.x, at.y);
                 // Pasting after a failed copy would put whatever the clipboard held into the page.
-                if (SetClipboardText(question_)) {
+                if (CWinKeyboardOperateModule::ClickMouse() && Pause(50) && SetClipboardText(question_)) {
                     CWinKeyboardOperateModule::PressKey(VK_CONTROL, CWinKeyboardOperateModule::kKeyDown);
                     CWinKeyboardOperateModule::PressKey('V');
                     CWinKeyboardOperateModule::PressKey(VK_CONTROL, CWinKeyboardOperateModule::kKeyUp);
                 }
-            }
-            CWinKeyboardOperateModule::MoveMouse(cursor.x, cursor.y);
-            Pause(100);
-            RunScript(kClickHomeChat);
-            Pause(500);
-            if (RunScript(kInputValue).empty()) {
-                Pause(500);
-                bool login = LoginDialogShown();
-                if (!login) {
-                    Pause(1000);
-                    login = LoginDialogShown();
-                }
-                if (!login) {
-                    AskUser(kCoveredPrompt);
-                    if (!RunScript(kInputValue).empty()) return;
-                    browser_->RaiseWithoutActivating();
-                    continue;
+                CWinKeyboardOperateModule::MoveMouse(cursor.x, cursor.y);
+                if (!Pause(100)) return;
+                RunScript(kClickHomeChat);
+                if (!Pause(500)) return;
+                if (RunScript(kInputValue).empty()) {
+                    if (!Pause(500)) return;
+                    covered = !LoginDialogShown();
+                    if (covered) {
+                        if (!Pause(1000)) return;
+                        covered = !LoginDialogShown();
+                    }
                 }
             }
-            Pause(500);
+            if (covered) {
+                AskUser(kCoveredPrompt);
+                if (!RunScript(kInputValue).empty() || Ending()) return;
+                browser_->RaiseWithoutActivating();
+                continue;
+            }
+            if (!Pause(500)) return;
             if (LoginDialogShown()) {
                 AskUser(kLoginPrompt);
                 return;
@@ -188,7 +217,7 @@ private:
     // Waits for the page to finish its answer; false when it gives up.
     bool WaitForAnswer() {
         for (int m = 0;;) {
-            Pause(kAnswerPollMs);
+            if (!Pause(kAnswerPollMs)) return false;
             if (Contains(RunScript(kShareBarOuterHtml), L"深入回答此问题", true)) return true;
             int32_t at = 0;
             if (MatchKeywords(RunScript(kFootnoteOuterHtml), L"以上内容均由AI搜集并总结生成|以上内容均由AI搜集总结并生成", 0,
@@ -220,6 +249,7 @@ private:
     // Hides the browser and asks for its status; every fifth trouble report has it made anew.
     void Finish() {
         browser_->Hide();
+        if (Ending()) return;
         Send(kBrowserStatus);
         if (!Contains(browser_->caption, L"Webhc", true)) return;
         bool recreate;
@@ -236,6 +266,7 @@ private:
     const CWString& question_;
     const CWString start_;
     rg_EdgeLiuLanKuang* browser_ = nullptr;
+    bool quit_ = false;
 };
 
 }  // namespace

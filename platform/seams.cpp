@@ -279,6 +279,8 @@ bool RealDriveAnswers(const CWString& root) {
 
 SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
 
+HWND RealWindowAt(POINT screenPoint) { return ::WindowFromPoint(screenPoint); }
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -301,6 +303,7 @@ PlatformSeams& Seams() {
         RealSetVolumeLabel,
         RealDriveAnswers,
         RealKeyState,
+        RealWindowAt,
     };
     return seams;
 }

@@ -67,6 +67,8 @@ struct PlatformSeams {
     std::function<bool(const CWString& root)> driveAnswers;
     // GetKeyState: the key as of the input message being handled (Wine's does not follow posted input).
     std::function<SHORT(int virtualKey)> keyState;
+    // WindowFromPoint: the window that would take a click at that screen point.
+    std::function<HWND(POINT screenPoint)> windowAt;
 };
 
 // The hooks of the process, set to the real services on first use.

@@ -18,6 +18,11 @@ void PumpPendingMessages() {
     }
 }
 
+bool QuitMessageQueued() {
+    MSG msg;
+    return ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 std::wstring GetModuleDirectory() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

@@ -8,6 +8,8 @@
 
 // Handles every pending message of this thread; a WM_QUIT stays queued for the real loop.
 void PumpPendingMessages();
+// True while a WM_QUIT waits in this thread's queue; it stays there for the real loop.
+bool QuitMessageQueued();
 // The program's folder, with a trailing backslash.
 std::wstring GetModuleDirectory();
 

@@ -56,16 +56,17 @@ void PumpWaitingMessages() {
     }
 }
 
+// The program is ending (WM_QUIT queued): nobody waits for what comes after the wait any more.
 void WaitPumping(const rg_LuoJiXingLei* flag, int64_t milliseconds) {
     if (const auto& wait = Seams().wait) {
-        if (milliseconds > 0 && !(flag && flag->Peek() != 0)) wait(milliseconds);
+        if (milliseconds > 0 && !(flag && flag->Peek() != 0) && !QuitMessageQueued()) wait(milliseconds);
         return;
     }
     const int64_t start = int64_t(::GetTickCount64());
     auto done = [&] { return int64_t(::GetTickCount64()) - start >= milliseconds; };
     if (done()) return;
     for (;;) {
-        if (flag && flag->Peek() != 0) return;
+        if ((flag && flag->Peek() != 0) || QuitMessageQueued()) return;
         ::Sleep(10);
         PumpWaitingMessages();
         if (done()) return;

@@ -15,7 +15,7 @@ int SetUserEnvironmentVariable(std::wstring_view name, std::wstring_view value);
 CWString BuildSetxCommandLine(std::wstring_view name, std::wstring_view value);
 
 // Waits that long, sleeping 10 ms at a time and handling this thread's messages in between.
-// 0 or less returns at once. A WM_QUIT stays queued for the real message loop.
+// 0 or less returns at once. A WM_QUIT ends the wait at once and stays queued for the real loop.
 void WaitPumpingMessages(int64_t milliseconds);
 // The same, ending early once the flag's value is not 0 (tested before every sleep).
 void WaitPumpingMessagesUntilFlag(const rg_LuoJiXingLei& flag, int64_t milliseconds);

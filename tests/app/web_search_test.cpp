@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -124,6 +125,7 @@ public:
         }
         commands.push_back({record->op, text, DWORD(record->senderThreadId), ::GetCurrentThreadId(), gNow.load(),
                             browser && Shown(*browser), lockHeld});
+        if (onCommand) onCommand(std::to_wstring(record->op) + L":" + text);
         if (!browser) return 0;
         if (record->op == kBrowserRunScript) {
             size_t& n = asked[text];
@@ -153,6 +155,7 @@ public:
     std::mutex lock;
     rg_DrenvikWenZhangGaiXieLei* client = nullptr;
     ScriptedPage page;
+    std::function<void(const std::wstring& command)> onCommand;  // as "op:text", once noted
     std::map<std::wstring, size_t> asked;
     std::vector<Command> commands;
 };
@@ -184,7 +187,12 @@ protected:
               Note(L"clip " + std::wstring(text));
               return clipboardWorks_;
           }),
-          beep_(&PlatformSeams::messageBeep, [this](UINT type) { Note(L"beep " + std::to_wstring(type)); }) {
+          beep_(&PlatformSeams::messageBeep, [this](UINT type) { Note(L"beep " + std::to_wstring(type)); }),
+          windowAt_(&PlatformSeams::windowAt, [this](POINT p) {
+              std::lock_guard<std::mutex> hold(inputLock_);
+              pointsAsked_.push_back(p);
+              return windowAtPoint_ ? *windowAtPoint_ : OwnBrowserWindow();
+          }) {
         gNow = 1'000'000;
         SetTickSourceForTest(&FakeNow);
         SetCursorSourceForTest(&FakeCursor);
@@ -211,6 +219,34 @@ protected:
         return n;
     }
 
+    // The calling thread's browser gets a window in the form; it lies on top at every point unless
+    // windowAtPoint_ says otherwise.
+    void GiveBrowserAWindow(HiddenTestForm& form) {
+        ASSERT_TRUE(form.LoadWindow());
+        ASSERT_TRUE(Browser()->CreateInParent(form, 40, 30, 400, 300, 101));
+    }
+    HWND OwnBrowserWindow() {
+        auto found = client_.threadBrowsers.find(int32_t(::GetCurrentThreadId()));
+        return found == client_.threadBrowsers.end() ? nullptr
+                                                     : reinterpret_cast<rg_EdgeLiuLanKuang*>(found->second)->GetHwnd();
+    }
+    // The browser window's client origin on the screen.
+    POINT BrowserOrigin() {
+        POINT origin{0, 0};
+        ::ClientToScreen(Browser()->GetHwnd(), &origin);
+        return origin;
+    }
+
+    // The default page and nothing noted yet, for the next case of a table.
+    void NextCase() {
+        receiver_.commands.clear();
+        receiver_.asked.clear();
+        receiver_.page = ScriptedPage();
+        std::lock_guard<std::mutex> hold(inputLock_);
+        input_.clear();
+        pointsAsked_.clear();
+    }
+
     CWString Search(const wchar_t* question = L"问题") {
         error_.clear();
         return AskWebSearch(client_, question, error_);
@@ -225,12 +261,15 @@ protected:
     std::mutex inputLock_;
     std::vector<std::wstring> input_;
     std::vector<int64_t> waits_;
+    std::vector<POINT> pointsAsked_;
+    std::optional<HWND> windowAtPoint_;  // what lies at every point; unset: the calling thread's browser
     ScopedSeam<std::function<void(int64_t)>> wait_;
     ScopedSeam<std::function<bool(int, int)>> move_;
     ScopedSeam<std::function<bool()>> click_;
     ScopedSeam<std::function<bool(int, bool)>> key_;
     ScopedSeam<std::function<bool(std::wstring_view)>> clip_;
     ScopedSeam<std::function<void(UINT)>> beep_;
+    ScopedSeam<std::function<HWND(POINT)>> windowAt_;
 };
 
 // ---- the command record and its sending ---------------------------------------------------------
@@ -334,6 +373,8 @@ TEST_F(WebSearchTest, PageThatNeverShowsItsInputBox) {
 }
 
 TEST_F(WebSearchTest, PageThatShowsItsInputBoxAfterTwentyPolls) {
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
     receiver_.page.captions[L"S1"] = Then(Times(20, L""), {kInputBox});
     EXPECT_EQ(Search(), kCleanAnswer);
     EXPECT_EQ(error_, L"");
@@ -378,15 +419,14 @@ TEST_F(WebSearchTest, InputAttempts) {
         {"login dialog at the second look", {L""}, {L"", kLoginDialog}, {shareBar}, 1, {kLogin}},
         {"send button disabled every time", {L"问题"}, {L""}, {L"<button disabled=\"\">"}, 10, {}},
     };
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        receiver_.commands.clear();
-        receiver_.asked.clear();
-        receiver_.page = ScriptedPage();
+        NextCase();
         receiver_.page.captions[L"S4"] = c.s4;
         receiver_.page.captions[L"S5"] = c.s5;
         receiver_.page.captions[L"S6"] = c.s6;
-        input_.clear();
         Search();
 
         EXPECT_EQ(int(receiver_.asked[L"S2"]), c.attempts);
@@ -406,10 +446,8 @@ TEST_F(WebSearchTest, InputAttempts) {
 // The click lands 20 pixels inside the box, whose position the page gives in CSS pixels.
 TEST_F(WebSearchTest, ClickPointFollowsTheDpiFactor) {
     HiddenTestForm form;
-    ASSERT_TRUE(form.LoadWindow());
-    ASSERT_TRUE(Browser()->CreateInParent(form, 40, 30, 400, 300, 101));
-    POINT origin{0, 0};
-    ::ClientToScreen(Browser()->GetHwnd(), &origin);
+    GiveBrowserAWindow(form);
+    const POINT origin = BrowserOrigin();
     receiver_.page.captions[L"S2"] = {L"\"10.5,20.9,300.25,60.75\""};
     const double savedScale = DpiScale, savedFactor = gRuntimeDpiFactor;
     for (double factor : {1.0, 1.5}) {
@@ -432,18 +470,75 @@ TEST_F(WebSearchTest, ClickPointFollowsTheDpiFactor) {
 }
 
 TEST_F(WebSearchTest, PasteNeedsTheClickAndTheClipboard) {
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
+    const POINT origin = BrowserOrigin();
+    const std::wstring clickPoint = L"move " + std::to_wstring(origin.x + 30) + L"," + std::to_wstring(origin.y + 40);
     clipboardWorks_ = false;
     Search();
-    EXPECT_EQ(Input(), (std::vector<std::wstring>{L"move 30,40", L"click", L"clip 问题", L"move 500,400"}));
+    EXPECT_EQ(Input(), (std::vector<std::wstring>{clickPoint, L"click", L"clip 问题", L"move 500,400"}));
 
     clipboardWorks_ = true;
     clickSucceeds_ = false;
     input_.clear();
     Search();
-    EXPECT_EQ(Input(), (std::vector<std::wstring>{L"move 30,40", L"click", L"move 500,400"}));
+    EXPECT_EQ(Input(), (std::vector<std::wstring>{clickPoint, L"click", L"move 500,400"}));
+}
+
+// The question goes into the browser's own window only. Without one, or with another window on top
+// at the click point, nothing is clicked or pasted: the box counts as covered and the user is asked.
+TEST_F(WebSearchTest, ClickOnlyWhereTheBrowserIsOnTop) {
+    const std::vector<std::wstring> asked = {L"beep 0"};
+    auto prompts = [this] {
+        std::vector<std::wstring> out;
+        for (const Command& c : receiver_.commands)
+            if (c.op == kBrowserAskUser) out.push_back(c.text);
+        return out;
+    };
+    EXPECT_EQ(Search(), kCleanAnswer);
+    EXPECT_EQ(Input(), asked) << "a browser without a window";
+    EXPECT_EQ(prompts(), std::vector<std::wstring>{kCovered});
+    EXPECT_EQ(receiver_.asked[L"S3"], 0u);
+
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
+    const HWND browser = Browser()->GetHwnd();
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const HWND inner = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 50, browser, nullptr, instance, nullptr);
+    const std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&::DestroyWindow)> other(
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, instance, nullptr), &::DestroyWindow);
+    const POINT origin = BrowserOrigin();
+    const POINT at{origin.x + 30, origin.y + 40};
+    const std::wstring clickPoint = L"move " + std::to_wstring(at.x) + L"," + std::to_wstring(at.y);
+    const std::vector<std::wstring> pasted = {clickPoint, L"click", L"clip 问题", L"key 17 down", L"key 86 down",
+                                              L"key 86 up", L"key 17 up", L"move 500,400"};
+    struct {
+        const char* what;
+        HWND onTop;
+        bool clicked;
+    } cases[] = {
+        {"the browser", browser, true},
+        {"a window inside the browser", inner, true},
+        {"the form around it", form.GetHwnd(), false},
+        {"another window", other.get(), false},
+        {"nothing", nullptr, false},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NextCase();
+        windowAtPoint_ = c.onTop;
+        EXPECT_EQ(Search(), kCleanAnswer);
+        EXPECT_EQ(Input(), c.clicked ? pasted : asked);
+        EXPECT_EQ(prompts(), c.clicked ? std::vector<std::wstring>{} : std::vector<std::wstring>{kCovered});
+        ASSERT_EQ(pointsAsked_.size(), 1u);
+        EXPECT_EQ(pointsAsked_[0].x, at.x);
+        EXPECT_EQ(pointsAsked_[0].y, at.y);
+    }
 }
 
 TEST_F(WebSearchTest, ClipboardHoldsTheQuestionAfterwards) {
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
     ScopedSeam realClipboard(&PlatformSeams::setClipboardText, nullptr);
     SetClipboardText(L"earlier");
     EXPECT_EQ(Search(L"今天的新闻"), kCleanAnswer);
@@ -469,6 +564,8 @@ TEST_F(WebSearchTest, AnswerWaitExits) {
         // An empty box before the wait means the page already took the question.
         {"no wait", {L"问题", L""}, {plainBar}, {L""}, {L"x"}, {L"x"}, true, 0},
     };
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         receiver_.asked.clear();
@@ -572,6 +669,8 @@ TEST_F(WebSearchTest, BrowserLockCoversTheInputAttemptsOnly) {
     receiver_.page.captions[L"S4"] = {L"", L"问题"};
     std::atomic<bool> done{false};
     std::thread t([&] {
+        HiddenTestForm form;
+        GiveBrowserAWindow(form);
         Search();
         done = true;
     });
@@ -580,7 +679,7 @@ TEST_F(WebSearchTest, BrowserLockCoversTheInputAttemptsOnly) {
     std::vector<std::wstring> seen;
     for (const Command& c : receiver_.commands) seen.push_back(std::to_wstring(c.op) + L":" + c.text + (c.browserLockHeld ? L" held" : L""));
     const std::vector<std::wstring> expected = {
-        L"0:" + WebSearchStartAddress(), L"1:S1",
+        L"0:about:blank", L"0:" + WebSearchStartAddress(), L"1:S1",
         L"3: held", L"1:S2 held", L"1:S3 held", L"1:S4 held", L"1:S5 held", L"1:S5 held",
         L"3: held", L"4:" + std::wstring(kCovered) + L" held", L"1:S4 held",
         L"1:S4", L"1:S6", L"1:S10", L"6:",
@@ -624,6 +723,72 @@ TEST_F(WebSearchTest, TroubleReportsRecreateEveryFifthTime) {
     EXPECT_EQ(client_.threadRecreateCounters[int32_t(::GetCurrentThreadId())], 0);
 }
 
+// Takes a queued WM_QUIT off the queue; its code, or -1 when none was there.
+int TakeQuit() {
+    MSG msg;
+    return ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? int(msg.wParam) : -1;
+}
+
+// The program closing during a search (WM_QUIT posted while the receiver handles a command) ends
+// the search right there: that command is the last one, the finish sends nothing, no wait and no
+// input follow, and WM_QUIT stays queued for the real loop.
+TEST_F(WebSearchTest, ClosingTheProgramEndsTheSearchWhereItIs) {
+    const std::wstring plainBar = L"<div class=\"js-article-share-exclude\"></div>";
+    struct {
+        const char* what;
+        std::wstring closeAt;  // the command, as "op:text"
+        int nth;               // at its nth arrival
+        std::map<std::wstring, std::vector<std::wstring>> page;
+    } cases[] = {
+        {"while the page loads", L"1:S1", 3, {{L"S1", {L"", L"", L"", kInputBox}}}},
+        {"when the box is found", L"1:S2", 1, {}},
+        {"during the covered prompt", L"4:" + std::wstring(kCovered), 1, {{L"S4", {L""}}}},
+        {"during the login prompt", L"4:" + std::wstring(kLogin), 1, {{L"S5", {kLoginDialog}}}},
+        {"while the answer is written", L"1:S6", 3, {{L"S6", {plainBar}}, {L"S8", {L"x"}}}},
+    };
+    HiddenTestForm form;
+    GiveBrowserAWindow(form);
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NextCase();
+        for (const auto& [script, captions] : c.page) receiver_.page.captions[script] = captions;
+        receiver_.page.status = L"webhc";
+        const int32_t counter = client_.threadRecreateCounters[int32_t(::GetCurrentThreadId())];
+        int seen = 0;
+        uint64_t closedAt = 0;
+        size_t inputAtClose = 0;
+        receiver_.onCommand = [&](const std::wstring& command) {
+            if (command != c.closeAt || ++seen != c.nth) return;
+            ::PostQuitMessage(5);
+            closedAt = gNow;
+            inputAtClose = Input().size();
+        };
+        EXPECT_EQ(Search(), L"");
+        receiver_.onCommand = nullptr;
+        EXPECT_EQ(TakeQuit(), 5);
+        EXPECT_EQ(error_, kFailure);
+        ASSERT_EQ(seen, c.nth);
+        EXPECT_EQ(receiver_.Trace().back(), c.closeAt);
+        EXPECT_EQ(gNow.load(), closedAt);
+        EXPECT_EQ(Input().size(), inputAtClose);
+        EXPECT_EQ(client_.threadRecreateCounters[int32_t(::GetCurrentThreadId())], counter);
+        EXPECT_FALSE(Shown(*Browser()));
+    }
+}
+
+// Closed before the search began: nothing is sent, nothing waited for, and the start is not noted.
+TEST_F(WebSearchTest, ClosingTheProgramBeforeASearch) {
+    client_.lastSearchTick = int64_t(gNow.load()) - 2000;
+    ::PostQuitMessage(5);
+    EXPECT_EQ(Search(), L"");
+    EXPECT_EQ(TakeQuit(), 5);
+    EXPECT_EQ(error_, kFailure);
+    EXPECT_TRUE(receiver_.commands.empty());
+    EXPECT_TRUE(waits_.empty());
+    EXPECT_TRUE(Input().empty());
+    EXPECT_EQ(client_.lastSearchTick, int64_t(gNow.load()) - 2000);
+}
+
 // Through AskChat, with no notice component: nothing is delivered and the polling runs out.
 TEST_F(WebSearchTest, PseudoModelWithoutANoticeComponentFails) {
     rg_DrenvikWenZhangGaiXieLei client;
@@ -637,23 +802,49 @@ TEST_F(WebSearchTest, PseudoModelWithoutANoticeComponentFails) {
     EXPECT_TRUE(receiver_.commands.empty());
 }
 
-// The one test on the real clock: a search 2 s after the previous start waits the full 5 s.
-TEST(WebSearchSpacing, RealWait) {
+// A client and its receiver on the real clock, the last search started 2 s ago; simulated input
+// goes nowhere.
+struct RealClockSearch {
+    RealClockSearch() {
+        receiver.client = &client;
+        EXPECT_TRUE(receiver.Create());
+        client.browserNoticeComponent = &receiver;
+        client.lastSearchTick = int64_t(::GetTickCount64()) - 2000;
+    }
     CommandReceiver receiver;
     rg_DrenvikWenZhangGaiXieLei client;
-    receiver.client = &client;
-    ASSERT_TRUE(receiver.Create());
-    client.browserNoticeComponent = &receiver;
-    ScopedSeam move(&PlatformSeams::moveMouse, [](int, int) { return true; });
-    ScopedSeam click(&PlatformSeams::clickMouse, [] { return false; });
-    ScopedSeam beep(&PlatformSeams::messageBeep, [](UINT) {});
-    client.lastSearchTick = int64_t(::GetTickCount64()) - 2000;
+    ScopedSeam<std::function<bool(int, int)>> move{&PlatformSeams::moveMouse, [](int, int) { return true; }};
+    ScopedSeam<std::function<bool()>> click{&PlatformSeams::clickMouse, [] { return false; }};
+    ScopedSeam<std::function<void(UINT)>> beep{&PlatformSeams::messageBeep, [](UINT) {}};
+};
+
+// The one search on the real clock that runs: 2 s after the previous start it waits the full 5 s.
+TEST(WebSearchSpacing, RealWait) {
+    RealClockSearch search;
+    rg_DrenvikWenZhangGaiXieLei& client = search.client;
     const uint64_t start = ::GetTickCount64();
     CWString error;
     EXPECT_EQ(AskWebSearch(client, L"问题", error), kCleanAnswer);
-    ASSERT_FALSE(receiver.commands.empty());
+    ASSERT_FALSE(search.receiver.commands.empty());
     EXPECT_GE(client.lastSearchTick - int64_t(start), 5000);
     EXPECT_LT(client.lastSearchTick - int64_t(start), 5000 + 2000);
+}
+
+// On the real clock and through AskChat: once the program is closing, a search that would wait for
+// its spacing and then poll a page that never comes up gives the failure text at once.
+TEST(WebSearchClosing, AskChatGivesTheFailureAtOnce) {
+    RealClockSearch search;
+    search.receiver.page.captions[L"S1"] = {L""};
+    ::PostQuitMessage(9);
+    CWString model = L"www.n.cn (web)", host = L"http://127.0.0.1:1", error;
+    const uint64_t start = ::GetTickCount64();
+    const CWString answer =
+        search.client.AskChat(L"问题", model, L"", {}, {}, 3000, L"v1", error, host, L"", L"", 10, 0, 1.0, 1.0, 0.0, 0.0);
+    EXPECT_LT(::GetTickCount64() - start, 1000u);
+    EXPECT_EQ(TakeQuit(), 9);
+    EXPECT_EQ(answer, L"");
+    EXPECT_EQ(error, kFailure);
+    EXPECT_TRUE(search.receiver.commands.empty());
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "platform/dynapi.h"  // windows.h and shellapi.h
 #include <shlobj.h>  // DROPFILES
+#include "platform/seams.h"
 #include "platform/system.h"
 #include "support/fake_setx.h"
 #include "util/system_helpers.h"
@@ -81,10 +83,12 @@ namespace {
 struct CountingWindow {
     static inline int received = 0;
     static inline rg_LuoJiXingLei* flagToSet = nullptr;
+    static inline int quitCode = -1;  // the handler posts WM_QUIT with it when not -1
     static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         if (m == WM_APP + 1) {
             ++received;
             if (flagToSet) flagToSet->Set(1);
+            if (quitCode != -1) ::PostQuitMessage(quitCode);
             return 0;
         }
         return ::DefWindowProcW(w, m, wp, lp);
@@ -99,6 +103,7 @@ struct CountingWindow {
         hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         received = 0;
         flagToSet = nullptr;
+        quitCode = -1;
     }
     ~CountingWindow() { ::DestroyWindow(hwnd); }
 };
@@ -117,15 +122,43 @@ TEST(WaitPumpingMessages, WaitsAndHandlesMessages) {
     WaitPumpingMessages(30);
     EXPECT_GE(Since(t0), 30u);
     EXPECT_EQ(CountingWindow::received, 1);
+}
 
-    // WM_QUIT stays for the real loop, and the wait still runs its time.
+// The program ending ends both waits at once, whether WM_QUIT was queued before the wait or posted
+// by a handler during it; the quit stays queued with its code for the real loop.
+TEST(WaitPumpingMessages, QuitEndsTheWait) {
+    rg_LuoJiXingLei never;
+    const std::function<void()> waits[] = {[] { WaitPumpingMessages(5000); },
+                                           [&] { WaitPumpingMessagesUntilFlag(never, 5000); }};
+    for (bool postedByHandler : {false, true}) {
+        for (size_t w = 0; w < std::size(waits); ++w) {
+            SCOPED_TRACE(testing::Message() << "wait " << w << (postedByHandler ? ", posted by a handler" : ""));
+            CountingWindow window;
+            if (postedByHandler) {
+                CountingWindow::quitCode = 3;
+                ::PostMessageW(window.hwnd, WM_APP + 1, 0, 0);
+            } else {
+                ::PostQuitMessage(3);
+            }
+            const ULONGLONG t0 = ::GetTickCount64();
+            waits[w]();
+            EXPECT_LT(Since(t0), 1000u);
+            MSG msg;
+            ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+            EXPECT_EQ(msg.wParam, 3u);
+        }
+    }
+
+    // A test's stand-in wait is not asked either, so its clock stands still.
+    int asked = 0;
+    ScopedSeam fake(&PlatformSeams::wait, [&](int64_t) { ++asked; });
     ::PostQuitMessage(3);
-    t0 = ::GetTickCount64();
-    WaitPumpingMessages(30);
-    EXPECT_GE(Since(t0), 30u);
+    for (const auto& wait : waits) wait();
+    EXPECT_EQ(asked, 0);
     MSG msg;
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 3u);
+    for (const auto& wait : waits) wait();
+    EXPECT_EQ(asked, 2);
 }
 
 TEST(WaitPumpingMessages, FlagEndsTheWait) {
