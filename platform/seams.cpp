@@ -165,6 +165,13 @@ bool RealDriveAnswers(const CWString& root) {
 
 SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
 
+CWString RealSetxProgram() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return {};
+    return CWString(folder, n) + L"\\setx.exe";
+}
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -187,6 +194,7 @@ PlatformSeams& Seams() {
         RealSetVolumeLabel,
         RealDriveAnswers,
         RealKeyState,
+        RealSetxProgram,
     };
     return seams;
 }

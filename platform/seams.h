@@ -61,6 +61,9 @@ struct PlatformSeams {
     std::function<bool(const CWString& root)> driveAnswers;
     // GetKeyState: the key as of the input message being handled (Wine's does not follow posted input).
     std::function<SHORT(int virtualKey)> keyState;
+    // The setx program to start, by full path: the system's own, never one that a search by name
+    // would find first in the program's or the current folder.
+    std::function<CWString()> setxProgram;
 };
 
 // The hooks of the process, set to the real services on first use.

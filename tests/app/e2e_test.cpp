@@ -518,6 +518,19 @@ TEST(EndToEnd, ChangeModelDirectorySetsTheChosenFolder) {
     EXPECT_EQ(run.FormText(form), ChangedText(dirs.models));
     run.CloseForm(form);
 
+    // A folder whose path setx would cut to 1024 characters, and still report as set: refused
+    // before setx runs.
+    std::wstring deep = dirs.models;
+    std::vector<std::wstring> levels;
+    while (deep.size() <= 1024) {
+        deep += L"\\" + std::wstring(200, L'd');
+        levels.push_back(deep);
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr)) << deep.size();
+    }
+    EXPECT_EQ(ChooseAndRead(run, deep, captions), L"更换新目录失败！");
+    EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) ::RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
+
     // A failing setx.
     run.SetSetxScenario(2, 0);
     EXPECT_EQ(ChooseAndRead(run, dirs.models, captions), L"更换新目录失败！");
