@@ -3,6 +3,8 @@
 #include <windowsx.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/font.h"
@@ -704,12 +706,13 @@ bool CVolWinForm::LoadWindow(HWND owner) {
 int CVolWinForm::LoadWindowModal(HWND owner) {
     modalResult_ = 0;
     if (owner) ::EnableWindow(owner, FALSE);
+    modalOwner_ = owner;
     modalRunning_ = true;
     bool created = LoadWindow(owner);
     HWND h = GetHwnd();
     if (!created || !h) {
         modalRunning_ = false;
-        if (owner) ::EnableWindow(owner, TRUE);
+        ReleaseModalOwner();
         return -1;
     }
     ::SetForegroundWindow(h);
@@ -728,12 +731,15 @@ int CVolWinForm::LoadWindowModal(HWND owner) {
         ::DispatchMessageW(&msg);
     }
     modalRunning_ = false;
-    if (owner) {
-        ::EnableWindow(owner, TRUE);
-        ::SetActiveWindow(owner);
-    }
+    // Still there after a WM_QUIT: the owner first, so that the activation goes back to it.
+    ReleaseModalOwner();
     if (::IsWindow(h)) ::DestroyWindow(h);
+    if (owner && ::IsWindow(owner)) ::SetActiveWindow(owner);
     return modalResult_;
+}
+
+void CVolWinForm::ReleaseModalOwner() {
+    if (HWND owner = std::exchange(modalOwner_, nullptr); owner && ::IsWindow(owner)) ::EnableWindow(owner, TRUE);
 }
 
 void CVolWinForm::EndModal(int result) {
@@ -765,6 +771,13 @@ bool CVolWinForm::DispatchWindowMessage(VolMessage& m) {
     }
     case WM_CLOSE:
         if (Closing.Raise(this) != 0 || CanClose.Raise(this) != 0) return true;  // refused
+        return false;
+    case WM_WINDOWPOSCHANGING:
+        // Windows passes the activation on as the window disappears; a disabled owner cannot take
+        // it, and another program's window would. Closing, EndModal and a DestroyWindow from
+        // anywhere all hide the window first.
+        if (modalRunning_ && (reinterpret_cast<const WINDOWPOS*>(m.lParam)->flags & SWP_HIDEWINDOW))
+            ReleaseModalOwner();
         return false;
     case WM_QUERYENDSESSION:
         if (CanClose.Raise(this) != 0) {

@@ -355,8 +355,12 @@ public:
     VolEventBinding<> ModalShown;
 
 private:
+    // Enables the owner a modal run disabled, once.
+    void ReleaseModalOwner();
+
     bool activatedOnce_ = false;
     bool modalRunning_ = false;
+    HWND modalOwner_ = nullptr;  // disabled by the modal run until the window goes
     int modalResult_ = 0;
 };
 

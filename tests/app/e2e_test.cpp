@@ -468,6 +468,7 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
     run.PressIn(window, kCancelId);
     EXPECT_TRUE(run.WaitClosed(window));
     EXPECT_TRUE(::IsWindowEnabled(run.Main()));
+    EXPECT_EQ(::GetForegroundWindow(), run.Main()) << "the activation went back to the main window";
 
     // A missing folder, a file, a relative path: a hint, the window stays, nothing runs.
     for (const std::wstring& typed : {dirs.models + L"\\missing", dirs.file, std::wstring(L"models")}) {
@@ -482,6 +483,7 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
         EXPECT_TRUE(::IsWindowVisible(window));
         ::PostMessageW(window, WM_CLOSE, 0, 0);  // the close box
         EXPECT_TRUE(run.WaitClosed(window));
+        EXPECT_EQ(::GetForegroundWindow(), run.Main()) << typed;
     }
     EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
     EXPECT_TRUE(run.SetxLog().empty());

@@ -54,3 +54,23 @@ ScopedIconResources::~ScopedIconResources() {
     CVolAppInstance::SetResourceModule(nullptr);
     if (module_) ::FreeLibrary(module_);
 }
+
+ForeignWindow::ForeignWindow() {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+        threadId_ = ::GetCurrentThreadId();
+        hwnd_ = ::CreateWindowExW(0, L"STATIC", L"foreign", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+        ::SetEvent(ready);
+        MSG msg;
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+        ::DestroyWindow(hwnd_);
+    });
+    ::WaitForSingleObject(ready, 5000);
+    ::CloseHandle(ready);
+}
+
+ForeignWindow::~ForeignWindow() {
+    while (!::PostThreadMessageW(threadId_, WM_QUIT, 0, 0)) ::Sleep(1);
+    thread_.join();
+}

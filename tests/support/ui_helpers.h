@@ -3,6 +3,7 @@
 #include "platform/win.h"
 
 #include <string>
+#include <thread>
 
 #include "platform/window.h"
 
@@ -48,4 +49,21 @@ public:
     int GetDesignHeight() const override { return designHeight; }
     int designWidth = 300;
     int designHeight = 200;
+};
+
+// A shown window of another thread, standing for another program's window: made before the test's
+// own windows, it lies below them, and Windows activates it when none of ours can take the
+// activation.
+class ForeignWindow {
+public:
+    ForeignWindow();
+    ~ForeignWindow();
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    HWND Hwnd() const noexcept { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
 };
