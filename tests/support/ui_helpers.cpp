@@ -44,6 +44,17 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     return ok ? path : std::wstring();
 }
 
+bool LiesInsideWorkArea(HWND hwnd) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    RECT r, inside;
+    if (!::GetWindowRect(hwnd, &r) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi))
+        return false;
+    ::IntersectRect(&inside, &r, &mi.rcWork);
+    return ::EqualRect(&inside, &r) != FALSE;
+}
+
 ScopedIconResources::ScopedIconResources()
     : module_(::LoadLibraryExW((GetModuleDirectory() + L"svg_icons.dll").c_str(), nullptr,
                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {

@@ -23,6 +23,9 @@ template <class F> bool PumpUntil(F done, int ms) {
 // GDI+ must be started.
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 
+// True when the window (its frame included) lies wholly inside the work area of its monitor.
+bool LiesInsideWorkArea(HWND hwnd);
+
 // The program's SVG icon resources (svg_icons.dll beside the tests) as the resource module while it lives.
 class ScopedIconResources {
 public:

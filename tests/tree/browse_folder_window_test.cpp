@@ -225,6 +225,7 @@ TEST_F(BrowseFolderTest, PathBoxLeavesRoomForThePasteButton) {
                 EXPECT_LE(w.pasteButton.GetLeft(), w.pathEdit.GetLeft() + w.pathEdit.GetWidth());
                 EXPECT_LE(w.pasteButton.GetLeft() + w.pasteButton.GetWidth(), w.GetClientWidth());
                 EXPECT_LE(w.okButton.GetTop() + w.okButton.GetHeight(), w.GetClientHeight());
+                EXPECT_TRUE(LiesInsideWorkArea(w.GetHwnd())) << c.dpi;
                 EXPECT_FALSE(SaveWindowScreenshot(w.GetHwnd(), c.shot).empty());
                 Press(w.cancelButton);
             },
