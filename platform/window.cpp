@@ -662,16 +662,15 @@ bool WorkAreaNear(const RECT& r, RECT& work) {
 }
 
 void PlaceInWorkArea(HWND window, bool centre) {
-    RECT r, work;
-    if (!window || !::GetWindowRect(window, &r) || !WorkAreaNear(r, work)) return;
+    RECT now, work;
+    if (!window || !::GetWindowRect(window, &now) || !WorkAreaNear(now, work)) return;
+    RECT r = now;
     if (centre) {
         const int width = int(r.right - r.left), height = int(r.bottom - r.top);
         const POINT at = CentreOnScreen(int(work.right - work.left), int(work.bottom - work.top), width, height);
         r = RECT{work.left + at.x, work.top + at.y, work.left + at.x + width, work.top + at.y + height};
     }
     const RECT fitted = FitRectIntoArea(r, work);
-    RECT now;
-    ::GetWindowRect(window, &now);
     if (::EqualRect(&fitted, &now)) return;
     ::SetWindowPos(window, nullptr, int(fitted.left), int(fitted.top), int(fitted.right - fitted.left),
                    int(fitted.bottom - fitted.top), SWP_NOZORDER | SWP_NOACTIVATE);
