@@ -158,13 +158,16 @@ int RunConsoleProcessWithProgress(std::wstring_view commandLine, const ConsoleRu
     CWString folder;
     const wchar_t* directory = nullptr;
     if (options.workingDirectory) {
-        folder = options.workingDirectory->empty() ? CommandProgramFolder(commandLine) : *options.workingDirectory;
+        if (!options.workingDirectory->empty()) folder = *options.workingDirectory;
+        else if (options.program.empty()) folder = CommandProgramFolder(commandLine);
+        else folder = CWString(std::wstring_view(options.program).substr(0, options.program.find_last_of(L"\\/") + 1));
         if (!folder.empty()) directory = folder.c_str();
     }
 
     std::wstring line(commandLine);  // CreateProcessW may write into it
     PROCESS_INFORMATION pi{};
-    BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+    BOOL started = ::CreateProcessW(options.program.empty() ? nullptr : options.program.c_str(), line.data(), nullptr,
+                                    nullptr, TRUE,
                                     CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | (haveList ? EXTENDED_STARTUPINFO_PRESENT : 0),
                                     nullptr, directory, &si.StartupInfo, &pi);
     if (haveList) ::DeleteProcThreadAttributeList(attrs);

@@ -6,6 +6,9 @@
 #include "platform/text.h"
 
 struct ConsoleRunOptions {
+    // The program file to start, by full path; empty: the command line's first word, found the way
+    // CreateProcessW searches (the calling program's folder, then the current folder, then the system's).
+    CWString program;
     // Folder the program runs in: none = this process's current folder; an empty text = the folder
     // of the command's program (the current folder when the program cannot be found).
     std::optional<CWString> workingDirectory;

@@ -281,6 +281,13 @@ SHORT RealKeyState(int virtualKey) { return ::GetKeyState(virtualKey); }
 
 HWND RealWindowAt(POINT screenPoint) { return ::WindowFromPoint(screenPoint); }
 
+CWString RealSetxProgram() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return {};
+    return CWString(folder, n) + L"\\setx.exe";
+}
+
 }  // namespace
 
 PlatformSeams& Seams() {
@@ -304,6 +311,7 @@ PlatformSeams& Seams() {
         RealDriveAnswers,
         RealKeyState,
         RealWindowAt,
+        RealSetxProgram,
     };
     return seams;
 }

@@ -69,6 +69,9 @@ struct PlatformSeams {
     std::function<SHORT(int virtualKey)> keyState;
     // WindowFromPoint: the window that would take a click at that screen point.
     std::function<HWND(POINT screenPoint)> windowAt;
+    // The setx program to start, by full path: the system's own, never one that a search by name
+    // would find first in the program's or the current folder.
+    std::function<CWString()> setxProgram;
 };
 
 // The hooks of the process, set to the real services on first use.

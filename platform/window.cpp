@@ -3,6 +3,8 @@
 #include <windowsx.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/font.h"
@@ -640,6 +642,46 @@ POINT CentreOnScreen(int screenWidth, int screenHeight, int width, int height) n
     return POINT{(screenWidth - width) / 2, (screenHeight - height) / 2};
 }
 
+RECT FitRectIntoArea(const RECT& window, const RECT& area) noexcept {
+    const LONG width = std::min(window.right - window.left, area.right - area.left);
+    const LONG height = std::min(window.bottom - window.top, area.bottom - area.top);
+    const LONG left = std::max(area.left, std::min(window.left, area.right - width));
+    const LONG top = std::max(area.top, std::min(window.top, area.bottom - height));
+    return RECT{left, top, left + width, top + height};
+}
+
+namespace {
+
+// The work area of the monitor that holds most of the rectangle, or else is nearest to it.
+bool WorkAreaNear(const RECT& r, RECT& work) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi)) return false;
+    work = mi.rcWork;
+    return true;
+}
+
+void PlaceInWorkArea(HWND window, bool centre) {
+    RECT now, work;
+    if (!window || !::GetWindowRect(window, &now) || !WorkAreaNear(now, work)) return;
+    RECT r = now;
+    if (centre) {
+        const int width = int(r.right - r.left), height = int(r.bottom - r.top);
+        const POINT at = CentreOnScreen(int(work.right - work.left), int(work.bottom - work.top), width, height);
+        r = RECT{work.left + at.x, work.top + at.y, work.left + at.x + width, work.top + at.y + height};
+    }
+    const RECT fitted = FitRectIntoArea(r, work);
+    if (::EqualRect(&fitted, &now)) return;
+    ::SetWindowPos(window, nullptr, int(fitted.left), int(fitted.top), int(fitted.right - fitted.left),
+                   int(fitted.bottom - fitted.top), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void FitWindowIntoWorkArea(HWND window) { PlaceInWorkArea(window, false); }
+
+void CentreWindowOnWorkArea(HWND window) { PlaceInWorkArea(window, true); }
+
 void CVolWinForm::FillCreateParams(VolCreateParams& p) {
     rg_ZuJianBuJuQi::FillCreateParams(p);
     VolFormStyle fs = ComputeFormStyle(borderStyle, controlBox, minButton, maxButton, topMost);
@@ -685,6 +727,13 @@ int CVolWinForm::CreateNativeWindow(VolCreateParams& p) {
                 p.x += int(r.left);
                 p.y += int(r.top);
             }
+            // A design size grown by the scale can pass the screen: the whole window stays
+            // reachable, the first characters of its lines included.
+            const RECT fitted = FitRectIntoArea(RECT{p.x, p.y, p.x + p.width, p.y + p.height}, mi.rcWork);
+            p.x = int(fitted.left);
+            p.y = int(fitted.top);
+            p.width = int(fitted.right - fitted.left);
+            p.height = int(fitted.bottom - fitted.top);
         }
     }
     if (!VolRegisterWindowClass(L"VolWinForm", CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
@@ -704,12 +753,13 @@ bool CVolWinForm::LoadWindow(HWND owner) {
 int CVolWinForm::LoadWindowModal(HWND owner) {
     modalResult_ = 0;
     if (owner) ::EnableWindow(owner, FALSE);
+    modalOwner_ = owner;
     modalRunning_ = true;
     bool created = LoadWindow(owner);
     HWND h = GetHwnd();
     if (!created || !h) {
         modalRunning_ = false;
-        if (owner) ::EnableWindow(owner, TRUE);
+        ReleaseModalOwner();
         return -1;
     }
     ::SetForegroundWindow(h);
@@ -728,12 +778,15 @@ int CVolWinForm::LoadWindowModal(HWND owner) {
         ::DispatchMessageW(&msg);
     }
     modalRunning_ = false;
-    if (owner) {
-        ::EnableWindow(owner, TRUE);
-        ::SetActiveWindow(owner);
-    }
+    // Still there after a WM_QUIT: the owner first, so that the activation goes back to it.
+    ReleaseModalOwner();
     if (::IsWindow(h)) ::DestroyWindow(h);
+    if (owner && ::IsWindow(owner)) ::SetActiveWindow(owner);
     return modalResult_;
+}
+
+void CVolWinForm::ReleaseModalOwner() {
+    if (HWND owner = std::exchange(modalOwner_, nullptr); owner && ::IsWindow(owner)) ::EnableWindow(owner, TRUE);
 }
 
 void CVolWinForm::EndModal(int result) {
@@ -765,6 +818,13 @@ bool CVolWinForm::DispatchWindowMessage(VolMessage& m) {
     }
     case WM_CLOSE:
         if (Closing.Raise(this) != 0 || CanClose.Raise(this) != 0) return true;  // refused
+        return false;
+    case WM_WINDOWPOSCHANGING:
+        // Windows passes the activation on as the window disappears; a disabled owner cannot take
+        // it, and another program's window would. Closing, EndModal and a DestroyWindow from
+        // anywhere all hide the window first.
+        if (modalRunning_ && (reinterpret_cast<const WINDOWPOS*>(m.lParam)->flags & SWP_HIDEWINDOW))
+            ReleaseModalOwner();
         return false;
     case WM_QUERYENDSESSION:
         if (CanClose.Raise(this) != 0) {

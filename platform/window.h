@@ -308,6 +308,13 @@ struct VolFormStyle {
 VolFormStyle ComputeFormStyle(int borderStyle, bool controlBox, bool minButton, bool maxButton, bool topMost) noexcept;
 // Default position of a top-level window: centred, in integer arithmetic.
 POINT CentreOnScreen(int screenWidth, int screenHeight, int width, int height) noexcept;
+// A window rectangle moved, and shrunk where it is larger, to lie inside an area.
+RECT FitRectIntoArea(const RECT& window, const RECT& area) noexcept;
+// Moves a top-level window, and shrinks it where it is larger, to lie inside the work area of its
+// monitor. Every top-level form is created that way; a window placed afterwards calls this.
+void FitWindowIntoWorkArea(HWND window);
+// The same, centred on that work area.
+void CentreWindowOnWorkArea(HWND window);
 
 class CVolWinForm : public rg_ZuJianBuJuQi {
     VOL_CLASS(CVolWinForm, rg_ZuJianBuJuQi, "CVolWinForm")
@@ -355,8 +362,12 @@ public:
     VolEventBinding<> ModalShown;
 
 private:
+    // Enables the owner a modal run disabled, once.
+    void ReleaseModalOwner();
+
     bool activatedOnce_ = false;
     bool modalRunning_ = false;
+    HWND modalOwner_ = nullptr;  // disabled by the modal run until the window goes
     int modalResult_ = 0;
 };
 

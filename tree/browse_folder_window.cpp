@@ -140,20 +140,7 @@ void rg_DrenvikLiuLanWenJianGaLei::SetPathBoxMargin() {
     if (HWND h = pathEdit.GetHwnd()) ::SendMessageW(h, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, margin));
 }
 
-void rg_DrenvikLiuLanWenJianGaLei::CentreOnWorkArea() {
-    HWND h = GetHwnd();
-    if (!h) return;
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (!::GetMonitorInfoW(::MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi)) return;
-    RECT r;
-    ::GetWindowRect(h, &r);
-    const RECT& work = mi.rcWork;
-    POINT pt = CentreOnScreen(int(work.right - work.left), int(work.bottom - work.top), int(r.right - r.left),
-                              int(r.bottom - r.top));
-    ::SetWindowPos(h, nullptr, int(work.left + pt.x), int(work.top + pt.y), 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void rg_DrenvikLiuLanWenJianGaLei::CentreOnWorkArea() { CentreWindowOnWorkArea(GetHwnd()); }
 
 CWString BrowseForFolder(std::wstring_view caption, std::wstring_view initialPath, HWND owner) {
     rg_DrenvikLiuLanWenJianGaLei window;

@@ -240,6 +240,7 @@ int rg_DrenvikYanSeXuanZeChuangKouLei::ShowNear(HWND anchor, int colour) {
                                ::GetSystemMetrics(SM_CYSCREEN));
     currentHsl = RgbToHsl240(colour & 0xFFFFFF);
     Move(int(at.x), int(at.y), w, h);
+    FitWindowIntoWorkArea(self);  // clear of a taskbar too, not only of the screen's edges
     rg_ZhengShuShuZuLei fresh;
     UpdateFields(fresh, colour, 0);
     UpdateStatusText();

@@ -23,6 +23,8 @@ CWString BuildSetxCommandLine(std::wstring_view name, std::wstring_view value) {
         return {};
     if (value.find_first_of(L"\"\r\n") != std::wstring_view::npos || value.find(L'\0') != std::wstring_view::npos)
         return {};
+    // setx cuts a longer value and still reports success: the variable would name another path.
+    if (value.size() > kSetxValueLimit) return {};
     size_t trailing = 0;
     while (trailing < value.size() && value[value.size() - 1 - trailing] == L'\\') ++trailing;
     CWString line = L"setx ";
@@ -35,6 +37,8 @@ int SetUserEnvironmentVariable(std::wstring_view name, std::wstring_view value) 
     if (line.empty()) return 0;
     ConsoleRunOptions options;
     options.capture = false;
+    options.program = Seams().setxProgram();
+    if (options.program.empty()) return 0;
     return RunConsoleProcessWithProgress(line, options) == 0 ? 1 : 0;
 }
 

@@ -6,10 +6,13 @@
 #include "platform/boxed.h"
 #include "platform/object.h"
 
+// The longest value setx stores whole.
+inline constexpr size_t kSetxValueLimit = 1024;
 // Sets a persistent user environment variable with "setx NAME "VALUE"" and waits for it without
-// handling messages. 1 when setx exits with 0; 0 when it fails or cannot start, and for a name or
-// value the command line cannot carry (an empty name or one with blanks, quotes or a leading "/";
-// a value with a double quote, a line break or a zero character).
+// handling messages; the system's setx.exe runs, started by its full path. 1 when setx exits with
+// 0; 0 when it fails or cannot start, and for a name or value the command line cannot carry (an
+// empty name or one with blanks, quotes or a leading "/"; a value with a double quote, a line
+// break or a zero character, or longer than setx stores).
 int SetUserEnvironmentVariable(std::wstring_view name, std::wstring_view value);
 // The command line SetUserEnvironmentVariable runs; empty when it refuses the name or the value.
 CWString BuildSetxCommandLine(std::wstring_view name, std::wstring_view value);

@@ -98,7 +98,9 @@ KelvaroRun::KelvaroRun(const std::string& models, const std::string& running, co
     fs::create_directories(dir_);
     fs::path bin = TestProgramFolder();
     fs::copy_file(bin / L"ollama.exe", dir_ / L"ollama.exe");
-    fs::copy_file(bin / L"setx.exe", dir_ / L"setx.exe");
+    // Beside the program lies a setx.exe that records nothing: only the system's setx, which the
+    // test run replaces with the recording fake, may run.
+    fs::copy_file(bin / L"console_writer.exe", dir_ / L"setx.exe");
     fs::copy_file(bin.parent_path() / L"app" / L"Kelvaro.exe", dir_ / L"Kelvaro.exe");
     WriteFile(dir_ / L"ollama.models", models);
     if (!running.empty()) WriteFile(dir_ / L"ollama.running", running);

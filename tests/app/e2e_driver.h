@@ -54,7 +54,8 @@ public:
     // The fake's log lines (its command lines), and a wait for at least `count` of them.
     std::vector<std::wstring> Log() const;
     bool WaitLog(size_t count, int ms = 10000) const;
-    // The fake setx beside the program: its command lines, and its exit code and delay from now on.
+    // The fake setx in the system folder (put there by the test run), logging into the program's
+    // folder: its command lines, and its exit code and delay from now on.
     std::vector<std::wstring> SetxLog() const;
     void SetSetxScenario(int exitCode, int delayMs);
     // A form of the program with that title (class "VolWinForm"), or null after `ms`.

@@ -468,6 +468,7 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
     run.PressIn(window, kCancelId);
     EXPECT_TRUE(run.WaitClosed(window));
     EXPECT_TRUE(::IsWindowEnabled(run.Main()));
+    EXPECT_EQ(::GetForegroundWindow(), run.Main()) << "the activation went back to the main window";
 
     // A missing folder, a file, a relative path: a hint, the window stays, nothing runs.
     for (const std::wstring& typed : {dirs.models + L"\\missing", dirs.file, std::wstring(L"models")}) {
@@ -482,6 +483,7 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
         EXPECT_TRUE(::IsWindowVisible(window));
         ::PostMessageW(window, WM_CLOSE, 0, 0);  // the close box
         EXPECT_TRUE(run.WaitClosed(window));
+        EXPECT_EQ(::GetForegroundWindow(), run.Main()) << typed;
     }
     EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
     EXPECT_TRUE(run.SetxLog().empty());
@@ -517,6 +519,19 @@ TEST(EndToEnd, ChangeModelDirectorySetsTheChosenFolder) {
     ASSERT_TRUE(form);
     EXPECT_EQ(run.FormText(form), ChangedText(dirs.models));
     run.CloseForm(form);
+
+    // A folder whose path setx would cut to 1024 characters, and still report as set: refused
+    // before setx runs.
+    std::wstring deep = dirs.models;
+    std::vector<std::wstring> levels;
+    while (deep.size() <= 1024) {
+        deep += L"\\" + std::wstring(200, L'd');
+        levels.push_back(deep);
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr)) << deep.size();
+    }
+    EXPECT_EQ(ChooseAndRead(run, deep, captions), L"更换新目录失败！");
+    EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) ::RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
 
     // A failing setx.
     run.SetSetxScenario(2, 0);

@@ -36,6 +36,32 @@ TEST_F(MainWindowTest, ChildrenAtScaleOneAndAHalf) {
     EXPECT_EQ(w.refreshButton.GetControlId(), 114);
     EXPECT_EQ(w.modelNameCombo.GetControlId(), 101);
     EXPECT_EQ(w.modelList.GetControlId(), 113);
+    // 1800 x 1025 at 1.5 is more than a 1280 x 1024 screen holds.
+    EXPECT_TRUE(LiesInsideWorkArea(w.GetHwnd()));
+}
+
+TEST_F(MainWindowTest, ShownAtScaleOneAndAHalfWhollyOnTheScreen) {
+    ScopedIconResources icons;
+    GdiplusSession gdiplus;
+    SetDpiFactorsForTest(1.5);
+    rg_ZhuChuangKouLei w;
+    w.runCommand = [](const CWString& line) {
+        CommandResult r;
+        if (line == L"ollama list")
+            r.output = L"NAME            ID              SIZE      MODIFIED\n"
+                       L"qwen2.5:7b      845dbda0ea48    4.7 GB    2 weeks ago\n";
+        return r;
+    };
+    ASSERT_TRUE(w.LoadWindow());
+    PumpUntil([&] { return !w.modelList.GetCurrentText().empty(); }, 3000);
+    EXPECT_TRUE(LiesInsideWorkArea(w.GetHwnd()));
+    // The button column's left edge, with the first characters of its captions, is on the screen.
+    RECT button;
+    ::GetWindowRect(w.refreshButton.GetHwnd(), &button);
+    EXPECT_GE(button.left, 0);
+    EXPECT_FALSE(SaveWindowScreenshot(w.GetHwnd(), L"kelvaro_main_window_150.png").empty());
+    w.Close();
+    PumpUntil([&] { return !w.IsCreated(); }, 3000);
 }
 
 TEST_F(MainWindowTest, ResizeLaysOutBannerListAndChatPanel) {
@@ -235,8 +261,20 @@ TEST_F(MainWindowTest, RestoreDefaultNamesTheProfileFolder) {
             rg_DrenvikShuRuKuangLei& input = GetInputBox();
             shown = input.textBox.GetText();
             caption = w.restoreDirButton.GetCaption();
-            // At 1.5 the box is wider than the test screen: its left edge on the screen.
-            ::SetWindowPos(input.GetHwnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            // At 1.5 its design size is wider than a 1280 x 1024 screen: it is made to fit, and the
+            // text wraps inside it, the first character of every line visible.
+            EXPECT_TRUE(LiesInsideWorkArea(input.GetHwnd())) << c.dpi;
+            HWND text = input.textBox.GetHwnd();
+            RECT client;
+            ::GetClientRect(text, &client);
+            const LRESULT lines = ::SendMessageW(text, EM_GETLINECOUNT, 0, 0);
+            for (LRESULT line = 0; line < lines; ++line) {
+                POINTL at{};
+                ::SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at),
+                               ::SendMessageW(text, EM_LINEINDEX, WPARAM(line), 0));
+                EXPECT_GE(at.x, 0) << line;
+                EXPECT_LT(at.x, client.right) << line;
+            }
             PumpMessagesFor(200);
             EXPECT_FALSE(SaveWindowScreenshot(input.GetHwnd(), c.shot).empty());
             ::PostMessageW(input.GetHwnd(), WM_CLOSE, 0, 0);

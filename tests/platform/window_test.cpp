@@ -133,6 +133,23 @@ TEST(FormGeometry, DefaultFormIsCentredOnTheScreen) {
     EXPECT_EQ(CentreOnScreen(1280, 1024, 801, 601).x, 239);  // integer arithmetic
 }
 
+TEST(FormGeometry, WindowsAreFittedIntoTheWorkArea) {
+    struct Case { RECT window, area, fitted; } cases[] = {
+        {{100, 100, 500, 400}, {0, 0, 1280, 1024}, {100, 100, 500, 400}},      // inside: kept
+        {{-100, -10, 300, 200}, {0, 0, 1280, 1024}, {0, 0, 400, 210}},         // left and top cut: moved
+        {{1000, 900, 1400, 1100}, {0, 0, 1280, 1024}, {880, 824, 1280, 1024}},  // right and bottom: moved
+        {{-260, 0, 1540, 1100}, {0, 0, 1280, 1024}, {0, 0, 1280, 1024}},       // larger: shrunk
+        {{-263, 57, 1063, 967}, {0, 0, 1280, 1024}, {0, 57, 1280, 967}},       // wider, centred: shrunk
+        {{-300, 40, 1500, 600}, {0, 0, 1280, 984}, {0, 40, 1280, 600}},        // above a taskbar
+        // a work area clear of a taskbar, on a monitor left of the primary one
+        {{-2000, 500, -900, 1200}, {-1920, 0, 0, 1040}, {-1920, 340, -820, 1040}},
+    };
+    for (const auto& c : cases) {
+        RECT r = FitRectIntoArea(c.window, c.area);
+        EXPECT_TRUE(::EqualRect(&r, &c.fitted)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    }
+}
+
 TEST(FormGeometry, BorderStylesMapToWindowStyles) {
     struct Case { int border; DWORD has; DWORD lacks; DWORD exHas; } cases[] = {
         {0, WS_POPUP, WS_CAPTION, 0},
@@ -192,6 +209,30 @@ TEST_F(WindowTest, DesignSizesFollowTheScale) {
         form.first.SetTipText(L"");
         EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
     }
+}
+
+TEST_F(WindowTest, FormsLargerThanTheWorkAreaAreShrunkIntoIt) {
+    SetDpiFactorsForTest(1.5);
+    LogForm form;
+    form.designWidth = 1200;  // 1800 x 1025 at 1.5: more than a 1280 x 1024 screen
+    form.designHeight = 683;
+    ASSERT_TRUE(form.LoadWindow());
+    EXPECT_TRUE(LiesInsideWorkArea(form.GetHwnd()));
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(form.GetHwnd(), MONITOR_DEFAULTTONEAREST), &mi));
+    RECT r;
+    ::GetWindowRect(form.GetHwnd(), &r);
+    if (mi.rcWork.right - mi.rcWork.left < 1800) {
+        EXPECT_EQ(r.right - r.left, mi.rcWork.right - mi.rcWork.left);
+    }
+    // Placed later: moved back, and shrunk.
+    ::SetWindowPos(form.GetHwnd(), nullptr, mi.rcWork.left - 300, mi.rcWork.top - 20, 4000, 200, SWP_NOZORDER);
+    FitWindowIntoWorkArea(form.GetHwnd());
+    ::GetWindowRect(form.GetHwnd(), &r);
+    EXPECT_EQ(r.left, mi.rcWork.left);
+    EXPECT_EQ(r.top, mi.rcWork.top);
+    EXPECT_EQ(r.right, mi.rcWork.right);
 }
 
 TEST_F(WindowTest, CreationOrderIdsAndEvents) {

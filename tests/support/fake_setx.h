@@ -1,8 +1,11 @@
-// The fake setx beside the test programs, logging into a file of the test's own for its lifetime.
+// The fake setx beside the test programs, run in place of the system's and logging into a file of
+// the test's own, for its lifetime.
 #pragma once
 #include <vector>
 
 #include "platform/mem.h"
+#include "platform/seams.h"
+#include "platform/system.h"
 #include "platform/text.h"
 #include "platform/win.h"
 
@@ -36,4 +39,6 @@ public:
 
 private:
     CWString log_;
+    ScopedSeam<decltype(PlatformSeams::setxProgram)> program_{
+        &PlatformSeams::setxProgram, [] { return CWString(GetModuleDirectory() + L"setx.exe"); }};
 };

@@ -44,6 +44,17 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName) {
     return ok ? path : std::wstring();
 }
 
+bool LiesInsideWorkArea(HWND hwnd) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    RECT r, inside;
+    if (!::GetWindowRect(hwnd, &r) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi))
+        return false;
+    ::IntersectRect(&inside, &r, &mi.rcWork);
+    return ::EqualRect(&inside, &r) != FALSE;
+}
+
 ScopedIconResources::ScopedIconResources()
     : module_(::LoadLibraryExW((GetModuleDirectory() + L"svg_icons.dll").c_str(), nullptr,
                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
@@ -53,4 +64,24 @@ ScopedIconResources::ScopedIconResources()
 ScopedIconResources::~ScopedIconResources() {
     CVolAppInstance::SetResourceModule(nullptr);
     if (module_) ::FreeLibrary(module_);
+}
+
+ForeignWindow::ForeignWindow() {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+        threadId_ = ::GetCurrentThreadId();
+        hwnd_ = ::CreateWindowExW(0, L"STATIC", L"foreign", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+        ::SetEvent(ready);
+        MSG msg;
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+        ::DestroyWindow(hwnd_);
+    });
+    ::WaitForSingleObject(ready, 5000);
+    ::CloseHandle(ready);
+}
+
+ForeignWindow::~ForeignWindow() {
+    while (!::PostThreadMessageW(threadId_, WM_QUIT, 0, 0)) ::Sleep(1);
+    thread_.join();
 }

@@ -3,6 +3,7 @@
 #include "platform/win.h"
 
 #include <string>
+#include <thread>
 
 #include "platform/window.h"
 
@@ -21,6 +22,9 @@ template <class F> bool PumpUntil(F done, int ms) {
 // Captures a window (PrintWindow) and saves it as PNG in %TEMP%; returns the path or an empty text.
 // GDI+ must be started.
 std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
+
+// True when the window (its frame included) lies wholly inside the work area of its monitor.
+bool LiesInsideWorkArea(HWND hwnd);
 
 // The program's SVG icon resources (svg_icons.dll beside the tests) as the resource module while it lives.
 class ScopedIconResources {
@@ -48,4 +52,21 @@ public:
     int GetDesignHeight() const override { return designHeight; }
     int designWidth = 300;
     int designHeight = 200;
+};
+
+// A shown window of another thread, standing for another program's window: made before the test's
+// own windows, it lies below them, and Windows activates it when none of ours can take the
+// activation.
+class ForeignWindow {
+public:
+    ForeignWindow();
+    ~ForeignWindow();
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    HWND Hwnd() const noexcept { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
 };

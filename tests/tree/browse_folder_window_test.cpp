@@ -139,6 +139,32 @@ TEST_F(BrowseFolderTest, OwnedModalCentredOnTheWorkArea) {
     EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd()));
 }
 
+TEST_F(BrowseFolderTest, OwnerIsActiveAgainAfterOkCancelAndTheCloseBox) {
+    ForeignWindow other;
+    HiddenTestForm owner;
+    owner.SetVisible(true);
+    ASSERT_TRUE(owner.LoadWindow());
+    struct Case { const char* way; std::function<void(rg_DrenvikLiuLanWenJianGaLei&)> close; } cases[] = {
+        {"OK", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.okButton); }},
+        {"Cancel", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.cancelButton); }},
+        {"close box", [](rg_DrenvikLiuLanWenJianGaLei& w) { ::SendMessageW(w.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (auto& c : cases) {
+        ::SetForegroundWindow(owner.GetHwnd());
+        Run(
+            [&](rg_DrenvikLiuLanWenJianGaLei& w) {
+                EXPECT_EQ(::GetForegroundWindow(), w.GetHwnd()) << c.way;
+                w.pathEdit.SetText(temp.sub);
+                c.close(w);
+                PumpMessagesFor(50);
+            },
+            {}, owner.GetHwnd());
+        EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << c.way;
+        EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << c.way;
+        EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << c.way;
+    }
+}
+
 TEST_F(BrowseFolderTest, TreeAndPathBoxFollowEachOther) {
     CWString selectedAfterPaste, boxAfterPaste, selectedAfterDrop, boxAfterSelect;
     CWString result = Run(
@@ -199,6 +225,7 @@ TEST_F(BrowseFolderTest, PathBoxLeavesRoomForThePasteButton) {
                 EXPECT_LE(w.pasteButton.GetLeft(), w.pathEdit.GetLeft() + w.pathEdit.GetWidth());
                 EXPECT_LE(w.pasteButton.GetLeft() + w.pasteButton.GetWidth(), w.GetClientWidth());
                 EXPECT_LE(w.okButton.GetTop() + w.okButton.GetHeight(), w.GetClientHeight());
+                EXPECT_TRUE(LiesInsideWorkArea(w.GetHwnd())) << c.dpi;
                 EXPECT_FALSE(SaveWindowScreenshot(w.GetHwnd(), c.shot).empty());
                 Press(w.cancelButton);
             },

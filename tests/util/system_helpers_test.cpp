@@ -61,6 +61,11 @@ TEST(SetxCommandLine, QuotesTheValueSoItArrivesWhole) {
             EXPECT_EQ(args[2], c.value) << "the value setx sees";
         }
     }
+    // setx keeps 1024 characters and cuts a longer value, still reporting success.
+    const CWString longest(kSetxValueLimit, L'a');
+    EXPECT_EQ(kSetxValueLimit, 1024u);
+    EXPECT_EQ(BuildSetxCommandLine(L"X", longest), L"setx X \"" + longest + L"\"");
+    EXPECT_EQ(BuildSetxCommandLine(L"X", longest + L"a"), L"");
 }
 
 TEST_F(FakeSetx, RunsSetxAndReportsItsExitCode) {
@@ -74,8 +79,30 @@ TEST_F(FakeSetx, RunsSetxAndReportsItsExitCode) {
 
     setx_.ExitWith(L"1");
     EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\x"), 0) << "setx failed";
+    setx_.ExitWith(nullptr);
     EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\\"x"), 0) << "refused value";
+    EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\" + CWString(kSetxValueLimit, L'x')), 0)
+        << "a value setx would cut";
     EXPECT_EQ(Lines().size(), 2u) << "a refused value never reaches setx";
+}
+
+TEST(SetxProgram, IsTheSystemsOwnByFullPath) {
+    wchar_t system[MAX_PATH + 1] = {};
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH + 1);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(Seams().setxProgram(), CWString(system, n) + L"\\setx.exe");
+}
+
+TEST_F(FakeSetx, StartsTheProgramItIsGivenNotOneFoundByName) {
+    // A setx.exe lies beside this program, first in the search by name; a program named by the
+    // hook (here one that is not setx and records nothing) runs instead, with the same command line.
+    ASSERT_NE(::GetFileAttributesW((GetModuleDirectory() + L"setx.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    ScopedSeam other(&PlatformSeams::setxProgram, [] { return CWString(GetModuleDirectory() + L"console_writer.exe"); });
+    EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\models"), 1);
+    EXPECT_TRUE(Lines().empty()) << "the setx beside the program ran";
+    ScopedSeam none(&PlatformSeams::setxProgram, [] { return CWString(); });
+    EXPECT_EQ(SetUserEnvironmentVariable(L"OLLAMA_MODELS", L"D:\\models"), 0);
+    EXPECT_TRUE(Lines().empty());
 }
 
 namespace {

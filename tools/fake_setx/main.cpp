@@ -1,7 +1,9 @@
 // Stand-in for setx: appends its whole command line, UTF-8, one line per run, to the file named by
-// KELVARO_FAKE_SETX_LOG (else "setx.log" beside itself), and exits with KELVARO_FAKE_SETX_EXIT.
-// A "setx.scenario" file beside it ("exitCode delayMs") sets the exit code when the variable is not
-// set, and how long to wait before exiting, so a caller's progress can be seen.
+// KELVARO_FAKE_SETX_LOG (else "setx.log" in the current folder), and exits with
+// KELVARO_FAKE_SETX_EXIT. A "setx.scenario" file in the current folder ("exitCode delayMs") sets the
+// exit code when the variable is not set, and how long to wait before exiting, so a caller's
+// progress can be seen. The programs under test start setx by its full path in the system folder:
+// the test run puts this program there (see scripts/test), unit tests name it through a seam.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,20 +17,21 @@ std::wstring Env(const wchar_t* name) {
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
 }
 
-std::wstring OwnFolder() {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1);
+std::wstring CurrentFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    DWORD n = ::GetCurrentDirectoryW(MAX_PATH, folder);
+    std::wstring path(folder, n < MAX_PATH ? n : 0);
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path;
 }
 
 }  // namespace
 
 int main() {
     std::wstring log = Env(L"KELVARO_FAKE_SETX_LOG");
-    if (log.empty()) log = OwnFolder() + L"setx.log";
+    if (log.empty()) log = CurrentFolder() + L"setx.log";
     int exitCode = 0, delayMs = 0;
-    if (FILE* f = _wfopen((OwnFolder() + L"setx.scenario").c_str(), L"r")) {
+    if (FILE* f = _wfopen((CurrentFolder() + L"setx.scenario").c_str(), L"r")) {
         if (std::fscanf(f, "%d %d", &exitCode, &delayMs) < 1) exitCode = 0;
         std::fclose(f);
     }

@@ -1,0 +1,44 @@
+// A form run modally hands the activation back to its owner however it ends, even when another
+// program's window lies below.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "ui_test_support.h"
+
+TEST(ModalForm, GivesTheActivationBackToItsOwner) {
+    ForeignWindow other;
+    HiddenTestForm owner;
+    owner.SetVisible(true);
+    ASSERT_TRUE(owner.LoadWindow());
+    struct Case { const char* way; std::function<void(CVolWinForm&)> close; } cases[] = {
+        {"EndModal", [](CVolWinForm& f) { f.EndModal(1); }},
+        {"close box", [](CVolWinForm& f) { ::SendMessageW(f.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"destroyed from inside", [](CVolWinForm& f) { ::DestroyWindow(f.GetHwnd()); }},
+        {"WM_QUIT", [](CVolWinForm&) { ::PostQuitMessage(3); }},
+    };
+    for (auto& c : cases) {
+        ::SetForegroundWindow(owner.GetHwnd());
+        HiddenTestForm modal;
+        modal.SetVisible(true);
+        bool acted = false;
+        {
+            LoopStep step([&] {
+                acted = true;
+                EXPECT_EQ(::GetForegroundWindow(), modal.GetHwnd()) << c.way;
+                EXPECT_FALSE(::IsWindowEnabled(owner.GetHwnd())) << c.way;
+                c.close(modal);
+            }, 50);
+            modal.LoadWindowModal(owner.GetHwnd());
+        }
+        EXPECT_TRUE(acted) << c.way;
+        EXPECT_FALSE(modal.IsCreated()) << c.way;
+        MSG quit;
+        EXPECT_EQ(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0, std::string(c.way) == "WM_QUIT")
+            << c.way << ": a WM_QUIT stays queued for the outer loop";
+        EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << c.way;
+        EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << c.way;
+        EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << c.way;
+    }
+}
