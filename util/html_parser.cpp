@@ -177,8 +177,9 @@ private:
 // - every tag and ">" lies on a unit boundary (no unit 0x3Cxx or 0x3Exx), and the tag name is
 //   plain, so any occurrence of an element's text is itself an element with that text;
 // - elements nest and never cross, so a removed stretch never cuts another one short;
-// - no removed element stands where a "<" without a ">" after it comes before it: joining the text
-//   around a removed stretch can then never make a new start tag;
+// - no removed element stands where a "<" without a ">" after it, which could still begin the
+//   tag's start tag, comes before it: joining the text around a removed stretch can then never
+//   make a new start tag;
 // - no unclosed element is followed by another removed start tag alone while a closed element
 //   starts with the same tag: a start tag taken away can then never close it into a copy of one.
 bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
@@ -222,18 +223,30 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
                              [&](const CWString& word) { return FindWText(inside, word, 0, true) >= 0; });
     }
 
+    // A "<" with no ">" after it, up to where an element is taken away, could start this tag's
+    // start tag once joined to the text after the element while it still reads as "<" and the tag
+    // name (or a beginning of them), followed by what is no letter or digit. As a text that does
+    // not read so cannot come to read so by growing, a stretch taken away after it is safe too.
+    const auto couldStartTag = [&](size_t lt, size_t end) {
+        const size_t name = 1 + tagName.size();
+        for (size_t i = 1; i < std::min(end - lt, name); ++i)
+            if (AsciiLower(page[lt + i]) != tagName[i - 1]) return false;
+        if (end - lt <= name) return true;
+        const unsigned next = unsigned(AsciiLower(page[lt + name])) & 0xFF;  // as the tag search reads it
+        return !((next >= '0' && next <= '9') || (next >= 'a' && next <= 'z'));
+    };
     std::vector<int32_t> open;  // ends of the elements that hold the current one
     size_t scanned = 0;
-    wchar_t lastMark = 0;  // the last "<" or ">" before the current element
+    size_t lastMark = CWString::npos;  // the last "<" or ">" before the current element
     std::unordered_set<std::wstring_view> closedTags;
     for (const Element& e : elements) {
         while (!open.empty() && open.back() <= e.start) open.pop_back();
         if (!open.empty() && e.end > open.back()) return false;  // crossing
         open.push_back(e.end);
         for (; scanned < size_t(e.start); ++scanned)
-            if (page[scanned] == L'<' || page[scanned] == L'>') lastMark = page[scanned];
+            if (page[scanned] == L'<' || page[scanned] == L'>') lastMark = scanned;
         if (e.keep) continue;
-        if (lastMark == L'<') return false;
+        if (lastMark != CWString::npos && page[lastMark] == L'<' && couldStartTag(lastMark, size_t(e.start))) return false;
         if (e.end > e.tagEnd) closedTags.insert(std::wstring_view(page).substr(size_t(e.start), size_t(e.tagEnd - e.start)));
     }
     bool unclosedLikeClosed = false;

@@ -360,6 +360,8 @@ TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
         {L"<span>d</span><div>a<span>b</span></div>", L"span|div", L""},
         {L"<a class=Keep>1</a><a class=keep>1</a><a>1</a>", L"a", L"KEEP|other"},
         {L"x < y <a>z</a>", L"a", L""},
+        {L"<A<a>xx</a> b>y</a> <a b>y</a>", L"a", L""},
+        {L"<a<a>xx</a>-b>y</a> <a-b>y</a> <ab<a>xx</a>>", L"a", L""},
     };
     for (const auto& c : cases) {
         rg_DrenvikWangYeJieXiLei p;
@@ -372,7 +374,8 @@ TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
     const std::vector<std::wstring> tidy = {L"<a>", L"</a>", L"<a href=x>", L"<A HREF=X>", L"y", L"z ", L"<b>", L"</b>",
                                             L"<a class=keep>", L"<a/>", L"<p>", L"</p>"};
     std::vector<std::wstring> wild = tidy;
-    for (const wchar_t* piece : {L"<", L">", L"<a", L"</a", L"<ab>", L"\"", L"=", L"\x3C41", L"\x3E41\x4100", L"<a <a>"})
+    for (const wchar_t* piece : {L"<", L">", L"<a", L"</a", L"<ab>", L"\"", L"=", L"\x3C41", L"\x3E41\x4100", L"<a <a>", L"<A", L"<x",
+                                 L"-", L"<b"})
         wild.push_back(piece);
     const wchar_t* names[] = {L"a", L"b", L"a|b", L"b|a", L"a|p"};
     const wchar_t* keeps[] = {L"", L"keep", L"KEEP|x=1"};
@@ -402,6 +405,7 @@ TEST(HtmlParser, RemovesOrdinaryElementsInOnePass) {
         {L"<p>" + repeat(L"<a class=keep>k</a><a>t</a>", 5) + L"</p>", L"a", L"keep", true},
         {L"<a>1<a>2</a></a><a>2</a><a/><br><a href=\"x>y\">z</a>", L"a", L"", true},
         {L"<noscript><p>n</p></noscript>", L"noscript", L"", true},
+        {L"x < y <a href=1>z</a><a href=2>z</a>, a<ab <a>z</a>", L"a", L"", true},
         {L"<<a>xx</a>a>y</a> <a>y</a>", L"a", L"", false},
         {L"<a>x<a zzzzzzzzzz/>y</a>Q<a>xy</a>", L"a", L"", false},
         {L"<a <a>x</a>", L"a", L"", false},
