@@ -1,6 +1,7 @@
 // Text benchmarks: the fast text search (index + find all) against std::wstring::find and the
 // Boyer-Moore-Horspool searcher; ReplaceAllFast against replace loops; UTF-8 decoding against a
-// plain MultiByteToWideChar.
+// plain MultiByteToWideChar. Two rows time hostile texts at 1x, 4x and 16x the size, with the
+// ratios of neighbouring sizes: about 4 means the work grows with the text, about 16 with its square.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "util/text_helpers.h"
 #include "util/text_search.h"
 #include "best_time.h"
+#include "scale_table.h"
 
 namespace {
 
@@ -199,9 +201,64 @@ void DecodeBench(size_t units) {
                     : " (MISMATCH)");
 }
 
+// Two needles whose hits cover the text, asked for in turns: each turn asks for the hit after the
+// needle's last one.
+void SearchInTurnsBench() {
+    const size_t sizes[3] = {37500, 150000, 600000};
+    double t[3], peer[3];
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring text(sizes[i], L'*');
+        size_t turns = 0, peerTurns = 0;
+        t[i] = TimeForScale([&] {
+            auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+            s->IndexText(text);
+            int32_t p = s->FindFrom(L"**", 0), q = s->FindFrom(L"***", 0);
+            for (turns = 1; p != -1 || q != -1; ++turns) {
+                if (p != -1) p = s->FindFrom(L"**", p + 1);
+                if (q != -1) q = s->FindFrom(L"***", q + 1);
+            }
+        });
+        peer[i] = TimeForScale([&] {
+            size_t p = text.find(L"**"), q = text.find(L"***");
+            for (peerTurns = 1; p != std::wstring::npos || q != std::wstring::npos; ++peerTurns) {
+                if (p != std::wstring::npos) p = text.find(L"**", p + 1);
+                if (q != std::wstring::npos) q = text.find(L"***", q + 1);
+            }
+        });
+        same = same && turns == peerTurns;
+    }
+    PrintScaleRow("search in turns, \"**\" and \"***\" on \"*\" (units)", t, sizes, "wstring::find", peer, same);
+}
+
+// A long search text over a long run of its own prefix: every place is a candidate.
+void ReplaceLongNeedleBench() {
+    const size_t sizes[3] = {1875, 7500, 30000};
+    double t[3], peer[3];
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring search = std::wstring(sizes[i], L'a') + L"b", text(10 * sizes[i], L'a');
+        const std::wstring hit = text + L"b";  // one hit at the very end
+        CWString out;
+        t[i] = TimeForScale([&] {
+            out = hit;
+            ReplaceAllFast(out, search, L"X");
+        });
+        size_t at = 0;
+        peer[i] = TimeForScale([&] {
+            std::boyer_moore_searcher searcher(search.begin(), search.end());
+            at = size_t(std::search(hit.begin(), hit.end(), searcher) - hit.begin());
+        });
+        same = same && out == hit.substr(0, at) + L"X";
+    }
+    PrintScaleRow("ReplaceAllFast \"a\"xm+\"b\" in \"a\"x10m+\"b\" (m)", t, sizes, "Boyer-Moore find", peer, same);
+}
+
 }  // namespace
 
 int main() {
+    SearchInTurnsBench();
+    ReplaceLongNeedleBench();
     for (size_t units : {size_t(1) << 20, size_t(16) << 20}) SearchBench(units);
     ReplaceBench(size_t(1) << 20);
     ReplaceBench(size_t(16) << 20);

@@ -285,6 +285,13 @@ public:
     void Add(std::unique_ptr<CVolObject> o) { items_.push_back(std::move(o)); }
     CVolObject* AddCopy(const CVolObject& o) { items_.emplace_back(o.Clone()); return items_.back().get(); }
     void RemoveAt(int i) { if (i >= 0 && i < GetCount()) items_.erase(items_.begin() + i); }
+    // Puts the items in the order of `order`, a permutation of 0 .. count - 1, moving them as they are.
+    void Reorder(const std::vector<int>& order) {
+        std::vector<std::unique_ptr<CVolObject>> moved;
+        moved.reserve(order.size());
+        for (int i : order) moved.push_back(std::move(items_[size_t(i)]));
+        items_ = std::move(moved);
+    }
     void RemoveAll() noexcept { items_.clear(); }
     void CopyFrom(const CVolObjectArray& o) {
         std::vector<std::unique_ptr<CVolObject>> copy;

@@ -82,22 +82,26 @@ int CWString::Replace(std::wstring_view find, std::wstring_view with, int start,
     if (find.empty() || find.size() > size() || maxCount == 0) return 0;
     if (start < 0) start = 0;
     if (start >= GetLength()) return 0;
+    const std::wstring_view text(*this);
+    const auto next = [&](size_t from) -> size_t {
+        if (!ignoreCase) return text.find(find, from);
+        const int at = FindWText(text, find, int(from), true);
+        return at < 0 ? std::wstring_view::npos : size_t(at);
+    };
+    size_t hit = next(size_t(start));
+    if (hit == std::wstring_view::npos) return 0;
+    // The text between hits, and after the last one, goes over in whole blocks.
     std::wstring out;
-    out.reserve(size());
-    out.append(data(), size_t(start));
+    out.reserve(size() - find.size() + with.size());
     int count = 0;
-    size_t i = size_t(start);
-    while (i < size()) {
-        if ((maxCount < 0 || count < maxCount) && i + find.size() <= size() &&
-            UnitsEqual(data() + i, find.data(), find.size(), ignoreCase)) {
-            out.append(with);
-            i += find.size();
-            ++count;
-        } else {
-            out.push_back((*this)[i++]);
-        }
-    }
-    if (count) assign(std::move(out));
+    size_t copied = 0;
+    do {
+        out.append(text.substr(copied, hit - copied)).append(with);
+        copied = hit + find.size();
+        ++count;
+    } while ((maxCount < 0 || count < maxCount) && (hit = next(copied)) != std::wstring_view::npos);
+    out.append(text.substr(copied));
+    assign(std::move(out));
     return count;
 }
 

@@ -67,6 +67,14 @@ private:
     std::vector<int32_t> AllClosings() const;
 };
 
+// Removes from the page, in one pass, every element of `ranges` (all the elements of the tag that
+// FindTagRanges found in this page, by start) but those whose start tag holds one of the
+// "|"-separated keep-keywords, when that is sure to give the text that RemoveTags' removal of the
+// first occurrence of each element's text, longest first, gives; returns false, leaving `out`
+// alone, when it is not.
+bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
+                          std::wstring_view keepKeywords, CWString& out);
+
 void SortPositionsByStart(CVolObjectArray& ranges);
 // Longest first.
 void SortPositionsByLength(CVolObjectArray& ranges);

@@ -28,6 +28,17 @@ void AppendAttributePairs(std::wstring_view name, std::wstring_view value, CVolO
     }
 }
 
+void AttributeScanner::TakeName(std::wstring_view units, int32_t i) {
+    // The name is the last word before "=" (a tag name or a bare word may come first).
+    current = i - 1 < mark + 1 ? CWString() : CWString(units.substr(size_t(mark + 1), size_t(i - 1 - mark)));
+    current.TrimAll();
+    nameStart = mark + 1;
+    mark = -1;
+    CWStringArray words;
+    SplitTextBySeparator(current, words, L" ", true, true);
+    if (words.size() > 1) current = words.back();
+}
+
 CWString FindAttributeValue(std::wstring_view tag, CVolObjectArray& pairs, std::wstring_view name, rg_DrenvikWeiZhiLei& range) {
     CWString x(tag);
     for (wchar_t& c : x)
@@ -35,79 +46,24 @@ CWString FindAttributeValue(std::wstring_view tag, CVolObjectArray& pairs, std::
     pairs.RemoveAll();
     rg_DrenvikWenBenQuChanZiLei scan;
     scan.SetText(x);
-    const int n = scan.count;
-    auto units = [&](int from, int to) {  // units from..to inclusive
-        return to < from ? CWString() : CWString(scan.units.data() + from, size_t(to - from + 1));
+    const std::wstring_view units(scan.units.data(), scan.units.size());
+    CWString found;
+    auto onValue = [&](const AttributeScanner& s, int32_t first, int32_t last, int32_t stretchEnd) {
+        CWString v = last < first ? CWString() : CWString(units.substr(size_t(first), size_t(last - first + 1)));
+        if (!name.empty() && EqualsNoCase(s.current, name)) {
+            range.start = s.nameStart;
+            range.end = stretchEnd;
+            found = std::move(v);
+            return false;
+        }
+        AppendAttributePairs(s.current, v, pairs);
+        return true;
     };
-    auto matches = [&](const CWString& attr) { return !name.empty() && EqualsNoCase(attr, name); };
-
-    int mark = -1, nameStart = 0;
-    CWString current;
-    bool inQuotes = false;
-    wchar_t quote = 0;
-    for (int i = 0; i < n; ++i) {
-        const wchar_t c = scan.units[size_t(i)];
-        if (current.empty()) {
-            if (mark == -1) {
-                if (c == L' ' || c == L'>') mark = i;
-            } else {
-                if (c == L'<' || c == L'>') mark = -1;
-                if (c == L'=') {
-                    current = units(mark + 1, i - 1);
-                    current.TrimAll();
-                    nameStart = mark + 1;
-                    mark = -1;
-                    CWStringArray words;
-                    SplitTextBySeparator(current, words, L" ", true, true);
-                    if (words.size() > 1) current = words.back();
-                }
-            }
-            continue;
-        }
-        if (mark == -1) {
-            if (c == L'"' || c == L'\'') {
-                inQuotes = true;
-                quote = c;
-                mark = i;
-            } else if (c != L' ' && c != L'>') {
-                mark = i - 1;
-            }
-        } else if (!inQuotes) {
-            if (c == L' ' || c == L'>' || c == L'<') {
-                int last = (c == L'>' && i > 0 && scan.units[size_t(i - 1)] == L'/') ? i - 2 : i - 1;
-                CWString v = units(mark + 1, last);
-                if (matches(current)) {
-                    range.start = nameStart;
-                    range.end = i - 1;
-                    return v;
-                }
-                AppendAttributePairs(current, v, pairs);
-                current.clear();
-                mark = i;
-            }
-        } else if (c == quote) {
-            CWString v = units(mark + 1, i - 1);
-            if (matches(current)) {
-                range.start = nameStart;
-                range.end = i;
-                return v;
-            }
-            AppendAttributePairs(current, v, pairs);
-            inQuotes = false;
-            current.clear();
-            mark = -1;
-        }
-    }
-    if (mark != -1 && !current.empty()) {
-        CWString v = units(mark + 1, n - 1);
-        if (matches(current)) {
-            range.start = nameStart;
-            range.end = n - 1;
-            return v;
-        }
-        AppendAttributePairs(current, v, pairs);
-    }
-    return {};
+    AttributeScanner scanner;
+    for (int32_t i = 0; i < scan.count; ++i)
+        if (!scanner.Step(units, i, onValue)) return found;
+    scanner.Finish(scan.count, onValue);
+    return found;
 }
 
 CWString GetOrSetTagAttribute(std::wstring_view tag, std::wstring_view name, std::optional<CWString> value) {

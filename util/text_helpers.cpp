@@ -138,10 +138,10 @@ void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view 
     // Hits are found as the fast text search finds them (A-Z as a-z, every occurrence counted,
     // overlapping ones too), by one scan: an index pays off only over many searches.
     const size_t m = search.size(), n = text.size();
-    CWString key(search);
-    for (wchar_t& u : key) u = AsciiLower(u);
+    const FoldedNeedle needle(search);
+    const std::wstring_view key = needle.Text();
     // Calls onHit(p) for every hit at or after `from`, in order, until it returns false.
-    const auto eachHit = [&](std::wstring_view in, size_t from, auto&& onHit) { ForEachFoldedHit(in, key, from, onHit); };
+    const auto eachHit = [&](std::wstring_view in, size_t from, auto&& onHit) { needle.ForEachHit(in, from, onHit); };
     // Appends the text from c with every hit at or after `from` replaced; c is where the text not
     // yet copied starts.
     const auto appendReplaced = [&](CWString& out, std::wstring_view all, size_t c, size_t from) {
@@ -173,15 +173,7 @@ void ReplaceAllFast(CWString& text, std::wstring_view search, std::wstring_view 
     // Within the hit the shifted search text matches by the border itself: only the units past the
     // hit are compared.
     std::vector<size_t> shifts;  // smallest first
-    {
-        std::vector<uint32_t> border(m, 0);  // longest proper border of each prefix of the key
-        for (size_t i = 1, k = 0; i < m; ++i) {
-            while (k > 0 && key[i] != key[k]) k = border[k - 1];
-            if (key[i] == key[k]) ++k;
-            border[i] = uint32_t(k);
-        }
-        for (size_t b = border[m - 1]; b > 0; b = border[b - 1]) shifts.push_back(m - b);
-    }
+    for (size_t b = needle.Border(m - 1); b > 0; b = needle.Border(b - 1)) shifts.push_back(m - b);
     // Looking at every shift of every hit stays cheap for short search texts; a long one with
     // borders is first scanned once for an overlap instead.
     constexpr size_t kShiftChecksUpTo = 64;

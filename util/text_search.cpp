@@ -34,38 +34,46 @@ const SearchPositionList& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
     return list;
 }
 
-const SearchPositionList& SearchPositionLists::HitsOf(std::wstring_view folded, int32_t k) {
+const SearchPositionLists::NeedleHits& SearchPositionLists::HitsOf(std::wstring_view folded, int32_t k) {
     // Newest first: a find-all asks for the same needle again and again.
     for (size_t i = needles.size(); i-- > 0;) {
         const std::wstring& kept = needles[i].needle;
-        if (kept.size() == folded.size() && std::equal(kept.begin(), kept.end(), folded.begin())) return needles[i].hits;
+        if (kept.size() == folded.size() && std::equal(kept.begin(), kept.end(), folded.begin())) return needles[i];
     }
 
-    // Candidates are the places of the first unit from its list when a search has made it, else
-    // the places found by one scan of the text (a list made now would be read only once).
-    SearchPositionList hits;
-    auto add = [&hits](size_t p) {
-        hits.push_back(int32_t(p));
+    NeedleHits found;
+    found.needle = folded;
+    const size_t listAtMost = std::max<size_t>(text.size() / 16, 64);
+    auto add = [&](size_t p) {
+        if (!found.dense && found.hits.size() == listAtMost) {
+            found.dense = true;
+            found.bits = SearchHitBits(text.size());
+            found.hits.ForEach([&](int32_t q) { return found.bits.Add(q), true; });
+            found.hits = {};
+        }
+        if (found.dense) found.bits.Add(int32_t(p));
+        else found.hits.push_back(int32_t(p));
         return true;
     };
+    // Candidates are the places of the first unit from its list when a search has made it, else
+    // the places found by one scan of the text (a list made now would be read only once).
+    const FoldedNeedle needle(folded);
     if (made[size_t(k)]) {
-        const size_t last = text.size() - folded.size();  // the caller made sure it fits
+        size_t read = 0;
         lists[size_t(k)].ForEach([&](int32_t p) {
-            if (size_t(p) > last) return false;
-            return !MatchesFolded(text.data() + p, folded) || add(size_t(p));
+            if (size_t(p) < read) return true;
+            read = needle.MatchFrom(text, size_t(p), 1, add);
+            return read != std::wstring_view::npos;
         });
     } else {
-        ForEachFoldedHit(text, folded, 0, add);
+        needle.ForEachHit(text, 0, add);
     }
-    // Make room: the oldest lists go first. The hint may point into any of them.
+    if (found.dense) found.bits.Finish();
+    // The oldest needle makes room; the hint may point into any of them.
     hint = {};
-    while (!needles.empty() && (needles.size() >= kMaxNeedles || needleEntries + hits.size() > text.size())) {
-        needleEntries -= needles.front().hits.size();
-        needles.erase(needles.begin());
-    }
-    needleEntries += hits.size();
-    needles.push_back({std::wstring(folded), std::move(hits)});
-    return needles.back().hits;
+    if (needles.size() >= kMaxNeedles) needles.erase(needles.begin());
+    needles.push_back(std::move(found));
+    return needles.back();
 }
 
 int32_t SearchPositionLists::NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded) {
@@ -74,10 +82,20 @@ int32_t SearchPositionLists::NextAtOrAfter(const SearchPositionList& list, int32
         from = hint.index;
     const size_t at = (from == list.size() || list[from] >= start) ? from : list.LowerBound(start, from);
     hint.list = &list;
+    hint.bits = nullptr;
     hint.index = at + (at == list.size() ? 0 : 1);
     hint.needleSize = folded.size() <= std::size(hint.needle) ? folded.size() : 0;
     std::copy_n(folded.begin(), hint.needleSize, hint.needle);
     return at == list.size() ? -1 : list[at];
+}
+
+int32_t SearchPositionLists::NextAtOrAfter(const NeedleHits& hits, int32_t start) {
+    if (!hits.dense) return NextAtOrAfter(hits.hits, start, hits.needle);
+    hint = {};
+    hint.bits = &hits.bits;
+    hint.needleSize = hits.needle.size() <= std::size(hint.needle) ? hits.needle.size() : 0;
+    std::copy_n(hits.needle.begin(), hint.needleSize, hint.needle);
+    return hits.bits.NextAtOrAfter(start);
 }
 
 void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
@@ -142,6 +160,6 @@ int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFromLists(std::wstring_view needle
     const int32_t k = unitTable.entries.At(n[0]);
     if (k <= 0 || k >= lists) return -1;
     if (n.size() > positionLists.text.size()) return -1;
-    const SearchPositionList& hits = n.size() == 1 ? positionLists.ListOf(k, n[0]) : positionLists.HitsOf(n, k);
-    return positionLists.NextAtOrAfter(hits, std::max(start, 0), n);
+    if (n.size() == 1) return positionLists.NextAtOrAfter(positionLists.ListOf(k, n[0]), std::max(start, 0), n);
+    return positionLists.NextAtOrAfter(positionLists.HitsOf(n, k), std::max(start, 0));
 }

@@ -103,31 +103,69 @@ void ForEachFoldedPair(std::wstring_view text, wchar_t u0, wchar_t u1, size_t fr
         if ((s[i] == u0 || s[i] == upper0) && (s[i + 1] == u1 || s[i + 1] == upper1) && !visit(i)) return;
 }
 
-// Calls visit(position) for every place at or after from where the needle (given folded) stands in
-// the text, A-Z taken as a-z, in order, until visit returns false. Candidates come from a scan for
-// the needle's first two units; a doubled first unit ("**", "##") filters little beyond the first
-// unit, so then only the first is scanned for.
-template <class Visit> void ForEachFoldedHit(std::wstring_view text, std::wstring_view folded, size_t from, Visit&& visit) {
-    const size_t m = folded.size(), n = text.size();
-    if (m == 0 || n < m) return;
-    const wchar_t* s = text.data();
-    auto restMatches = [&](size_t p, size_t known) {
-        for (size_t i = known; i < m; ++i)
-            if (AsciiLower(s[p + i]) != folded[i]) return false;
-        return true;
-    };
-    if (m == 1 || folded[0] == folded[1])
-        ForEachFoldedUnit(text.substr(0, n - m + 1), folded[0], from, [&](size_t p) { return !restMatches(p, 1) || visit(p); });
-    else
-        ForEachFoldedPair(text.substr(0, n - m + 2), folded[0], folded[1], from, [&](size_t p) { return !restMatches(p, 2) || visit(p); });
-}
+// A needle with A-Z taken as a-z, and the longest proper border of each of its prefixes (the
+// longest prefix that is also a suffix): where a partial match carries on after a mismatch.
+class FoldedNeedle {
+public:
+    explicit FoldedNeedle(std::wstring_view needle) : text_(needle), border_(needle.size(), 0) {
+        for (wchar_t& u : text_) u = AsciiLower(u);
+        for (size_t i = 1, k = 0; i < text_.size(); ++i) {
+            while (k > 0 && text_[i] != text_[k]) k = border_[k - 1];
+            if (text_[i] == text_[k]) ++k;
+            border_[i] = uint32_t(k);
+        }
+    }
+    std::wstring_view Text() const noexcept { return text_; }
+    size_t size() const noexcept { return text_.size(); }
+    // The longest proper border of the first i + 1 units.
+    size_t Border(size_t i) const noexcept { return border_[i]; }
 
-// Whether the needle stands at `at`, A-Z taken as a-z; the caller makes sure it fits.
-inline bool MatchesFolded(const wchar_t* at, std::wstring_view needle) noexcept {
-    for (size_t i = 0; i < needle.size(); ++i)
-        if (AsciiLower(at[i]) != AsciiLower(needle[i])) return false;
-    return true;
-}
+    // Calls visit(position) for every place at or after from where the needle stands in the text,
+    // A-Z taken as a-z, in order, until visit returns false. Candidates come from a scan for the
+    // needle's first two units; a doubled first unit ("**", "##") filters little beyond the first
+    // unit, so then only the first is scanned for. A candidate the matching has already read past
+    // is passed over.
+    template <class Visit> void ForEachHit(std::wstring_view text, size_t from, Visit&& visit) const {
+        const size_t m = text_.size(), n = text.size();
+        if (m == 0 || n < m) return;
+        const size_t known = m == 1 || text_[0] == text_[1] ? 1 : 2;  // units a candidate has matched
+        size_t read = from;  // the matching has read the text up to here
+        const auto candidate = [&](size_t p) {
+            if (p < read) return true;
+            read = MatchFrom(text, p, known, visit);
+            return read != std::wstring_view::npos;
+        };
+        if (known == 1) ForEachFoldedUnit(text.substr(0, n - m + 1), text_[0], from, candidate);
+        else ForEachFoldedPair(text.substr(0, n - m + 2), text_[0], text_[1], from, candidate);
+    }
+
+    // Reads the text from p, where the needle's first `known` units (1 or 2) stand, for as long as
+    // a partial match lasts, and calls visit for every hit on the way. A mismatch carries on from
+    // the border, so each unit is read once however self-similar the needle ("a" x 30,000 + "b"
+    // over a run of "a"). Returns where the reading stopped: every hit that starts before it has
+    // been visited. npos when visit said to stop or the text left cannot hold a hit.
+    template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
+        const size_t m = text_.size(), n = text.size();
+        if (n < m || p > n - m || known == 0 || known > m) return std::wstring_view::npos;
+        const wchar_t* s = text.data();
+        size_t k = known, j = p + known;
+        for (;;) {
+            if (k == m) {
+                if (!visit(j - m)) return std::wstring_view::npos;
+                k = border_[m - 1];
+            }
+            if (k == 0) return j;
+            if (n - j < m - k) return std::wstring_view::npos;
+            const wchar_t c = AsciiLower(s[j++]);
+            while (k > 0 && c != text_[k]) k = border_[k - 1];
+            if (c == text_[k]) ++k;
+        }
+    }
+
+private:
+    std::wstring text_;
+    std::vector<uint32_t> border_;
+};
 
 // Ascending positions in blocks of 4,096: a long list grows without moving what it holds and is
 // never one large allocation (the first block grows as an ordinary vector, so short lists stay small).
@@ -157,28 +195,67 @@ private:
     size_t count_ = 0;
 };
 
+// The hits of a needle that stands at many places: one bit per text unit, and for each word of 64
+// bits the first word at or after it that holds a hit, so any next hit is two steps away.
+class SearchHitBits {
+public:
+    SearchHitBits() = default;
+    explicit SearchHitBits(size_t units) : words_((units + 63) / 64, 0) {}
+    void Add(int32_t p) {
+        words_[size_t(p) / 64] |= uint64_t(1) << (p % 64);
+        ++count_;
+    }
+    // After the last Add.
+    void Finish() {
+        next_.assign(words_.size() + 1, uint32_t(words_.size()));
+        for (size_t w = words_.size(); w-- > 0;) next_[w] = words_[w] ? uint32_t(w) : next_[w + 1];
+    }
+    size_t size() const noexcept { return count_; }
+    // The first hit at or after t (t >= 0), or -1.
+    int32_t NextAtOrAfter(int32_t t) const noexcept {
+        size_t w = size_t(t) / 64;
+        if (w >= words_.size()) return -1;
+        uint64_t bits = words_[w] & (~uint64_t(0) << (t % 64));
+        if (!bits) {
+            w = next_[w + 1];
+            if (w == words_.size()) return -1;
+            bits = words_[w];
+        }
+        return int32_t(w * 64 + size_t(__builtin_ctzll(bits)));
+    }
+
+private:
+    std::vector<uint64_t> words_;
+    std::vector<uint32_t> next_;  // one more than words_: the last stands for "none"
+    size_t count_ = 0;
+};
+
 // The position lists, each made on the first search that needs it: indexing only numbers the units,
 // as making every list up front costs many times one plain scan of the text. The lists are read
 // from the indexed text, which the index borrows. List 0 is the empty placeholder.
-// A needle of two or more units gets a list of its own hits on its first search (from its first
-// unit's list when that is made, else by one scan), so every later search for it (the next hit of
-// a find-all, a search repeated over the same text) is a step in that list. The latest needles' lists are kept, within a budget
-// of one entry per indexed unit.
+// A needle of two or more units gets its own hits on its first search (from its first unit's list
+// when that is made, else by one scan), so every later search for it (the next hit of a find-all,
+// a search repeated over the same text, needles asked for in turns) is a step among them. The
+// hits are a list while they number at most one per 16 units, else bits; so each needle's hits
+// take at most about 1/4 byte per indexed unit, and the eight latest needles' hits together at
+// most 2 bytes per unit (the text's own size), beside the unit lists' 4 bytes per unit.
 struct SearchPositionLists {
     std::wstring_view text;
     std::vector<SearchPositionList> lists;
     std::vector<uint8_t> made;
     struct NeedleHits {
         std::wstring needle;  // folded
+        bool dense = false;   // the hits are in bits, not in the list
         SearchPositionList hits;
+        SearchHitBits bits;
     };
     std::vector<NeedleHits> needles;  // oldest first
-    size_t needleEntries = 0;         // hits held by all of them
-    // Where the last answer's list continues, and the folded needle it answers (when it is short),
-    // so the next search of a find-all is one step in that list.
+    // Where the last answer's hits continue, and the folded needle it answers (when it is short),
+    // so the next search of a find-all is one step there.
     struct Hint {
         const SearchPositionList* list = nullptr;
-        size_t index = 0;  // the entry after the last answer
+        const SearchHitBits* bits = nullptr;  // instead of the list
+        size_t index = 0;  // the list entry after the last answer
         wchar_t needle[8] = {};
         size_t needleSize = 0;  // 0: no needle to answer from here
     } hint;
@@ -193,16 +270,16 @@ struct SearchPositionLists {
         made.shrink_to_fit();
         needles.clear();
         needles.shrink_to_fit();
-        needleEntries = 0;
         hint = {};
     }
     // List k, the positions of the folded unit u, made now when no search has needed it before.
     const SearchPositionList& ListOf(int32_t k, wchar_t u);
     // The hits of the folded needle (two units or more), found now when it is not among the kept
     // ones; k is its first unit's list.
-    const SearchPositionList& HitsOf(std::wstring_view folded, int32_t k);
+    const NeedleHits& HitsOf(std::wstring_view folded, int32_t k);
     // The first entry at or after start in the list, or -1; the list answers the folded needle.
     int32_t NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded);
+    int32_t NextAtOrAfter(const NeedleHits& hits, int32_t start);
 };
 
 // The table streams as its 262,144 raw bytes, with no length in front.
@@ -262,8 +339,9 @@ public:
         if (needle.size() == h.needleSize && h.needleSize != 0) {
             size_t i = 0;
             while (i < needle.size() && (foldCase ? AsciiLower(needle[i]) : needle[i]) == h.needle[i]) ++i;
-            const SearchPositionList& list = *h.list;
-            if (i == needle.size() && (h.index == 0 || list[h.index - 1] < start)) {
+            if (i == needle.size() && h.bits) return h.bits->NextAtOrAfter(start < 0 ? 0 : start);
+            if (i == needle.size() && (h.index == 0 || (*h.list)[h.index - 1] < start)) {
+                const SearchPositionList& list = *h.list;
                 if (h.index == list.size()) return -1;
                 if (list[h.index] >= start) return list[h.index++];
             }

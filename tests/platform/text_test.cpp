@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "platform/containers.h"
 #include "platform/mem.h"
 #include "platform/text.h"
@@ -40,6 +43,44 @@ TEST(CWString, ReplaceDoesNotRescan) {
         CWString s(c.text);
         EXPECT_EQ(s.Replace(c.find, c.with, c.start, c.max, c.nocase), c.count) << c.text;
         EXPECT_EQ(s, c.want) << c.text;
+    }
+}
+
+// Replace copies the text between hits in whole blocks; the result is the unit-by-unit copy's.
+TEST(CWString, ReplaceAgreesWithAUnitByUnitCopy) {
+    auto unitByUnit = [](const std::wstring& text, const std::wstring& find, const std::wstring& with, int start, int max,
+                         bool nocase) {
+        if (find.empty() || find.size() > text.size() || max == 0) return std::make_pair(text, 0);
+        start = std::max(start, 0);
+        if (start >= int(text.size())) return std::make_pair(text, 0);
+        std::wstring out = text.substr(0, size_t(start));
+        int count = 0;
+        for (size_t i = size_t(start); i < text.size();) {
+            if ((max < 0 || count < max) && i + find.size() <= text.size() &&
+                (nocase ? EqualsNoCase(std::wstring_view(text).substr(i, find.size()), find) : text.compare(i, find.size(), find) == 0)) {
+                out += with;
+                i += find.size();
+                ++count;
+            } else {
+                out += text[i++];
+            }
+        }
+        return std::make_pair(count ? out : text, count);
+    };
+    std::mt19937 rng(13);
+    const wchar_t* finds[] = {L"a", L"ab", L"aA", L"aaa", L"b", L"Ab"};
+    const wchar_t* withs[] = {L"", L"x", L"aa", L"ABAB"};
+    for (int k = 0; k < 2000; ++k) {
+        std::wstring text(rng() % 30, L' ');
+        for (auto& c : text) c = L"aAb"[rng() % 3];
+        const std::wstring find = finds[rng() % std::size(finds)], with = withs[rng() % std::size(withs)];
+        const int start = int(rng() % 34) - 2, max = int(rng() % 5) - 1;
+        const bool nocase = rng() % 2;
+        CWString s(text);
+        const int count = s.Replace(find, with, start, max, nocase);
+        const auto want = unitByUnit(text, find, with, start, max, nocase);
+        ASSERT_EQ(std::wstring(s), want.first) << text << " / " << find << " @" << start << " max " << max;
+        ASSERT_EQ(count, want.second) << text << " / " << find;
     }
 }
 

@@ -1,12 +1,164 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "util/html_parser.h"
 #include "util/tag_attributes.h"
+#include "util/text_helpers.h"
 #include "support/time_limit.h"
 
 namespace {
+
+// The attribute scan as first written, kept as the reference the one-unit-at-a-time scanner must
+// agree with: every attribute of one start tag as key-value pairs.
+CVolObjectArray PairsOfStartTag(std::wstring_view tag) {
+    std::wstring x(tag.substr(0, tag.find(L'\0')));
+    for (auto& c : x)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    auto units = [&](int from, int to) { return to < from ? CWString() : CWString(x.substr(size_t(from), size_t(to - from + 1))); };
+    CVolObjectArray pairs;
+    int mark = -1;
+    CWString current;
+    bool inQuotes = false;
+    wchar_t quote = 0;
+    const int n = int(x.size());
+    for (int i = 0; i < n; ++i) {
+        const wchar_t c = x[size_t(i)];
+        if (current.empty()) {
+            if (mark == -1) {
+                if (c == L' ' || c == L'>') mark = i;
+            } else {
+                if (c == L'<' || c == L'>') mark = -1;
+                if (c == L'=') {
+                    current = units(mark + 1, i - 1);
+                    current.TrimAll();
+                    mark = -1;
+                    CWStringArray words;
+                    SplitTextBySeparator(current, words, L" ", true, true);
+                    if (words.size() > 1) current = words.back();
+                }
+            }
+        } else if (mark == -1) {
+            if (c == L'"' || c == L'\'') {
+                inQuotes = true;
+                quote = c;
+                mark = i;
+            } else if (c != L' ' && c != L'>') {
+                mark = i - 1;
+            }
+        } else if (!inQuotes) {
+            if (c == L' ' || c == L'>' || c == L'<') {
+                AppendAttributePairs(current, units(mark + 1, (c == L'>' && i > 0 && x[size_t(i - 1)] == L'/') ? i - 2 : i - 1), pairs);
+                current.clear();
+                mark = i;
+            }
+        } else if (c == quote) {
+            AppendAttributePairs(current, units(mark + 1, i - 1), pairs);
+            inQuotes = false;
+            current.clear();
+            mark = -1;
+        }
+    }
+    if (mark != -1 && !current.empty()) AppendAttributePairs(current, units(mark + 1, n - 1), pairs);
+    return pairs;
+}
+
+std::vector<std::pair<CWString, CWString>> PairList(const CVolObjectArray& pairs) {
+    std::vector<std::pair<CWString, CWString>> out;
+    for (int i = 0; i < pairs.GetCount(); ++i) {
+        auto* p = static_cast<rg_DrenvikJianZhiLei*>(pairs.GetAt(i));
+        out.emplace_back(p->key, p->value);
+    }
+    return out;
+}
+
+// Where GetElement's matches of a comma-form spec with a tag name start (inner starts with the
+// inner flag), found by reading each candidate's start tag on its own, as first written.
+std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_view spec, bool inner) {
+    CWString lowSpec(spec);
+    lowSpec.MakeLower();
+    CWStringArray pieces;
+    SplitTextBySeparator(lowSpec, pieces, L",", true, false);
+    CVolObjectArray conds;
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        CWStringArray sub;
+        SplitTextBySeparator(pieces[i], sub, L"=", true, false);
+        if (!sub.empty()) AppendAttributePairs(sub[0], sub.size() >= 2 ? sub[1] : CWString(), conds);
+    }
+    rg_DrenvikWangYeJieXiLei p;
+    CWString lower(page);
+    lower.MakeLower();
+    p.lowerBytes = CVolMem::ConstructFromText(lower);
+    p.lowerLength = int32_t(p.lowerBytes.GetSize());
+    const CVolMem bytes = CVolMem::ConstructFromText(page);
+    const CVolMem open = CVolMem::ConstructFromText(L"<" + pieces[0]);
+    const uint8_t* low = p.lowerBytes.GetPtr();
+    const uint8_t* lowEnd = low + p.lowerBytes.GetSize();
+    const uint8_t greater[2] = {'>', 0};
+    std::vector<int32_t> starts;
+    for (int32_t h = -1;;) {
+        p.FindTagStart(open, int32_t(open.GetSize()), h);
+        if (h < 0) break;
+        const uint8_t* g = std::search(low + h + 1, lowEnd, greater, greater + 2);
+        if (g == lowEnd) break;
+        const CWString tag = CWString::FromUtf16Bytes(bytes.GetPtr() + h, size_t(g - low - h + 1));
+        const auto attrs = PairList(PairsOfStartTag(tag));
+        bool match = conds.GetCount() == 0;
+        for (const auto& [key, value] : PairList(conds))
+            for (const auto& a : attrs) match = match || ((key.empty() || key == a.first) && (value.empty() || value == a.second));
+        if (!match) continue;
+        starts.push_back(inner ? h + 2 * int32_t(tag.size()) : h);
+        if (inner) h += 2 * int32_t(tag.size());
+    }
+    return starts;
+}
+
+// RemoveTags as first written: for each name, longest element first, the first occurrence of the
+// element's text is taken out of the page as it then is.
+CWString RemoveOneByOne(CWString page, std::wstring_view names, std::wstring_view keep) {
+    CWStringArray list;
+    SplitTextBySeparator(names, list, L"|", true, true);
+    for (const CWString& name : list) {
+        rg_DrenvikWangYeJieXiLei p;
+        p.FindTagRanges(page, name);
+        SortPositionsByLength(p.ranges);
+        for (int i = 0; i < p.ranges.GetCount(); ++i) {
+            const std::wstring element = p.GetFoundText(i);
+            int32_t pos = 0, hit = 0;
+            if (!keep.empty() && MatchKeywords(GetTextBetween(element, L"<", L">", pos, false, true), keep, 0, L"", L"|", hit))
+                continue;
+            const size_t at = page.find(element);
+            if (at != std::wstring::npos) page.erase(at, element.size());
+        }
+    }
+    return page;
+}
+
+// The page without the text of any of the ranges (by start).
+CWString RemoveEveryElement(const CWString& page, const CVolObjectArray& ranges) {
+    CWString out;
+    size_t copied = 0;
+    for (int i = 0; i < ranges.GetCount(); ++i) {
+        const auto& r = *static_cast<rg_DrenvikWeiZhiLei*>(ranges.GetAt(i));
+        if (size_t(r.start / 2) > copied) out.append(page, copied, size_t(r.start / 2) - copied);
+        copied = std::max(copied, size_t(r.end / 2));
+    }
+    return out.append(page, std::min(copied, page.size()), CWString::npos);
+}
+
+// An ASCII text moved half a unit: its bytes stand at odd offsets of the page.
+std::wstring HalfUnitShifted(std::wstring_view ascii) {
+    std::wstring s(1, wchar_t((ascii[0] << 8) | 'Q'));
+    for (size_t i = 1; i < ascii.size(); ++i) s += wchar_t(ascii[i] << 8);
+    return s + L'\x4100';
+}
+
+CWString RandomPage(std::mt19937& random, const std::vector<std::wstring>& pieces, int most) {
+    CWString page;
+    for (int n = int(random() % unsigned(most)); n-- > 0;) page += pieces[random() % pieces.size()];
+    return page;
+}
 
 std::vector<CWString> Collect(rg_DrenvikWangYeJieXiLei& p, std::wstring_view page, std::wstring_view spec) {
     std::vector<CWString> out;
@@ -189,6 +341,146 @@ TEST(HtmlParser, RemoveTags) {
     }
 }
 
+// Element texts that occur elsewhere, nested and unclosed elements, crossing start tags, a "<"
+// left before an element, keep-keywords, bytes that straddle units: the one-pass removal gives
+// what removing the elements one by one gives, or leaves the page to that.
+TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
+    struct { const wchar_t* page; const wchar_t* names; const wchar_t* keep; } cases[] = {
+        {L"<div class=\"markdown-container\"><p>x</p><a href=x>y</a><a href=x>y</a><a href=z>y</a></div>", L"a", L""},
+        {L"<b title=\"<a>y</a>\"><a>y</a></b>", L"a", L""},           // an element's text inside an attribute
+        {L"<A>y</A><a>y</a><a>Y</a>", L"a", L""},
+        {L"<a class=keep>1<a>2</a>3</a><a>2</a>", L"a", L"keep"},      // a copy inside a kept element
+        {L"<<a>xx</a>a>y</a> <a>y</a>", L"a", L""},                     // joining makes a new element
+        {L"<a>x<a zzzzzzzzzz/>y</a>Q<a>xy</a>", L"a", L""},             // removing closes an unclosed one
+        {L"<a <a>x</a>", L"a", L""},                                    // start tags that cross
+        {L"<a/><a href=x/>t<a>", L"a", L""},
+        {L"\x3C41<a>y</a>\x3E41\x4100<a>z</a>", L"a", L""},          // bytes of "<" and ">" astride units
+        {L"before<div><div>x</div></div>after", L"div", L""},
+        {L"<div>a<span>b</span></div>c<span>d</span>", L"div|span", L""},
+        {L"<span>d</span><div>a<span>b</span></div>", L"span|div", L""},
+        {L"<a class=Keep>1</a><a class=keep>1</a><a>1</a>", L"a", L"KEEP|other"},
+        {L"x < y <a>z</a>", L"a", L""},
+        {L"<A<a>xx</a> b>y</a> <a b>y</a>", L"a", L""},
+        {L"<a<a>xx</a>-b>y</a> <a-b>y</a> <ab<a>xx</a>>", L"a", L""},
+    };
+    for (const auto& c : cases) {
+        rg_DrenvikWangYeJieXiLei p;
+        CWString page = c.page;
+        p.RemoveTags(page, c.names, c.keep);
+        EXPECT_EQ(page, RemoveOneByOne(c.page, c.names, c.keep)) << c.page;
+    }
+
+    // Pages that are mostly well formed, and pages that are not.
+    const std::vector<std::wstring> tidy = {L"<a>", L"</a>", L"<a href=x>", L"<A HREF=X>", L"y", L"z ", L"<b>", L"</b>",
+                                            L"<a class=keep>", L"<a/>", L"<p>", L"</p>"};
+    std::vector<std::wstring> wild = tidy;
+    for (const wchar_t* piece : {L"<", L">", L"<a", L"</a", L"<ab>", L"\"", L"=", L"\x3C41", L"\x3E41\x4100", L"<a <a>", L"<A", L"<x",
+                                 L"-", L"<b"})
+        wild.push_back(piece);
+    const wchar_t* names[] = {L"a", L"b", L"a|b", L"b|a", L"a|p"};
+    const wchar_t* keeps[] = {L"", L"keep", L"KEEP|x=1"};
+    std::mt19937 random(23);
+    for (int round = 0; round < 3000; ++round) {
+        const CWString page = RandomPage(random, round % 2 ? tidy : wild, 16);
+        const wchar_t* name = names[random() % std::size(names)];
+        const wchar_t* keep = keeps[random() % std::size(keeps)];
+        rg_DrenvikWangYeJieXiLei p;
+        CWString got = page;
+        p.RemoveTags(got, name, keep);
+        ASSERT_EQ(got, RemoveOneByOne(page, name, keep)) << std::wstring(page) << " / " << name << " / " << keep;
+    }
+}
+
+// Where the pages are ordinary the one-pass removal takes them, and gives the same text; where
+// removing each element's own stretch would not give the same text it leaves them.
+TEST(HtmlParser, RemovesOrdinaryElementsInOnePass) {
+    const auto repeat = [](std::wstring_view piece, int n) {
+        CWString s;
+        while (n-- > 0) s += piece;
+        return s;
+    };
+    struct { CWString page; const wchar_t* name; const wchar_t* keep; bool atOnce; } cases[] = {
+        {L"<div class=\"x markdown-container\">" + repeat(L"<a href=x>y</a>", 50) + L"</div>", L"a", L"", true},
+        {L"x" + repeat(L"<div>", 40) + repeat(L"</div>", 40) + L"y", L"div", L"", true},
+        {L"<p>" + repeat(L"<a class=keep>k</a><a>t</a>", 5) + L"</p>", L"a", L"keep", true},
+        {L"<a>1<a>2</a></a><a>2</a><a/><br><a href=\"x>y\">z</a>", L"a", L"", true},
+        {L"<noscript><p>n</p></noscript>", L"noscript", L"", true},
+        {L"x < y <a href=1>z</a><a href=2>z</a>, a<ab <a>z</a>", L"a", L"", true},
+        {L"<<a>xx</a>a>y</a> <a>y</a>", L"a", L"", false},
+        {L"<a>x<a zzzzzzzzzz/>y</a>Q<a>xy</a>", L"a", L"", false},
+        {L"<a <a>x</a>", L"a", L"", false},
+    };
+    for (const auto& c : cases) {
+        rg_DrenvikWangYeJieXiLei p;
+        p.FindTagRanges(c.page, c.name);
+        CWString once;
+        EXPECT_EQ(RemoveElementsAtOnce(c.page, p.ranges, c.name, c.keep, once), c.atOnce) << std::wstring(c.page);
+        // Where it declines, removing every element at once would differ.
+        if (!c.atOnce) once = RemoveEveryElement(c.page, p.ranges);
+        EXPECT_EQ(once == RemoveOneByOne(c.page, c.name, c.keep), c.atOnce) << std::wstring(c.page);
+    }
+}
+
+// Start tags that share one ">", quotes, line breaks, bytes astride units: matching the conditions
+// for all candidates at once gives the matches that reading each start tag alone gives.
+TEST(HtmlParser, ConditionMatchesAgreeWithReadingEachStartTag) {
+    const std::vector<std::wstring> pieces = {
+        L"<div", L" class=x", L" class=\"x y\"", L" class='markdown-container'", L" data=\"markdown-container\"",
+        L" class=markdown-container", L"=", L"\"", L"'", L" ", L">", L"/>", L"<", L"\r\n", L"text", L"</div>",
+        L"<DIV", L" CLASS=X", L"<p", L"\t", L"<divx", std::wstring(1, L'\0'), L"x", L"markdown-container",
+        HalfUnitShifted(L"<div class=x>"), HalfUnitShifted(L"<div class=markdown-container"), HalfUnitShifted(L"<div")};
+    const wchar_t* specs[] = {L"div,class=markdown-container", L"div,class=x", L"div,class=x,data=markdown-container",
+                              L"div,class", L"div,data=markdown-container", L"div", L"div,=x", L"div,=markdown-container"};
+    std::mt19937 random(29);
+    for (int round = 0; round < 2000; ++round) {
+        const CWString page = RandomPage(random, pieces, 24);
+        const wchar_t* spec = specs[random() % std::size(specs)];
+        for (int inner = 0; inner < 2; ++inner) {
+            rg_DrenvikWangYeJieXiLei p;
+            const int count = int(WideTextToInt(p.GetElement(page, spec, -1, inner, 0)));
+            std::vector<int32_t> starts;
+            for (int i = 0; i < count; ++i) starts.push_back(static_cast<rg_DrenvikWeiZhiLei*>(p.ranges.GetAt(i))->start);
+            ASSERT_EQ(starts, MatchStartsOneByOne(page, spec, inner)) << std::wstring(page) << " / " << spec << " " << inner;
+            // A lookup by index counts the matches without skipping their start tags, as a
+            // collection without the inner flag does.
+            if (inner) continue;
+            const int k = int(random() % unsigned(count + 1));
+            rg_DrenvikWangYeJieXiLei q;
+            EXPECT_EQ(q.GetElement(page, spec, k, 0, 0), p.GetFoundText(k)) << std::wstring(page) << " / " << spec;
+        }
+    }
+    // Scans that differ only in where their stretch began, in the name they read, or in a quote.
+    const struct { std::wstring page; const wchar_t* spec; } crafted[] = {
+        {L"<div class=x<div =x>", L"div,div=x"},
+        {L"<div class=x<div=x>", L"div,div=x"},
+        {L"<div class=x<div=markdown-container>", L"div,=markdown-container"},
+        {L"<div class=\"<div class=x>", L"div,class=x"},
+        {L"<div a='x<div b=x' c=x>", L"div,b=x"},
+        {L"<div class=x" + std::wstring(1, L'\0') + L"<div class=y>", L"div,class=x"},
+        {L"<div c=<div c=\"x <div c=x\">", L"div,c=x"},
+    };
+    for (const auto& c : crafted) {
+        for (int inner = 0; inner < 2; ++inner) {
+            rg_DrenvikWangYeJieXiLei p;
+            const int count = int(WideTextToInt(p.GetElement(c.page, c.spec, -1, inner, 0)));
+            std::vector<int32_t> starts;
+            for (int i = 0; i < count; ++i) starts.push_back(static_cast<rg_DrenvikWeiZhiLei*>(p.ranges.GetAt(i))->start);
+            EXPECT_EQ(starts, MatchStartsOneByOne(c.page, c.spec, inner)) << c.page << " / " << c.spec;
+        }
+    }
+    // Many candidates before one ">": each one's match is its own.
+    CWString shared;
+    for (int i = 0; i < 300; ++i) shared += i % 7 ? L"<div class=x" : L"<div class='a";
+    shared += L" data=\"markdown-container\"><div class=markdown-container>answer</div>";
+    for (const wchar_t* spec : specs) {
+        rg_DrenvikWangYeJieXiLei p;
+        const int count = int(WideTextToInt(p.GetElement(shared, spec, -1, 0, 0)));
+        std::vector<int32_t> starts;
+        for (int i = 0; i < count; ++i) starts.push_back(static_cast<rg_DrenvikWeiZhiLei*>(p.ranges.GetAt(i))->start);
+        EXPECT_EQ(starts, MatchStartsOneByOne(shared, spec, false)) << spec;
+    }
+}
+
 TEST(HtmlParser, SortsKeepRecordsAndOrder) {
     CVolObjectArray a;
     int spans[][2] = {{10, 12}, {0, 30}, {5, 9}, {10, 40}};
@@ -230,6 +522,20 @@ TEST(TagAttributes, FindValues) {
         EXPECT_EQ(FindAttributeValue(c.tag, pairs, c.name, r), c.value) << c.tag;
         EXPECT_EQ(r.start, c.start) << c.tag;
         EXPECT_EQ(r.end, c.end) << c.tag;
+    }
+}
+
+TEST(TagAttributes, PairsAgreeWithTheFirstScan) {
+    const std::wstring pieces[] = {L"<div", L" ", L"class", L"=", L"x", L"\"", L"'", L">", L"/", L"<", L"\r\n", L"\t",
+                                   L"a b", L"A", std::wstring(1, L'\0'), L"data-x", L"  "};
+    std::mt19937 random(31);
+    for (int round = 0; round < 3000; ++round) {
+        CWString tag;
+        for (int n = int(random() % 20); n-- > 0;) tag += pieces[random() % std::size(pieces)];
+        CVolObjectArray pairs;
+        rg_DrenvikWeiZhiLei r;
+        FindAttributeValue(tag, pairs, L"", r);
+        ASSERT_EQ(PairList(pairs), PairList(PairsOfStartTag(tag))) << std::wstring(tag);
     }
 }
 

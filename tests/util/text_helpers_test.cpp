@@ -218,18 +218,28 @@ TEST(ReplaceAllFast, AgreesWithAPlainLoopOnRandomText) {
         ReplaceAllFast(t, search, with);
         ASSERT_EQ(std::wstring(t), plain(text, search, with)) << text << " / " << search << " / " << with;
     }
-    // Long search texts with borders: overlapping hits, and hits that only touch.
+    // Long search texts with borders: overlapping hits, hits that only touch, and runs of a search
+    // text's own prefix that fail only at its last unit.
     const std::wstring as(65, L'a'), aba = L"a" + std::wstring(64, L'b') + L"a";
+    std::wstring abab, aab;
+    for (int i = 0; i < 400; ++i) abab += L"ab", aab += L"aab";
     const struct { std::wstring text, search; } longCases[] = {
         {std::wstring(140, L'a'), as},
         {L"x" + std::wstring(130, L'A') + L"y" + as, as},
         {aba + L"x" + aba, aba},
         {aba + aba.substr(1), aba},
+        {std::wstring(3000, L'a'), std::wstring(300, L'a') + L"b"},
+        {std::wstring(3000, L'a') + L"b" + std::wstring(400, L'a') + L"b", std::wstring(300, L'A') + L"b"},
+        {abab + L"c" + abab + L"abc", abab.substr(0, 150) + L"c"},
+        {aab + aab, aab.substr(0, 200)},
+        {aab + L"a" + aab, aab.substr(0, 301)},
     };
     for (const auto& c : longCases) {
-        CWString t = c.text;
-        ReplaceAllFast(t, c.search, L"-");
-        EXPECT_EQ(std::wstring(t), plain(c.text, c.search, L"-")) << c.text.size();
+        for (const std::wstring& with : {std::wstring(L"-"), c.search + L"!"}) {
+            CWString t = c.text;
+            ReplaceAllFast(t, c.search, with);
+            EXPECT_EQ(std::wstring(t), plain(c.text, c.search, with)) << c.text.size() << " " << c.search.size();
+        }
     }
 }
 

@@ -86,6 +86,46 @@ TEST(FastTextSearch, RepeatedFindAllsAgreeWithPlainSearch) {
     }
 }
 
+// Needles asked for in turns, each turn the hit after that needle's last one: dense hits, more
+// needles than are kept, long needles that repeat themselves, and needles whose first unit's list
+// was made by an earlier one-unit search.
+TEST(FastTextSearch, NeedlesInTurnsAgreeWithPlainSearch) {
+    const std::wstring as(2000, L'a');
+    std::wstring mixed(3000, L' ');
+    std::mt19937 rng(5);
+    for (auto& c : mixed) c = L"abA*"[rng() % 4];
+    std::wstring abab;
+    for (int i = 0; i < 1500; ++i) abab += L"ab";
+    const struct { std::wstring text; std::vector<std::wstring> needles; } cases[] = {
+        {std::wstring(3000, L'*'), {L"**", L"***"}},
+        {std::wstring(3000, L'*'), {L"**", L"***", L"****", L"*****", L"******", L"*******", L"********", L"*********",
+                                    L"**********", L"***********"}},
+        {as + L"b" + as.substr(0, 500), {std::wstring(300, L'A') + L"b", L"aa", as.substr(0, 50) + L"b" + as.substr(0, 50)}},
+        {as + L"b" + as.substr(0, 500), {L"a", std::wstring(300, L'a') + L"b", L"ab", L"b"}},
+        {abab + L"c" + abab, {L"abab", L"bab", abab.substr(0, 600) + L"c", L"ABABABABAB", L"a"}},
+        {mixed, {L"a", L"ab", L"*a", L"aa", L"A*", L"b**", L"ba", L"**", L"aba", L"*"}},
+    };
+    for (const auto& c : cases) {
+        auto s = Indexed(c.text);
+        std::wstring lower = c.text;
+        for (auto& u : lower) u = AsciiLower(u);
+        std::vector<int32_t> last(c.needles.size(), -1);
+        for (bool any = true; any;) {
+            any = false;
+            for (size_t j = 0; j < c.needles.size(); ++j) {
+                if (last[j] == -2) continue;
+                std::wstring key = c.needles[j];
+                for (auto& u : key) u = AsciiLower(u);
+                const size_t want = lower.find(key, size_t(last[j] + 1));
+                const int32_t got = s->FindFrom(c.needles[j], last[j] + 1);
+                ASSERT_EQ(got, want == std::wstring::npos ? -1 : int32_t(want)) << c.needles[j] << " after " << last[j];
+                last[j] = got == -1 ? -2 : got;
+                any = any || got != -1;
+            }
+        }
+    }
+}
+
 TEST(FastTextSearch, SecondIndexReplacesTheFirst) {
     auto s = Indexed(L"abc");
     s->IndexText(L"xyz");

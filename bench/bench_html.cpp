@@ -1,0 +1,136 @@
+// HTML parser benchmarks: RemoveTags and GetElement on pages of 1x, 4x and 16x the size. Each row
+// prints the three times and the ratios of neighbouring sizes: about 4 means the work grows with
+// the page, about 16 with its square. Where a plain peer exists (a single strip of the same tags)
+// its time is printed beside.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "util/html_parser.h"
+#include "scale_table.h"
+
+namespace {
+
+size_t d = 0;  // keeps results alive
+
+CWString Repeat(std::wstring_view piece, size_t n) {
+    CWString s;
+    s.reserve(piece.size() * n);
+    while (n-- > 0) s += piece;
+    return s;
+}
+
+// The markdown block of an answer, as the chat client receives it.
+CWString AnswerWithLinks(size_t links) {
+    return L"<div class=\"x markdown-container\"><p>Intro</p>" + Repeat(L"<a href=x>y</a>", links) + L"</div>";
+}
+
+// The same strip done by hand: every "<a" element up to its "</a>" (the page holds no nesting).
+CWString StripLinksByHand(const CWString& page) {
+    CWString out;
+    out.reserve(page.size());
+    size_t c = 0;
+    for (size_t p = page.find(L"<a "); p != CWString::npos; p = page.find(L"<a ", c)) {
+        const size_t e = page.find(L"</a>", p);
+        if (e == CWString::npos) break;
+        out.append(page, c, p - c);
+        c = e + 4;
+    }
+    out.append(page, c, CWString::npos);
+    return out;
+}
+
+void RemoveLinks() {
+    const size_t sizes[3] = {1000, 4000, 16000};
+    double t[3], peer[3];
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = AnswerWithLinks(sizes[i]);
+        CWString out;
+        t[i] = TimeForScale([&] {
+            out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+        });
+        CWString byHand;
+        peer[i] = TimeForScale([&] { byHand = StripLinksByHand(page); });
+        same = same && out == byHand;
+        d += out.size();
+    }
+    PrintScaleRow("RemoveTags a, links in the answer block (links)", t, sizes, "by hand", peer, same);
+}
+
+void RemoveNestedDivs() {
+    const size_t sizes[3] = {1000, 4000, 16000};
+    double t[3];
+    bool emptied = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = L"before" + Repeat(L"<div>", sizes[i]) + Repeat(L"</div>", sizes[i]) + L"after";
+        CWString out;
+        t[i] = TimeForScale([&] {
+            out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"div", L"");
+        });
+        emptied = emptied && out == L"beforeafter";
+    }
+    PrintScaleRow("RemoveTags div, nested divs (depth)", t, sizes, emptied ? "" : " (MISMATCH)");
+}
+
+void RemoveWithKeepWords() {
+    const size_t sizes[3] = {1000, 4000, 16000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = AnswerWithLinks(sizes[i]) + Repeat(L"<a class=keep href=k>z</a>", sizes[i] / 4);
+        t[i] = TimeForScale([&] {
+            CWString out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"keep");
+            d += out.size();
+        });
+    }
+    PrintScaleRow("RemoveTags a keeping \"keep\" (links)", t, sizes);
+}
+
+void FindContainerAfterUnclosedTags() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    bool found = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page =
+            Repeat(L"<div class=x", sizes[i]) + L" data=\"markdown-container\"><div class=markdown-container>answer</div>";
+        CWString got;
+        t[i] = TimeForScale([&] {
+            rg_DrenvikWangYeJieXiLei p;
+            got = p.GetElement(page, L"div,class=markdown-container", 0, 1, 0);
+        });
+        found = found && got == L"answer";
+    }
+    PrintScaleRow("GetElement div,class=markdown-container, unclosed tags", t, sizes, found ? "" : " (MISMATCH)");
+}
+
+void CollectFromOrdinaryPage() {
+    const size_t sizes[3] = {1000, 4000, 16000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = L"<html><body>" +
+                              Repeat(L"<div class=\"row x\"><p id=a>text <b>bold</b></p><a href=\"/x\">link</a></div>\r\n", sizes[i]) +
+                              L"</body></html>";
+        t[i] = TimeForScale([&] {
+            rg_DrenvikWangYeJieXiLei p;
+            d += p.GetElement(page, L"div,class=x", -1, 0, 0).size();
+        });
+    }
+    PrintScaleRow("GetElement div,class=x, every match of an ordinary page (rows)", t, sizes);
+}
+
+}  // namespace
+
+int main() {
+    RemoveLinks();
+    RemoveNestedDivs();
+    RemoveWithKeepWords();
+    FindContainerAfterUnclosedTags();
+    CollectFromOrdinaryPage();
+    return d == 42 ? 1 : 0;
+}
