@@ -723,8 +723,9 @@ int32_t rg_DrenvikMuLuShuKuang1::HandleSelectionChanged(int32_t node, int32_t re
             Tree.SetNodeChecked(marked[0], 0, 0, loc, 1);
         }
         if (marked.size() < 2) {
+            // Every selection has just been drawn; the mark itself shows only with check boxes.
             rg_ZhengShuShuZuLei loc;
-            Tree.SetNodeChecked(node, 1, 0, loc);
+            Tree.SetNodeChecked(node, 1, 0, loc, Tree.showCheckBoxes ? 0 : 1);
         }
     }
     if (!IsFillingFolder) RaiseIntEvent(reason);
