@@ -1,7 +1,9 @@
 // The directory tree box: roots, node paths, lazy folder listing, renaming and the check mark.
 #include "tree/directory_tree_box.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -42,6 +44,13 @@ constexpr std::array<NodeImage, 12> kNodeImages = {{
 
 constexpr uint8_t kSeparator[4] = {1, 2, 3, 4};
 constexpr size_t kMaxFolderNameLength = 255;
+
+// The timer that asks pending children for subfolders, on the control's own window.
+constexpr UINT_PTR kPlaceholderCheckTimer = 0x4B43;
+// One slice of asking: short enough that input waits at most a frame for it.
+constexpr int64_t kCheckSliceMicroseconds = 8000;
+// Rows taken for one screen when the tree box has not laid out any yet.
+constexpr int32_t kScreenRowsBeforeLayout = 40;
 
 // A name whose bytes would hold the tree's record separator (also right after a check byte 1)
 // cannot be stored as it is; the node would name a folder that does not exist.
@@ -115,10 +124,16 @@ CWString DriveLabelOfCaption(std::wstring_view caption) {
 
 // ---- the control -------------------------------------------------------------------------------------
 
-rg_DrenvikMuLuShuKuang1::rg_DrenvikMuLuShuKuang1() = default;
+rg_DrenvikMuLuShuKuang1::rg_DrenvikMuLuShuKuang1() {
+    Tree.recordsChanged = [this](int32_t first, int32_t removed, int32_t added) {
+        OnRecordsChanged(first, removed, added);
+    };
+}
 
 rg_DrenvikMuLuShuKuang1::~rg_DrenvikMuLuShuKuang1() {
     flags |= kFlagDestroying;
+    Tree.recordsChanged = nullptr;
+    if (HWND h = GetHwnd()) ::KillTimer(h, kPlaceholderCheckTimer);
     DetachEvents();
     DestroyOwnWindow();
 }
@@ -165,8 +180,12 @@ int32_t rg_DrenvikMuLuShuKuang1::OnResizedEvent(CVolObject*) {
     return 0;
 }
 
-int32_t rg_DrenvikMuLuShuKuang1::OnWindowMessage(CVolObject*, HWND, UINT message, WPARAM wParam, LPARAM lParam,
+int32_t rg_DrenvikMuLuShuKuang1::OnWindowMessage(CVolObject*, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                                  VolMessage* m) {
+    if (message == WM_TIMER && wParam == kPlaceholderCheckTimer && hwnd && hwnd == GetHwnd()) {
+        OnCheckTimer();
+        return 1;
+    }
     if (message == WM_COMMAND && lParam == 0 && HIWORD(wParam) <= 1) {
         HandleMenuCommand(int32_t(LOWORD(wParam)));
         return 1;
@@ -215,6 +234,7 @@ bool rg_DrenvikMuLuShuKuang1::IsFavourite(int32_t node) const {
 
 int32_t rg_DrenvikMuLuShuKuang1::InitialiseTree() {
     IsShown = 1;
+    if (IsTreeBuilt && ChecksUnknown()) RequeueUnlistedFolders();
     if (IsTreeBuilt) return 0;
     IsTreeBuilt = 1;
     Tree.autoRefresh = 0;
@@ -234,6 +254,12 @@ void rg_DrenvikMuLuShuKuang1::EmptyTree() {
     Tree.selectedNode = -1;
     Tree.verticalBar.SetPosition(0);
     Tree.RefreshView(-1);
+    // Every node went with the records; the emptying itself is not reported as an edit.
+    pendingChecks_.clear();
+    cursorNode_ = cursorParent_ = -1;
+    checksSeenStamp_ = Tree.editStamp.value;
+    checksUnknown_ = false;
+    ScheduleChecks();
 }
 
 void rg_DrenvikMuLuShuKuang1::AddPlaceholderIfSubfolders(std::wstring_view path, int32_t level) {
@@ -335,8 +361,11 @@ void rg_DrenvikMuLuShuKuang1::OpenPath(const CWString& path) {
 
 // ---- listing --------------------------------------------------------------------------------------------
 
-void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) {
+void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) { ListFolder(node, ScreenRows(), true); }
+
+void rg_DrenvikMuLuShuKuang1::ListFolder(int32_t node, int32_t askNow, bool refresh) {
     if (node < 0 || node >= Tree.nodeCount || fillBusy_) return;
+    const int32_t refreshWas = Tree.autoRefresh;
     const CWString path = GetNodePath(node);
     if (!FileExists(path)) return;
     const int32_t icon = IconOf(node);
@@ -360,10 +389,6 @@ void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) {
         if (!IsStorableName(name)) continue;
         Tree.WriteNodeRecord(block, name, kDirIconFolder, kDirIconFolderSelected, level + 1);
         ++count;
-        if (HasSubfolders(folder)) {
-            Tree.WriteNodeRecord(block, L"+", kDirIconPlaceholder, kDirIconPlaceholder, level + 2);
-            ++count;
-        }
     }
 
     const int32_t selected = Tree.GetSelectedIndex();
@@ -385,18 +410,258 @@ void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) {
         Tree.RaiseSelectionEvent(Tree.selectedNode, Tree.selectionReason, 0);
         Tree.selectionReason = 0;
     }
-    Tree.autoRefresh = 1;
-    Tree.RefreshView(-1);
+    // The folder is listed now: its own question is answered, and its children's are asked.
+    if (auto it = PendingAtOrAfter(pendingChecks_, node); it != pendingChecks_.end() && it->node == node)
+        pendingChecks_.erase(it);
+    QueueChildChecks(node, node + 1, count);
+    SettleChildren(node, askNow);
+    if (refresh) {
+        Tree.autoRefresh = 1;
+        Tree.RefreshView(-1);
+    } else {
+        Tree.autoRefresh = refreshWas;
+    }
+    // The listing is done, and none was under way when it began, so its guard ends here: without a
+    // window to wait on, the checks then run right away.
+    fillBusy_ = 0;
+    ScheduleChecks();
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::OnNodeExpanding(int32_t node) {
     if (fillBusy_) return 1;  // the listing in progress owns the tree until it ends
     rg_ZhengShuShuZuLei loc;
-    if (int8_t(uint8_t(Tree.GetNodeState(node, loc))) <= 1 && IsPlaceholder(node + 1)) {
+    // A child not yet asked about subfolders is listed right away, as if it had its "+".
+    if (int8_t(uint8_t(Tree.GetNodeState(node, loc))) <= 1 && (IsPlaceholder(node + 1) || IsCheckPending(node))) {
         FlagScope filling(IsFillingFolder);
         FillFolderChildren(node);
     }
     return 0;
+}
+
+// ---- placeholder checks -----------------------------------------------------------------------------------
+
+namespace {
+int64_t NowMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+bool rg_DrenvikMuLuShuKuang1::IsCheckPending(int32_t node) const {
+    auto it = PendingAtOrAfter(pendingChecks_, node);
+    return it != pendingChecks_.end() && it->node == node;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::ScreenRows() const {
+    return Tree.rowsFit > 0 ? Tree.rowsFit : kScreenRowsBeforeLayout;
+}
+
+void rg_DrenvikMuLuShuKuang1::QueueChildChecks(int32_t parent, int32_t firstChild, int32_t count) {
+    if (count <= 0) return;
+    std::vector<PendingCheck> children;
+    children.reserve(size_t(count));
+    for (int32_t i = 0; i < count; ++i) children.push_back({firstChild + i, parent, false});
+    pendingChecks_.insert(PendingAtOrAfter(pendingChecks_, firstChild), children.begin(), children.end());
+}
+
+void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, int32_t added) {
+    checksSeenStamp_ = Tree.editStamp.value;
+    // Whatever lay at or after the edit has moved: the remembered places there are no longer good.
+    if (cursorNode_ >= first) cursorNode_ = -1;
+    if (cursorParent_ >= first) cursorParent_ = -1;
+    if (removed < 0) {
+        // Every record was replaced (read from a stream): what this control knew is gone. The
+        // folders are asked again once the whole control is read and shown.
+        pendingChecks_.clear();
+        checksUnknown_ = true;
+        return;
+    }
+    if (removed == 0 && added == 0) return;
+    // Records [first, end) went (a subtree goes whole, children with their parent); later ones moved.
+    const int64_t end = int64_t(first) + removed;
+    const int32_t shift = added - removed;
+    auto from = PendingAtOrAfter(pendingChecks_, first);
+    auto to = PendingAtOrAfter(pendingChecks_, end);
+    from = pendingChecks_.erase(from, to);
+    for (auto it = from; it != pendingChecks_.end(); ++it) {
+        it->node += shift;
+        if (it->parent >= end) it->parent += shift;
+    }
+}
+
+void rg_DrenvikMuLuShuKuang1::RequeueUnlistedFolders() {
+    checksSeenStamp_ = Tree.editStamp.value;
+    checksUnknown_ = false;
+    pendingChecks_.clear();
+    cursorNode_ = cursorParent_ = -1;
+    // One walk: a collapsed folder is unlisted when the next record is not its child.
+    std::vector<int32_t> lastAtLevel;
+    struct Seen {
+        int32_t node = -1, parent = -1, level = -1;
+        bool candidate = false;
+    } previous;
+    rg_ZhengShuShuZuLei loc;
+    for (int32_t i = 0; i < Tree.nodeCount; ++i) {
+        if (!Tree.LocateNodeRecord(i, loc, i - 1) || loc.size() < 3) break;
+        const int32_t level = loc[2];
+        if (level < 0 || level > int32_t(lastAtLevel.size())) break;  // not a tree shape to walk
+        if (previous.candidate && level <= previous.level)
+            pendingChecks_.push_back({previous.node, previous.parent, false});
+        lastAtLevel.resize(size_t(level) + 1);
+        lastAtLevel[size_t(level)] = i;
+        rg_ZhengShuShuZuLei probe = loc;
+        const bool folder = IsFolderIcon(Tree.GetNodeIcon(i, probe));
+        const bool collapsed = int8_t(uint8_t(Tree.GetNodeState(i, probe))) < 2;
+        previous = {i, level > 0 ? lastAtLevel[size_t(level) - 1] : -1, level, folder && collapsed && level > 0};
+    }
+    if (previous.candidate) pendingChecks_.push_back({previous.node, previous.parent, false});
+    ScheduleChecks();
+}
+
+rg_DrenvikMuLuShuKuang1::CheckOutcome rg_DrenvikMuLuShuKuang1::SettleCheck(size_t at) {
+    const PendingCheck check = pendingChecks_[at];
+    pendingChecks_.erase(pendingChecks_.begin() + ptrdiff_t(at));
+    const int32_t node = check.node;
+    if (node < 0 || node >= Tree.nodeCount) return CheckOutcome::None;
+    // Found from the last answer's record when it lies before, so a run of siblings costs one pass.
+    rg_ZhengShuShuZuLei loc;
+    int32_t from = -1;
+    if (cursorNode_ >= 0 && cursorNode_ < node && cursorLocator_.size() == 3) {
+        loc = cursorLocator_;
+        from = cursorNode_;
+    }
+    if (!Tree.LocateNodeRecord(node, loc, from) || loc.size() < 3) {
+        cursorNode_ = -1;
+        return CheckOutcome::None;
+    }
+    cursorNode_ = node;
+    cursorLocator_.assign({loc[0], loc[1], loc[2]});
+    const int32_t level = loc[2];
+    rg_ZhengShuShuZuLei probe = cursorLocator_;
+    if (!IsFolderIcon(Tree.GetNodeIcon(node, probe))) return CheckOutcome::None;
+    // Listed meanwhile, or given a child: the question no longer arises.
+    rg_ZhengShuShuZuLei next = cursorLocator_;
+    if (Tree.LocateNodeRecord(node + 1, next, node) && next.size() >= 3 && next[2] == level + 1)
+        return CheckOutcome::None;
+    if (int8_t(uint8_t(Tree.GetNodeState(node, probe))) >= 2) {
+        // Opened before its answer came: it shows its subfolders, as an expansion lists them.
+        FlagScope filling(IsFillingFolder);
+        ListFolder(node, 0, true);
+        cursorNode_ = -1;
+        return CheckOutcome::Listed;
+    }
+    // The parent's path once for a run of siblings; a child is its parent's path and its own name.
+    if (check.parent != cursorParent_) {
+        cursorParent_ = -1;
+        if (check.parent < 0 || check.parent >= node) return CheckOutcome::None;
+        cursorParentPath_ = GetNodePath(check.parent);
+        if (cursorParentPath_.empty()) return CheckOutcome::None;
+        cursorParentPath_ = WithTrailingBackslash(cursorParentPath_);
+        cursorParentLevel_ = LevelOf(check.parent);
+        cursorParent_ = check.parent;
+    }
+    const CWString path =
+        level == cursorParentLevel_ + 1 ? cursorParentPath_ + Tree.GetNodeText(node, probe) : GetNodePath(node);
+    if (path.empty() || !HasSubfolders(path)) return CheckOutcome::None;
+    CVolMem block;
+    Tree.WriteNodeRecord(block, L"+", kDirIconPlaceholder, kDirIconPlaceholder, level + 1);
+    rg_ZhengShuShuZuLei own = cursorLocator_;
+    {
+        FlagScope quiet(quietSelection_);
+        Tree.InsertNodes(node, 2, block, 1, own);
+    }
+    // The top row and the row under the pointer stay on their nodes.
+    for (int32_t* shown : {&Tree.topNode, &Tree.hotNode, &Tree.lastHotNode})
+        if (*shown > node) ++*shown;
+    return CheckOutcome::Placeholder;
+}
+
+void rg_DrenvikMuLuShuKuang1::SettleChildren(int32_t parent, int32_t limit) {
+    if (checksBusy_ || Tree.isEditing) return;
+    FlagScope busy(checksBusy_);
+    cursorNode_ = cursorParent_ = -1;
+    int64_t after = parent;
+    for (int32_t asked = 0; asked < limit; ++asked) {
+        auto it = PendingAtOrAfter(pendingChecks_, after + 1);
+        if (it == pendingChecks_.end() || it->parent != parent) break;
+        after = it->node;
+        SettleCheck(size_t(it - pendingChecks_.begin()));
+    }
+}
+
+void rg_DrenvikMuLuShuKuang1::RunPlaceholderChecks(int64_t budgetMicroseconds) {
+    // A listing that pumps messages, or an open editor (its rename is dropped if the tree changes
+    // shape under it), holds the questions back.
+    if (checksBusy_ || fillBusy_ || Tree.isEditing || pendingChecks_.empty()) return;
+    bool changed = false;
+    {
+        FlagScope busy(checksBusy_);
+        if (ChecksUnknown()) RequeueUnlistedFolders();
+        const int64_t deadline = NowMicroseconds() + budgetMicroseconds;
+        auto expired = [&] { return NowMicroseconds() >= deadline; };
+        for (PendingCheck& c : pendingChecks_) c.drawn = false;
+        for (int32_t n : Tree.rowNodes) {
+            auto it = PendingAtOrAfter(pendingChecks_, n);
+            if (it != pendingChecks_.end() && it->node == n) it->drawn = true;
+        }
+        // Answers below the last row drawn change nothing on screen, not even which node a row
+        // shows; only those above it need the rows drawn again.
+        const int32_t lastDrawn = Tree.rowNodes.empty() ? -1 : Tree.rowNodes.back();
+        auto settle = [&](auto it) {
+            const int32_t node = it->node;
+            // A listing drew the rows itself, but the last row drawn may be another node now.
+            const CheckOutcome outcome = SettleCheck(size_t(it - pendingChecks_.begin()));
+            if (outcome == CheckOutcome::Listed || (outcome == CheckOutcome::Placeholder && node <= lastDrawn))
+                changed = true;
+            return node;
+        };
+        cursorNode_ = cursorParent_ = -1;
+        // The rows on screen first; the flags move with their nodes.
+        for (int64_t after = -1; !expired();) {
+            auto it = PendingAtOrAfter(pendingChecks_, after + 1);
+            while (it != pendingChecks_.end() && !it->drawn) ++it;
+            if (it == pendingChecks_.end()) break;
+            after = settle(it);
+        }
+        // Then the rest, from the top row down (where the user looks next), then from the start.
+        bool wrapped = false;
+        for (int64_t after = int64_t(Tree.topNode) - 1; !pendingChecks_.empty() && !expired();) {
+            auto it = PendingAtOrAfter(pendingChecks_, after + 1);
+            if (it == pendingChecks_.end()) {
+                if (wrapped) break;
+                wrapped = true;
+                after = -1;
+                continue;
+            }
+            after = settle(it);
+        }
+    }
+    if (changed) Tree.RefreshView(-1);
+}
+
+void rg_DrenvikMuLuShuKuang1::ScheduleChecks() {
+    HWND h = GetHwnd();
+    if (pendingChecks_.empty()) {
+        if (h) ::KillTimer(h, kPlaceholderCheckTimer);
+        return;
+    }
+    // A timer message comes only when nothing else waits: the questions take the idle time.
+    if (h) {
+        ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
+    } else if (!checksBusy_) {
+        RunPlaceholderChecks(INT64_MAX / 2);  // no window to wait on
+    }
+}
+
+void rg_DrenvikMuLuShuKuang1::OnCheckTimer() {
+    // Slices follow one another while nothing else waits for the thread, so whatever arrives
+    // meanwhile waits one slice at most. The timer is off meanwhile: it would count as waiting.
+    if (HWND h = GetHwnd()) ::KillTimer(h, kPlaceholderCheckTimer);
+    do {
+        RunPlaceholderChecks(kCheckSliceMicroseconds);
+    } while (!pendingChecks_.empty() && !checksBusy_ && !fillBusy_ && !Tree.isEditing &&
+             HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0);
+    ScheduleChecks();
 }
 
 // ---- renaming --------------------------------------------------------------------------------------------
@@ -465,8 +730,9 @@ int32_t rg_DrenvikMuLuShuKuang1::HandleSelectionChanged(int32_t node, int32_t re
             Tree.SetNodeChecked(marked[0], 0, 0, loc, 1);
         }
         if (marked.size() < 2) {
+            // Every selection has just been drawn; the mark itself shows only with check boxes.
             rg_ZhengShuShuZuLei loc;
-            Tree.SetNodeChecked(node, 1, 0, loc);
+            Tree.SetNodeChecked(node, 1, 0, loc, Tree.showCheckBoxes ? 0 : 1);
         }
     }
     if (!IsFillingFolder) RaiseIntEvent(reason);

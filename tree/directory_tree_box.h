@@ -4,9 +4,16 @@
 // A node's kind is its icon; no node stores a path. A folder node holds its own name only, and
 // its path is built on demand from the nearest non-folder ancestor. Folders are listed when first
 // expanded: until then a folder with subfolders carries one "+" placeholder child.
+//
+// Asking a folder whether it has subfolders costs a directory search of its own, far more than the
+// listing that found it, so a listing writes its children at once and leaves those questions
+// pending: the children on screen are asked right away, the rest a slice at a time on a timer, and
+// each "+" comes as its answer does. Pending questions follow their nodes through every edit.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "platform/components.h"
 #include "tree/tree_box.h"
@@ -89,6 +96,8 @@ public:
     int32_t RaiseIntEvent(int32_t value);
     // Replaces a node's descendants by its folder's current subfolders.
     void FillFolderChildren(int32_t node);
+    // Children whose "+" is not decided yet.
+    int32_t PendingPlaceholderChecks() const { return int32_t(pendingChecks_.size()); }
 
     // ---- tree box handlers ----
     // Edit request: 0 allows, 1 refuses. For a drive the editor gets the bare label.
@@ -165,6 +174,36 @@ private:
     int32_t FindNodeByPath(const CWString& path, int32_t icon);
     void EmptyTree();
     void AddPlaceholderIfSubfolders(std::wstring_view path, int32_t level);
+    // Lists a folder into the tree and asks at once whether its first `askNow` children have
+    // subfolders. Without `refresh`, the caller draws the tree when it is done with it.
+    void ListFolder(int32_t node, int32_t askNow, bool refresh);
+
+    // Placeholder checks. A child waits here, sorted by node, until asked whether it has subfolders.
+    struct PendingCheck {
+        int32_t node, parent;
+        bool drawn;  // among the rows on screen: asked first
+    };
+    template <class Checks> static auto PendingAtOrAfter(Checks& checks, int64_t node) {
+        return std::lower_bound(checks.begin(), checks.end(), node,
+                                [](const PendingCheck& c, int64_t n) { return c.node < n; });
+    }
+    bool IsCheckPending(int32_t node) const;
+    void QueueChildChecks(int32_t parent, int32_t firstChild, int32_t count);
+    void OnRecordsChanged(int32_t first, int32_t removed, int32_t added);
+    // Queues every collapsed folder without children again, when edits went by unseen.
+    void RequeueUnlistedFolders();
+    bool ChecksUnknown() const { return checksUnknown_ || Tree.editStamp.value != checksSeenStamp_; }
+    enum class CheckOutcome { None, Placeholder, Listed };
+    // Asks one pending child and writes its answer: a "+" under it, or, for a child opened
+    // meanwhile, its listing.
+    CheckOutcome SettleCheck(size_t at);
+    // Asks the pending children on screen, then the rest from the top row on, for the budget.
+    void RunPlaceholderChecks(int64_t budgetMicroseconds);
+    // Asks the first `limit` pending children of a node.
+    void SettleChildren(int32_t parent, int32_t limit);
+    int32_t ScreenRows() const;
+    void ScheduleChecks();
+    void OnCheckTimer();
     // Favourites.
     void ReadFavourites();
     int32_t NewFavouriteId();
@@ -188,4 +227,16 @@ private:
     int32_t fillBusy_ = 0;
     // Set while this control itself moves the selection, so the tree box's report is not passed on.
     int32_t quietSelection_ = 0;
+
+    std::vector<PendingCheck> pendingChecks_;
+    uint32_t checksSeenStamp_ = 0;  // the tree's edit stamp as the last edit report left it
+    bool checksUnknown_ = false;    // every record was replaced at once (read from a stream)
+    int32_t checksBusy_ = 0;
+    // Where the last answer was written: the next pending child is found from there, not from the
+    // first record. The locator has three values, kept valid by this control across its own edits.
+    int32_t cursorNode_ = -1;
+    rg_ZhengShuShuZuLei cursorLocator_;
+    int32_t cursorParent_ = -1;
+    int32_t cursorParentLevel_ = -1;
+    CWString cursorParentPath_;
 };

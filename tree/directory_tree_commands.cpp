@@ -308,27 +308,45 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
 
     CWStringArray parts;
     SplitTextByAnyChar(p, parts, L"\\", true, true);
+    // The way down is listed without drawing each level: the selection draws the end. Only the
+    // way down needs listing; the siblings on it are asked about subfolders in the window's idle
+    // time, those on screen first.
+    const int32_t refreshWas = Tree.autoRefresh;
+    bool listed = false;
+    auto notFound = [&] {
+        Tree.autoRefresh = refreshWas;
+        if (listed) Tree.RefreshView(-1);
+        return -1;
+    };
     for (const CWString& part : parts) {
-        if (IsPlaceholder(node + 1)) FillFolderChildren(node);
+        if (IsPlaceholder(node + 1) || IsCheckPending(node)) {
+            Tree.autoRefresh = 0;
+            ListFolder(node, 0, false);
+            listed = true;
+        }
         const int32_t level = LevelOf(node) + 1;
         int32_t child = node + 1;
-        if (child >= Tree.nodeCount || LevelOf(child) != level) return -1;
+        if (child >= Tree.nodeCount || LevelOf(child) != level) return notFound();
         // An exact match first; Windows names ignore case, so any spelling finds the folder.
+        // Each sibling is found from the one before, not from the first record.
         int32_t exact = -1, loose = -1;
+        rg_ZhengShuShuZuLei loc;
         while (child >= 0) {
-            const CWString text = TextOf(child);
+            const CWString text = Tree.GetNodeText(child, loc);
             if (text == part) {
                 exact = child;
                 break;
             }
             if (loose < 0 && SamePathText(text, part)) loose = child;
-            rg_ZhengShuShuZuLei loc, next;
+            rg_ZhengShuShuZuLei next;
             const int32_t sibling = Tree.GetNextSibling(child, loc, next, nullptr);
             child = sibling > child ? sibling : -1;
+            loc = next;
         }
         node = exact >= 0 ? exact : loose;
-        if (node < 0) return -1;
+        if (node < 0) return notFound();
     }
+    Tree.autoRefresh = refreshWas;
     Tree.selectionReason = 0;
     Tree.SelectNode(node);
     if (Tree.surface.IsCreated()) Tree.surface.SetFocus();
@@ -350,7 +368,7 @@ void rg_DrenvikMuLuShuKuang1::CreateNewFolder() {
         ShowMessageBox(CWString(L"创建文件夹失败：") + p, L"信息:", 0);
         return;
     }
-    if (IsPlaceholder(node + 1)) {
+    if (IsPlaceholder(node + 1) || IsCheckPending(node)) {
         FillFolderChildren(node);
         OpenPath(p);
     } else {

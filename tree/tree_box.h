@@ -20,6 +20,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -278,6 +279,11 @@ public:
     int32_t releaseRow = 0;
     int32_t isEditing = 0;
     TreeEditStamp editStamp;
+    // Told after every structural edit: the `removed` records from index `first` on gave way to
+    // `added` new ones, and the records after them moved by the difference (removed < 0: every
+    // record was replaced; a text edit reports 0 and 0). An owner that keeps node indexes of its
+    // own follows the edits through it. Neither streamed nor copied.
+    std::function<void(int32_t first, int32_t removed, int32_t added)> recordsChanged;
 
     // text, icon, selectedIcon, data, state, check, textColour, textBackColour, level
     VolEventBinding<const CWString&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>
@@ -368,7 +374,10 @@ private:
     int32_t RunIndexJob(IndexKind kind);
     void LaunchIndexJob(IndexKind kind);
     std::shared_ptr<const IndexSnapshot> TakeSnapshot() const;
-    void MarkStructureChanged() noexcept { ++editStamp.value; }
+    void MarkStructureChanged(int32_t first, int32_t removed, int32_t added) {
+        ++editStamp.value;
+        if (recordsChanged) recordsChanged(first, removed, added);
+    }
     void PatchVisibleRows(int32_t node, bool expanded);
     // The visible-row index is current for the present length and edit stamp only.
     bool VisibleRowsCurrent() const noexcept {

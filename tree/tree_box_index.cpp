@@ -456,7 +456,7 @@ void rg_DrenvikShuXingKuang::OnStreamLoaded() {
     if (topNode < 0 || topNode >= nodeCount) topNode = 0;
     arrowKeysReady = 1;
     inMouseDown = isEditing = renamePending = 0;
-    MarkStructureChanged();
+    MarkStructureChanged(0, -1, nodeCount);
 }
 
 // ---- visible rows (UI thread) ------------------------------------------------------------------------

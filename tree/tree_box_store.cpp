@@ -264,7 +264,7 @@ void rg_DrenvikShuXingKuang::AddNode(std::wstring_view text, int32_t icon, int32
     }
     if (SealRecordStart(recordStart)) stored[0] = 0xFFFD;
     ++nodeCount;
-    MarkStructureChanged();
+    MarkStructureChanged(nodeCount - 1, 0, 1);
     nodeAddedEvent.Raise(this, stored, icon, -1, data, int32_t(uint8_t(state)), 0, -1, -1, level);
 }
 
@@ -282,7 +282,7 @@ int32_t rg_DrenvikShuXingKuang::SetNodeFields(int32_t node, const CWString* text
         nodeBuffer.Remove(size_t(first), oldBytes);
         nodeBuffer.Insert(size_t(first), stored.data(), newBytes);
         d = first + int64_t(newBytes);
-        if (newBytes != oldBytes) MarkStructureChanged();
+        if (newBytes != oldBytes) MarkStructureChanged(node, 0, 0);
         SealRecordStart(first);
         SetLocator(locator, first, d + RecordTailLength() - 1, ReadInt(d + kLevelAt));
     }

@@ -118,6 +118,11 @@ int32_t rg_DrenvikShuXingKuang::GetParentNode(int32_t node, rg_ZhengShuShuZuLei&
 }
 
 int32_t rg_DrenvikShuXingKuang::FindParentDelimiter(int32_t node, rg_ZhengShuShuZuLei& locator) const {
+    if (!Locate(node, locator) || locator.size() < 3 || locator[2] <= 0) return -1;
+    if (!(IsParentIndexCurrent() && IsOffsetIndexCurrent())) {
+        // The search alone: the parent's index, a count of every record in between, is not asked for.
+        return int32_t(FindLevelBackward(locator[2] - 1, locator[0]));
+    }
     rg_ZhengShuShuZuLei parent;
     rg_ZhengShuLei delimiterPos;
     delimiterPos.value = -1;
@@ -191,7 +196,8 @@ int32_t rg_DrenvikShuXingKuang::GetNextSibling(int32_t node, rg_ZhengShuShuZuLei
         }
         pos = d + RecordTailLength();
     }
-    if (level > 0) {
+    // The parent's delimiter is a search of its own: made only when the caller asks for it.
+    if (level > 0 && VolBoxGiven(parentDelimiter)) {
         rg_ZhengShuShuZuLei own = locator;
         SetBox(parentDelimiter, FindParentDelimiter(node, own));
     } else {
@@ -248,7 +254,7 @@ int32_t rg_DrenvikShuXingKuang::InsertNodes(int32_t node, int32_t mode, const CV
     const int32_t replacedFirst = mode == 0 ? node : node + 1, replacedLast = replacedFirst + n - 1;
     if (selectedNode > replacedLast) selectedNode += added - n;
     else if (selectedNode >= replacedFirst) selectedNode = (mode == 0 && added == 0) ? -1 : node;
-    MarkStructureChanged();
+    MarkStructureChanged(replacedFirst, n, added);
     if (rowsCurrent) {
         const bool shown = mode == 0 ? nodeShown : nodeShown && int8_t(ownState) >= 2;
         PatchRowsForReplacement(replacedFirst, replacedLast, block, added, locator[2] + (mode == 0 ? 0 : 1), shown);
@@ -300,7 +306,7 @@ int32_t rg_DrenvikShuXingKuang::InsertChildNode(int32_t parent, std::wstring_vie
     SealRecordsFrom(int64_t(at), int64_t(at + record.GetSize()) - 1);
     ++nodeCount;
     if (selectedNode >= index) ++selectedNode;  // the selected node moved down one place
-    MarkStructureChanged();
+    MarkStructureChanged(index, 0, 1);
     AfterChange(noRefresh);
     return index;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -169,6 +170,88 @@ protected:
         tree.Tree.SelectNode(node);
     }
     int Favourites() { return Find(L"收藏夹", 0); }
+
+    // ---- placeholders asked in the background ----
+    static bool HasPlaceholder(const rg_DrenvikShuXingKuang& t, int node) {
+        rg_ZhengShuShuZuLei a, b, c;
+        return node + 1 < t.nodeCount && t.GetNodeLevel(node + 1, a) == t.GetNodeLevel(node, b) + 1 &&
+               t.GetNodeIcon(node + 1, c) == kDirIconPlaceholder;
+    }
+    bool HasPlaceholder(int node) { return HasPlaceholder(tree.Tree, node); }
+    // What a child of a big folder holds, by its number: the kinds a "+" must tell apart.
+    enum ChildKind { kNothing, kVisible, kOnlyHidden, kOnlySystem, kHiddenAndVisible, kOnlyAFile, kKinds };
+    static ChildKind KindOf(int i) { return ChildKind(i % kKinds); }
+    static bool NeedsPlaceholder(ChildKind k) { return k == kVisible || k == kHiddenAndVisible; }
+    static std::wstring ChildName(int i) {
+        wchar_t name[16];
+        swprintf(name, 16, L"子%03d", i);
+        return name;
+    }
+    // A folder on the desktop with `count` children of every kind in turn.
+    void MakeBigFolder(const std::wstring& name, int count) {
+        temp.Folder(L"桌面\\" + name);
+        for (int i = 0; i < count; ++i) {
+            const std::wstring child = L"桌面\\" + name + L"\\" + ChildName(i);
+            temp.Folder(child);
+            const ChildKind k = KindOf(i);
+            if (k == kOnlyHidden || k == kHiddenAndVisible) temp.Folder(child + L"\\藏", FILE_ATTRIBUTE_HIDDEN);
+            if (k == kOnlySystem) temp.Folder(child + L"\\系统", FILE_ATTRIBUTE_SYSTEM);
+            if (k == kVisible || k == kHiddenAndVisible) temp.Folder(child + L"\\里面");
+            if (k == kOnlyAFile) temp.File(child + L"\\文件.txt");
+        }
+    }
+    // The last child of this kind that has not been asked yet (it has no "+" so far).
+    int LastUnaskedChild(int parent, ChildKind kind) {
+        for (int i = tree.Tree.nodeCount - 1; i > parent; --i)
+            if (Level(i) == Level(parent) + 1 && Icon(i) == kDirIconFolder && !HasPlaceholder(i) &&
+                KindOf(_wtoi(Text(i).c_str() + 1)) == kind)
+                return i;
+        return -1;
+    }
+    bool Settle() { return PumpUntil([&] { return tree.PendingPlaceholderChecks() == 0; }, 30000); }
+    // Whether a folder holds a subfolder that is neither hidden nor system, found on its own.
+    static bool HoldsVisibleFolder(const std::wstring& folder) {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = ::FindFirstFileW((folder + L"*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        bool found = false;
+        do {
+            const std::wstring name = fd.cFileName;
+            found = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && name != L"." &&
+                    name != L"..";
+        } while (!found && ::FindNextFileW(h, &fd));
+        ::FindClose(h);
+        return found;
+    }
+    // The folders whose "+" is not what a listing gives: a collapsed folder not listed yet carries
+    // one exactly when it holds a visible subfolder, as the only child; an open one never shows it.
+    static std::vector<std::string> WrongPlaceholders(rg_DrenvikMuLuShuKuang1& d) {
+        const rg_DrenvikShuXingKuang& t = d.Tree;
+        auto level = [&](int n) { rg_ZhengShuShuZuLei l; return t.GetNodeLevel(n, l); };
+        auto icon = [&](int n) { rg_ZhengShuShuZuLei l; return t.GetNodeIcon(n, l); };
+        auto plus = [&](int n) { return HasPlaceholder(t, n); };
+        std::vector<std::string> wrong;
+        for (int i = 0; i < t.nodeCount; ++i) {
+            if (icon(i) == kDirIconPlaceholder) {
+                if (i + 1 < t.nodeCount && level(i + 1) >= level(i))
+                    wrong.push_back("+ not alone at " + std::to_string(i));
+                continue;
+            }
+            if (icon(i) != kDirIconFolder && icon(i) != kDirIconFolderSelected) continue;
+            rg_ZhengShuShuZuLei l;
+            const bool open = int8_t(t.GetNodeState(i, l)) >= 2;
+            const bool children = i + 1 < t.nodeCount && level(i + 1) == level(i) + 1;
+            if (open) {
+                if (plus(i)) wrong.push_back("open with +: " + std::to_string(i));
+            } else if (!children || plus(i)) {
+                const std::wstring path = d.GetNodePath(i);
+                if (plus(i) != HoldsVisibleFolder(path)) wrong.push_back(U8(path));
+            }
+        }
+        return wrong;
+    }
+    std::vector<std::string> WrongPlaceholders() { return WrongPlaceholders(tree); }
 
     static inline std::unique_ptr<GdiplusSession> gdiplus_;
     TempTree temp;
@@ -397,6 +480,177 @@ TEST_F(DirectoryTree, ListingThatPumpsMessagesIsNotDisturbedByARebuild) {
     EXPECT_EQ(Children(node).size(), 5100u);
     EXPECT_EQ(U8(tree.GetNodePath(node + 1)).rfind(U8(big), 0), 0u);
     EXPECT_GE(Favourites(), node + 5100);
+}
+
+// ---- placeholders asked in the background --------------------------------------------------------------
+
+TEST_F(DirectoryTree, PlaceholdersAskedInTheBackgroundEndAsAListingLeavesThem) {
+    const int count = 120;  // far more than a screen
+    MakeBigFolder(L"大", count);
+    Open();
+    Expand(0);
+    const int big = Find(L"大");
+    Select(Find(L"我的文档", 0));  // below the folder: it moves with every "+" written above it
+    owner.selections.clear();
+    Expand(big);
+    ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+    // The rows on screen were asked first: they show their answers already.
+    int shown = 0;
+    for (int n : tree.Tree.rowNodes)
+        if (n > big && Level(n) == Level(big) + 1) {
+            ++shown;
+            EXPECT_EQ(HasPlaceholder(n), NeedsPlaceholder(KindOf(_wtoi(Text(n).c_str() + 1)))) << U8(Text(n));
+        }
+    EXPECT_GT(shown, 5);
+    // Scrolled to the end, the top row keeps its node while "+" are written above it.
+    tree.Tree.verticalBar.SetPosition(tree.Tree.verticalBar.maximum);
+    const int top = tree.Tree.topNode;
+    ASSERT_GT(top, big + 1);
+    const CWString topText = Text(top);
+
+    ASSERT_TRUE(Settle());
+    for (int i = 0; i < count; ++i) {
+        const int child = Find(ChildName(i), Level(big) + 1, big);
+        ASSERT_GT(child, big);
+        EXPECT_EQ(HasPlaceholder(child), NeedsPlaceholder(KindOf(i))) << U8(ChildName(i));
+    }
+    EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+    EXPECT_EQ(Text(tree.Tree.topNode), topText);
+    EXPECT_EQ(tree.Tree.rowNodes.empty() ? -1 : tree.Tree.rowNodes[0], tree.Tree.topNode);
+    EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), L"我的文档");
+    EXPECT_TRUE(owner.selections.empty());  // no answer reaches the owner
+}
+
+TEST_F(DirectoryTree, EditsWhileChecksArePendingLeaveAConsistentTree) {
+    // A node goes with its subtree as the delete command takes it out after the recycle bin.
+    auto removeNode = [&](int node) {
+        rg_ZhengShuShuZuLei l;
+        ASSERT_GT(tree.Tree.InsertNodes(node, 0, CVolMem(), 0, l), 0);
+    };
+    struct Edit {
+        const char* what;
+        std::function<void(int big)> run;
+    };
+    const std::vector<Edit> edits = {
+        {"expanding a child not asked yet lists it at once",
+         [&](int big) {
+             const int child = LastUnaskedChild(big, kVisible);
+             ASSERT_GE(child, 0);
+             Expand(child);
+             EXPECT_EQ(Children(child), std::vector<std::string>{"里面"});
+             const int empty = LastUnaskedChild(big, kOnlyHidden);
+             Expand(empty);
+             EXPECT_EQ(Children(empty), std::vector<std::string>{});
+         }},
+        {"collapsing the folder", [&](int big) { Expand(big); }},
+        {"removing a child not asked yet",
+         [&](int big) {
+             const int child = LastUnaskedChild(big, kVisible);
+             const CWString name = Text(child);
+             removeNode(child);
+             EXPECT_EQ(Find(name, -1, big), -1);
+         }},
+        {"removing the folder",
+         [&](int big) {
+             removeNode(big);
+             EXPECT_EQ(tree.PendingPlaceholderChecks(), 0);
+         }},
+        {"listing the folder again",
+         [&](int big) {
+             const std::wstring folder = tree.GetNodePath(big);
+             ::CreateDirectoryW((folder + L"新的").c_str(), nullptr);
+             ::CreateDirectoryW((folder + L"新的\\更深").c_str(), nullptr);
+             Select(big);
+             tree.HandleMenuCommand(kDirCmdRefresh);
+             ASSERT_TRUE(Settle());
+             EXPECT_EQ(Children(Find(L"新的", -1, big)), std::vector<std::string>{"+"});
+         }},
+        {"renaming the folder, the editor open while checks wait",
+         [&](int big) {
+             ASSERT_EQ(tree.Tree.BeginEditNode(big, -1), 1);
+             const int waiting = tree.PendingPlaceholderChecks();
+             PumpMessagesFor(60);
+             EXPECT_EQ(tree.PendingPlaceholderChecks(), waiting);  // nothing moves under the editor
+             tree.Tree.editor.SetText(L"改名");
+             tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+             EXPECT_EQ(Text(big), L"改名");
+             EXPECT_TRUE(IsExistingFolder(desktop + L"改名"));
+         }},
+        {"rebuilding the tree",
+         [&](int) {
+             tree.BuildRoots();
+             EXPECT_EQ(tree.PendingPlaceholderChecks(), 0);
+         }},
+        {"a new folder in a child not asked yet",
+         [&](int big) {
+             const int child = LastUnaskedChild(big, kVisible);
+             const CWString name = Text(child);
+             Select(child);
+             tree.CreateNewFolder();
+             tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+             // Found again: rows above it may have got their "+" meanwhile.
+             std::vector<std::string> names = Children(Find(name, -1, big));
+             std::sort(names.begin(), names.end());
+             EXPECT_EQ(names, (std::vector<std::string>{"新文件夹1", "里面"}));
+         }},
+        {"selecting a path through a child not asked yet",
+         [&](int big) {
+             const int child = LastUnaskedChild(big, kHiddenAndVisible);
+             const int found = tree.SelectPath(tree.GetNodePath(child) + L"里面");
+             ASSERT_GE(found, 0);
+             EXPECT_EQ(Text(found), L"里面");
+             EXPECT_EQ(tree.Tree.GetSelectedIndex(), found);
+         }},
+    };
+    for (size_t e = 0; e < edits.size(); ++e) MakeBigFolder(L"大" + std::to_wstring(e), 60);
+    Open();
+    for (size_t e = 0; e < edits.size(); ++e) {
+        SCOPED_TRACE(edits[e].what);
+        tree.BuildRoots();
+        Expand(0);
+        const int big = Find(L"大" + std::to_wstring(e), 1);
+        ASSERT_GE(big, 0);
+        Expand(big);
+        ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+        edits[e].run(big);
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(DirectoryTree, WithoutAWindowEveryPlaceholderIsWrittenAtOnce) {
+    MakeBigFolder(L"大", 60);
+    rg_DrenvikMuLuShuKuang1 bare;
+    bare.BuildRoots();
+    bare.FillFolderChildren(0);
+    int big = -1;
+    for (int i = 0; i < bare.Tree.nodeCount && big < 0; ++i) {
+        rg_ZhengShuShuZuLei l;
+        if (bare.Tree.GetNodeText(i, l) == L"大") big = i;
+    }
+    ASSERT_GT(big, 0);
+    bare.FillFolderChildren(big);
+    EXPECT_EQ(bare.PendingPlaceholderChecks(), 0);
+    EXPECT_EQ(WrongPlaceholders(bare), std::vector<std::string>{});
+}
+
+TEST_F(DirectoryTree, TreeReadFromAStreamWithChecksPendingAsksThemAgain) {
+    MakeBigFolder(L"大", 60);
+    Open();
+    Expand(0);
+    Expand(Find(L"大"));
+    ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+    VolMemStream out;
+    tree.SaveToStream(&out);
+    rg_DrenvikMuLuShuKuang1 back;
+    VolMemStream in(out.Data());
+    back.LoadFromStream(&in);
+    ASSERT_EQ(in.status, VolDataStream::kGood);
+    back.ModifyStyle(WS_VISIBLE, 0);
+    ASSERT_TRUE(back.CreateInParent(form, 0, 0, 300, 460, 102));
+    back.SetVisible(true);
+    ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
+    EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
 }
 
 // ---- renaming ----------------------------------------------------------------------------------------

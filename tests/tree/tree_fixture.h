@@ -117,14 +117,23 @@ inline void CheckStructure(const rg_DrenvikShuXingKuang& t, const std::vector<in
         EXPECT_EQ(t.GetRootNode(i, loc), root);
         EXPECT_EQ(loc, locs[i]);
 
+        // The sibling queries report the parent's delimiter, unless they answered from the
+        // indexes (-2) or stopped at the record before (nothing reported).
+        const int parentDelimiter = e.parent[i] >= 0 ? locs[e.parent[i]][1] - t.fixedFieldsLength - 3 : -1;
         out.clear();
+        box.value = 12345;
         const int prev = t.GetPreviousSibling(i, loc, out, &box);
         EXPECT_EQ(prev, e.previousSibling[i]);
         if (prev >= 0) { EXPECT_EQ(out, locs[prev]); }
+        if (box.value != 12345 && box.value != -2) { EXPECT_EQ(box.value, parentDelimiter); }
         out.clear();
+        box.value = 12345;
         const int next = t.GetNextSibling(i, loc, out, &box);
         EXPECT_EQ(next, e.nextSibling[i] ? e.nextSibling[i] : -1);
         if (next >= 0) { EXPECT_EQ(out, locs[next]); }
+        if (box.value != -2) { EXPECT_EQ(box.value, parentDelimiter); }
+        out.clear();
+        EXPECT_EQ(t.GetNextSibling(i, loc, out, nullptr), next);
     }
 }
 
