@@ -2,6 +2,7 @@
 #pragma once
 #include "platform/win.h"
 
+#include <memory>
 #include <utility>
 
 template <class T, class Traits>
@@ -52,9 +53,23 @@ struct FindHandleTraits {
     static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
+struct HookTraits {
+    static HHOOK Invalid() noexcept { return nullptr; }
+    static void Close(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
+};
 
 using UniqueKernelHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using UniqueHandle = UniqueResource<HANDLE, FileHandleTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
+using UniqueHook = UniqueResource<HHOOK, HookTraits>;
+
+// A COM interface pointer that holds one reference.
+struct ComReleaser {
+    void operator()(IUnknown* p) const noexcept {
+        if (p) p->Release();
+    }
+};
+template <class T>
+using UniqueCom = std::unique_ptr<T, ComReleaser>;

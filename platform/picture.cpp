@@ -7,15 +7,13 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "platform/handles.h"
 
-struct ComRelease {
-    void operator()(IUnknown* p) const noexcept { if (p) p->Release(); }
-};
+namespace {
 
 std::unique_ptr<Gdiplus::Bitmap> DecodeWithGdiplus(const void* bytes, size_t size) {
     if (!bytes || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    std::unique_ptr<IStream, ComRelease> stream(::SHCreateMemStream(static_cast<const BYTE*>(bytes), UINT(size)));
+    UniqueCom<IStream> stream(::SHCreateMemStream(static_cast<const BYTE*>(bytes), UINT(size)));
     if (!stream) return nullptr;
     std::unique_ptr<Gdiplus::Bitmap> bmp(Gdiplus::Bitmap::FromStream(stream.get()));
     if (!bmp || bmp->GetLastStatus() != Gdiplus::Ok) return nullptr;

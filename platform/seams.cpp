@@ -6,6 +6,8 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/handles.h"
+
 namespace {
 
 int RealMessageBox(HWND owner, const CWString& text, const CWString& caption, UINT type) {
@@ -181,34 +183,28 @@ public:
     HRESULT STDMETHODCALLTYPE ResumeTimer() override { return S_OK; }
 };
 
-template <class T>
-struct ComRelease {
-    T* p = nullptr;
-    ~ComRelease() {
-        if (p) p->Release();
-    }
-};
-
 // False when the system has no working IFileOperation (Wine answers E_NOTIMPL), before anything
 // was touched.
 bool RecycleWithFileOperation(const CWString& path, RecycleResult& result) {
-    ComRelease<IFileOperation> op;
-    if (FAILED(::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&op.p))) ||
-        FAILED(op.p->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT |
-                                       FOF_NOERRORUI)))
+    IFileOperation* made = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&made)))) return false;
+    const UniqueCom<IFileOperation> op(made);
+    if (FAILED(op->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT |
+                                     FOF_NOERRORUI)))
         return false;
     result = RecycleResult::Failed;
-    ComRelease<IShellItem> item;
-    if (FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item.p)))) return true;
+    IShellItem* found = nullptr;
+    if (FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&found)))) return true;
+    const UniqueCom<IShellItem> item(found);
     RecycleOnlySink sink;
     DWORD cookie = 0;
-    if (FAILED(op.p->Advise(&sink, &cookie))) return true;
-    const bool queued = SUCCEEDED(op.p->DeleteItem(item.p, nullptr));
-    const HRESULT hr = queued ? op.p->PerformOperations() : E_FAIL;
-    op.p->Unadvise(cookie);
+    if (FAILED(op->Advise(&sink, &cookie))) return true;
+    const bool queued = SUCCEEDED(op->DeleteItem(item.get(), nullptr));
+    const HRESULT hr = queued ? op->PerformOperations() : E_FAIL;
+    op->Unadvise(cookie);
     BOOL aborted = FALSE;
     if (sink.vetoed) result = RecycleResult::NotRecyclable;
-    else if (SUCCEEDED(hr) && SUCCEEDED(op.p->GetAnyOperationsAborted(&aborted)) && !aborted)
+    else if (SUCCEEDED(hr) && SUCCEEDED(op->GetAnyOperationsAborted(&aborted)) && !aborted)
         result = RecycleResult::Recycled;
     return true;
 }
@@ -227,13 +223,6 @@ LRESULT CALLBACK DeclineNukeQuestion(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-struct HookOwner {
-    HHOOK h;
-    ~HookOwner() {
-        if (h) ::UnhookWindowsHookEx(h);
-    }
-};
-
 RecycleResult RecycleWithShellOperation(const CWString& path) {
     std::wstring from = path;
     from.append(2, L'\0');  // the shell reads a list ending in two zeros
@@ -243,8 +232,8 @@ RecycleResult RecycleWithShellOperation(const CWString& path) {
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
     int rc;
     {
-        HookOwner hook{::SetWindowsHookExW(WH_CBT, DeclineNukeQuestion, nullptr, ::GetCurrentThreadId())};
-        if (!hook.h) return RecycleResult::Failed;  // unguarded, the shell could delete for good
+        const UniqueHook hook(::SetWindowsHookExW(WH_CBT, DeclineNukeQuestion, nullptr, ::GetCurrentThreadId()));
+        if (!hook) return RecycleResult::Failed;  // unguarded, the shell could delete for good
         rc = ::SHFileOperationW(&op);
     }
     // Nothing else can abort: no other question is asked and there is no progress box to cancel.
