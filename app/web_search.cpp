@@ -84,8 +84,7 @@ private:
 
     // False when the program is closing; the wait itself ends at WM_QUIT.
     bool Pause(int64_t milliseconds) {
-        rg_LuoJiXingLei never;
-        WaitPumpingMessagesUntilFlag(never, milliseconds);
+        WaitPumpingMessages(milliseconds);
         return !Ending();
     }
 
