@@ -234,8 +234,11 @@ bool rg_DrenvikMuLuShuKuang1::IsFavourite(int32_t node) const {
 
 int32_t rg_DrenvikMuLuShuKuang1::InitialiseTree() {
     IsShown = 1;
-    if (IsTreeBuilt && ChecksUnknown()) RequeueUnlistedFolders();
-    if (IsTreeBuilt) return 0;
+    if (IsTreeBuilt) {
+        if (ChecksUnknown()) RequeueUnlistedFolders();
+        ScheduleChecks();  // questions queued while there was no window to wait on
+        return 0;
+    }
     IsTreeBuilt = 1;
     Tree.autoRefresh = 0;
     for (const NodeImage& image : kNodeImages)
@@ -470,10 +473,12 @@ void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, i
     if (cursorNode_ >= first) cursorNode_ = -1;
     if (cursorParent_ >= first) cursorParent_ = -1;
     if (removed < 0) {
-        // Every record was replaced (read from a stream): what this control knew is gone. The
-        // folders are asked again once the whole control is read and shown.
-        pendingChecks_.clear();
-        checksUnknown_ = true;
+        // Every record was replaced (read from a stream): what this control knew is gone, and
+        // every folder not listed is asked again. Queued now, from the records alone; asked once
+        // the rest of the control is read too, so never from here. A shown control is shown no
+        // second time, so its timer asks them.
+        RequeueUnlistedFolders();
+        if (HWND h = GetHwnd(); h && !pendingChecks_.empty()) ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
         return;
     }
     if (removed == 0 && added == 0) return;
@@ -515,7 +520,6 @@ void rg_DrenvikMuLuShuKuang1::RequeueUnlistedFolders() {
         previous = {i, level > 0 ? lastAtLevel[size_t(level) - 1] : -1, level, folder && collapsed && level > 0};
     }
     if (previous.candidate) pendingChecks_.push_back({previous.node, previous.parent, false});
-    ScheduleChecks();
 }
 
 rg_DrenvikMuLuShuKuang1::CheckOutcome rg_DrenvikMuLuShuKuang1::SettleCheck(size_t at) {
@@ -577,6 +581,7 @@ rg_DrenvikMuLuShuKuang1::CheckOutcome rg_DrenvikMuLuShuKuang1::SettleCheck(size_
 }
 
 void rg_DrenvikMuLuShuKuang1::SettleChildren(int32_t parent, int32_t limit) {
+    // Not held by a command: a listing it makes itself asks its own first rows as one edit.
     if (checksBusy_ || Tree.isEditing) return;
     FlagScope busy(checksBusy_);
     cursorNode_ = cursorParent_ = -1;
@@ -590,13 +595,14 @@ void rg_DrenvikMuLuShuKuang1::SettleChildren(int32_t parent, int32_t limit) {
 }
 
 void rg_DrenvikMuLuShuKuang1::RunPlaceholderChecks(int64_t budgetMicroseconds) {
-    // A listing that pumps messages, or an open editor (its rename is dropped if the tree changes
-    // shape under it), holds the questions back.
-    if (checksBusy_ || fillBusy_ || Tree.isEditing || pendingChecks_.empty()) return;
+    // A listing that pumps messages, an open editor (its rename is dropped if the tree changes
+    // shape under it) or a command (it holds record indexes across its boxes) holds the questions back.
+    if (ChecksHeld()) return;
     bool changed = false;
     {
         FlagScope busy(checksBusy_);
         if (ChecksUnknown()) RequeueUnlistedFolders();
+        if (pendingChecks_.empty()) return;
         const int64_t deadline = NowMicroseconds() + budgetMicroseconds;
         auto expired = [&] { return NowMicroseconds() >= deadline; };
         for (PendingCheck& c : pendingChecks_) c.drawn = false;
@@ -640,6 +646,7 @@ void rg_DrenvikMuLuShuKuang1::RunPlaceholderChecks(int64_t budgetMicroseconds) {
 }
 
 void rg_DrenvikMuLuShuKuang1::ScheduleChecks() {
+    if (commandBusy_) return;  // the command schedules them as it ends
     HWND h = GetHwnd();
     if (pendingChecks_.empty()) {
         if (h) ::KillTimer(h, kPlaceholderCheckTimer);
@@ -659,8 +666,7 @@ void rg_DrenvikMuLuShuKuang1::OnCheckTimer() {
     if (HWND h = GetHwnd()) ::KillTimer(h, kPlaceholderCheckTimer);
     do {
         RunPlaceholderChecks(kCheckSliceMicroseconds);
-    } while (!pendingChecks_.empty() && !checksBusy_ && !fillBusy_ && !Tree.isEditing &&
-             HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0);
+    } while (!pendingChecks_.empty() && !ChecksHeld() && HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0);
     ScheduleChecks();
 }
 
@@ -680,6 +686,7 @@ int32_t rg_DrenvikMuLuShuKuang1::HandleEditRequest(int32_t node, CWString& edito
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::RenameNode(int32_t node, const CWString& oldText, const CWString& newText) {
+    CommandScope command(*this);  // a refused name shows a box; the tree box then writes to `node`
     const int32_t icon = IconOf(node);
     if (IsFolderIcon(icon)) return RenameFolder(node, oldText, newText);
     if (IsDriveIcon(icon)) return RelabelDrive(node, oldText, newText);

@@ -190,9 +190,12 @@ private:
     bool IsCheckPending(int32_t node) const;
     void QueueChildChecks(int32_t parent, int32_t firstChild, int32_t count);
     void OnRecordsChanged(int32_t first, int32_t removed, int32_t added);
-    // Queues every collapsed folder without children again, when edits went by unseen.
+    // Queues every collapsed folder without children again, when edits went by unseen. It only
+    // queues: the caller schedules the questions.
     void RequeueUnlistedFolders();
     bool ChecksUnknown() const { return checksUnknown_ || Tree.editStamp.value != checksSeenStamp_; }
+    // While a listing pumps messages, the editor is open or a command runs, no answer is written.
+    bool ChecksHeld() const { return checksBusy_ || fillBusy_ || commandBusy_ || Tree.isEditing; }
     enum class CheckOutcome { None, Placeholder, Listed };
     // Asks one pending child and writes its answer: a "+" under it, or, for a child opened
     // meanwhile, its listing.
@@ -209,7 +212,24 @@ private:
     int32_t NewFavouriteId();
     CWString FavouriteKeyPrefix(int32_t id) const;
     bool IsProtectedFolder(const CWString& path);
-    // Commands.
+    // Commands. A command holds the background answers for its whole length: its message boxes
+    // run message loops, and an answer written meanwhile moves every record after it.
+    class CommandScope {
+    public:
+        explicit CommandScope(rg_DrenvikMuLuShuKuang1& d) : d_(d) { ++d_.commandBusy_; }
+        ~CommandScope() {
+            if (--d_.commandBusy_ == 0) d_.ScheduleChecks();
+        }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+    private:
+        rg_DrenvikMuLuShuKuang1& d_;
+    };
+    // The node a command chose before a message loop ran: found again by its path and icon, or
+    // for a favourite by its id, when the tree changed shape meanwhile; -1 when it is gone.
+    int32_t FindChosenNodeAgain(int32_t node, uint32_t stamp, const CWString& path, int32_t icon, bool favourite,
+                                int32_t favouriteId);
     void DeleteSelected();
     // True when the folder went to the recycle bin; one the bin cannot take stays, with a box.
     bool RecycleFolder(const CWString& path);
@@ -232,6 +252,7 @@ private:
     uint32_t checksSeenStamp_ = 0;  // the tree's edit stamp as the last edit report left it
     bool checksUnknown_ = false;    // every record was replaced at once (read from a stream)
     int32_t checksBusy_ = 0;
+    int32_t commandBusy_ = 0;
     // Where the last answer was written: the next pending child is found from there, not from the
     // first record. The locator has three values, kept valid by this control across its own edits.
     int32_t cursorNode_ = -1;

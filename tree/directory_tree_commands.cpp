@@ -119,6 +119,7 @@ void rg_DrenvikMuLuShuKuang1::UpdateMenuStates() {
 void rg_DrenvikMuLuShuKuang1::HandleMenuCommand(int32_t commandId) {
     // Nothing may change the tree while a listing pumps messages.
     if (fillBusy_) return;
+    CommandScope command(*this);
     const int32_t node = Tree.GetSelectedIndex();
     switch (commandId) {
     case kDirCmdRead: RaiseIntEvent(0); break;
@@ -185,16 +186,33 @@ bool rg_DrenvikMuLuShuKuang1::IsProtectedFolder(const CWString& path) {
     return false;
 }
 
+int32_t rg_DrenvikMuLuShuKuang1::FindChosenNodeAgain(int32_t node, uint32_t stamp, const CWString& path, int32_t icon,
+                                                     bool favourite, int32_t favouriteId) {
+    if (Tree.editStamp.value == stamp) return node;
+    // Two favourites may name one folder: a favourite is its id.
+    if (!favourite) return path.empty() ? -1 : FindNodeByPath(path, icon);
+    const int32_t root = Tree.FindFavouritesRoot();
+    if (root < 0) return -1;
+    const int32_t level = LevelOf(root) + 1;
+    for (int32_t i = root + 1; i < Tree.nodeCount && LevelOf(i) >= level; ++i)
+        if (LevelOf(i) == level && IconOf(i) == kDirIconEntry && DataOf(i) == favouriteId) return i;
+    return -1;
+}
+
 void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
-    const int32_t node = Tree.GetSelectedIndex();
+    int32_t node = Tree.GetSelectedIndex();
     if (node < 0) return;
+    // The boxes below run message loops: whatever is read of the node is read now.
+    const uint32_t stamp = Tree.editStamp.value;
     const int32_t icon = IconOf(node);
     const CWString path = GetSelectedPath();
+    const bool favourite = icon == kDirIconEntry && IsFavourite(node);
+    const int32_t id = favourite ? DataOf(node) : 0;
     bool remove = false;
     if (IsFolderIcon(icon)) {
         if (ShowMessageBox(CWString(L"确定要删除到回收站吗？") + path, L"信息:", 0x31) != IDOK) return;
         remove = !IsProtectedFolder(path) && RecycleFolder(path);
-    } else if (icon == kDirIconEntry && IsFavourite(node)) {
+    } else if (favourite) {
         const CWString text = CWString(L"确定要删除收藏项吗？") + TextOf(node) +
                               L"\r\n(如果需要连同收藏指向的文件夹一起删除，请按下Ctrl键再点击确定按钮)";
         if (ShowMessageBox(text, L"信息:", 0x31) != IDOK) return;
@@ -203,14 +221,16 @@ void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
         if (withFolder && !path.empty() && !IsProtectedFolder(path) &&
             ShowMessageBox(CWString(L"确定要把收藏指向的文件夹也删除到回收站吗？\r\n") + path, L"信息:", 0x31) == IDOK)
             RecycleFolder(path);
-        const CWString prefix = FavouriteKeyPrefix(DataOf(node));
+        const CWString prefix = FavouriteKeyPrefix(id);
         DeleteConfigEntry(FavouritesSection(), prefix + L"名称");
         DeleteConfigEntry(FavouritesSection(), prefix + L"路径");
-        FavouritePaths.erase(DataOf(node));
-        favouriteKeys_.erase(DataOf(node));
+        FavouritePaths.erase(id);
+        favouriteKeys_.erase(id);
         remove = true;
     }
     if (!remove) return;
+    node = FindChosenNodeAgain(node, stamp, path, icon, favourite, id);
+    if (node < 0) return;
     rg_ZhengShuShuZuLei loc;
     CVolMem nothing;
     quietSelection_ = 1;  // the tree box would report the removed node's index

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dpi.h"
@@ -278,12 +279,15 @@ protected:
             labelWrites.push_back(root + L"|" + label);
             return labelWriteWorks;
         }};
-    // Message boxes answered from a queue (OK when it runs dry), and the Ctrl key.
+    // Message boxes answered from a queue (OK when it runs dry), and the Ctrl key. `whileBoxIsUp`
+    // stands for the box's own message loop.
     std::vector<Box> boxes;
     std::vector<int> answersToBoxes;
+    std::function<void()> whileBoxIsUp;
     ScopedSeam<std::function<int(HWND, const CWString&, const CWString&, UINT)>> messages{
         &PlatformSeams::messageBox, [this](HWND, const CWString& text, const CWString& caption, UINT type) {
             boxes.push_back({text, caption, type});
+            if (whileBoxIsUp) whileBoxIsUp();
             if (answersToBoxes.empty()) return IDOK;
             const int a = answersToBoxes.front();
             answersToBoxes.erase(answersToBoxes.begin());
@@ -651,6 +655,188 @@ TEST_F(DirectoryTree, TreeReadFromAStreamWithChecksPendingAsksThemAgain) {
     back.SetVisible(true);
     ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
     EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
+}
+
+TEST_F(DirectoryTree, TreeReadFromAStreamWhileShownAsksItsFoldersAgain) {
+    MakeBigFolder(L"大", 300);
+    Open();
+    Expand(0);
+    Expand(Find(L"大"));
+    ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+    VolMemStream out;
+    tree.SaveToStream(&out);
+    // Read into a control that is shown already: no shown event follows the read.
+    rg_DrenvikMuLuShuKuang1 back;
+    back.ModifyStyle(WS_VISIBLE, 0);
+    ASSERT_TRUE(back.CreateInParent(form, 0, 0, 300, 460, 102));
+    back.SetVisible(true);
+    VolMemStream in(out.Data());
+    back.LoadFromStream(&in);
+    ASSERT_EQ(in.status, VolDataStream::kGood);
+    ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
+    EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
+}
+
+// A message box runs a message loop of its own, which delivers the control's check timer, and a
+// "+" written meanwhile moves every node after it. Each command still acts on the node the user
+// chose, and every other node and favourite stays.
+TEST_F(DirectoryTree, CommandsActOnTheChosenNodeWhileTheirBoxesRunChecks) {
+    std::vector<std::wstring> recycled;
+    ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
+        recycled.push_back(path);
+        PumpMessagesFor(50);  // the shell's progress window runs a loop too
+        TempTree::Remove(path);
+        return RecycleResult::Recycled;
+    });
+    const int count = 300;
+    MakeBigFolder(L"大", count);
+    const std::wstring section = L"目录树_收藏夹";
+    const std::wstring favoured = temp.Folder(L"收藏的"), other = temp.Folder(L"另一个");
+    // 甲 and 丙 name one folder: only the ids tell them apart.
+    const std::vector<std::pair<std::wstring, std::wstring>> favourites = {
+        {L"100", L"甲"}, {L"200", L"乙"}, {L"300", L"丙"}, {L"400", L"丁"}};
+    auto favouritesLeft = [&] {
+        std::vector<std::string> left;
+        for (const auto& [id, name] : favourites) {
+            const int node = Find(name, 1);
+            const bool kept = gComponentConfig.GetValue(section, id + L"名称", L"") == name &&
+                              !gComponentConfig.GetValue(section, id + L"路径", L"").empty();
+            if (node > Favourites() && kept) left.push_back(U8(name));
+            else if (node > Favourites() || kept) left.push_back(U8(name) + " half gone");
+        }
+        return left;
+    };
+    auto systemEntriesLeft = [&] {
+        int n = 0;
+        for (const wchar_t* entry : {L"我的收藏夹", L"开始菜单组", L"临时文件目录"}) n += Find(entry, 1) > 0;
+        return n;
+    };
+    auto childOfBig = [&](int big, int i) { return Find(ChildName(i), Level(big) + 1, big); };
+    auto pumpLikeABox = [&] { PumpMessagesFor(400); };
+
+    struct Case {
+        const char* what;
+        std::function<void(int big)> run;
+    };
+    const std::vector<Case> cases = {
+        {"deleting a folder",
+         [&](int big) {
+             Select(childOfBig(big, count - 1));
+             whileBoxIsUp = pumpLikeABox;
+             tree.HandleMenuCommand(kDirCmdDelete);
+             EXPECT_EQ(recycled, std::vector<std::wstring>{desktop + L"大\\" + ChildName(count - 1)});
+             EXPECT_EQ(childOfBig(big, count - 1), -1);
+             EXPECT_EQ(Children(big).size(), size_t(count - 1));
+         }},
+        {"deleting a folder under a real message box",
+         [&](int big) {
+             ScopedSeam real(&PlatformSeams::messageBox,
+                             [&](HWND owner, const CWString& text, const CWString& caption, UINT type) {
+                                 boxes.push_back({text, caption, type});
+                                 return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+                             });
+             // Answered half a second after it shows, as a person would.
+             std::thread person([] {
+                 HWND box = nullptr;
+                 for (int i = 0; i < 400 && !box; ++i) {
+                     ::Sleep(25);
+                     box = ::FindWindowW(L"#32770", L"信息:");
+                 }
+                 ::Sleep(500);
+                 if (box) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+             });
+             Select(childOfBig(big, count - 2));
+             tree.HandleMenuCommand(kDirCmdDelete);
+             person.join();
+             ASSERT_EQ(boxes.size(), 1u);
+             EXPECT_EQ(recycled, std::vector<std::wstring>{desktop + L"大\\" + ChildName(count - 2)});
+             EXPECT_EQ(childOfBig(big, count - 2), -1);
+             EXPECT_EQ(Children(big).size(), size_t(count - 1));
+         }},
+        {"deleting a favourite and its folder",
+         [&](int) {
+             Select(Find(L"乙", 1));
+             ctrlHeld = true;
+             answersToBoxes = {IDOK, IDOK};
+             whileBoxIsUp = pumpLikeABox;
+             tree.HandleMenuCommand(kDirCmdDelete);
+             EXPECT_EQ(boxes.size(), 2u);
+             EXPECT_EQ(recycled, std::vector<std::wstring>{other});
+             EXPECT_EQ(favouritesLeft(), (std::vector<std::string>{"甲", "丙", "丁"}));
+         }},
+        {"deleting a favourite",
+         [&](int) {
+             Select(Find(L"丙", 1));
+             whileBoxIsUp = pumpLikeABox;
+             tree.HandleMenuCommand(kDirCmdDelete);
+             EXPECT_EQ(favouritesLeft(), (std::vector<std::string>{"甲", "乙", "丁"}));
+         }},
+        {"deleting a favourite while the tree changes shape under its box",
+         [&](int big) {
+             Select(Find(L"丙", 1));
+             whileBoxIsUp = [&] { Expand(childOfBig(big, 1)); };  // as the owner might, on a timer of its own
+             tree.HandleMenuCommand(kDirCmdDelete);
+             EXPECT_EQ(Children(childOfBig(big, 1)), std::vector<std::string>{"里面"});
+             EXPECT_EQ(favouritesLeft(), (std::vector<std::string>{"甲", "乙", "丁"}));
+         }},
+        {"deleting a folder while the tree changes shape under its box",
+         [&](int big) {
+             Select(childOfBig(big, count - 3));
+             whileBoxIsUp = [&] { Expand(childOfBig(big, 1)); };
+             tree.HandleMenuCommand(kDirCmdDelete);
+             EXPECT_EQ(recycled, std::vector<std::wstring>{desktop + L"大\\" + ChildName(count - 3)});
+             EXPECT_EQ(childOfBig(big, count - 3), -1);
+             EXPECT_EQ(Children(big).size(), size_t(count - 1));
+         }},
+        {"renaming a folder to a name that is refused",
+         [&](int big) {
+             const int child = childOfBig(big, count - 4);
+             ASSERT_EQ(tree.Tree.BeginEditNode(child, -1), 1);
+             whileBoxIsUp = pumpLikeABox;
+             tree.Tree.editor.SetText(L"甲|乙");
+             tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+             EXPECT_EQ(boxes.size(), 1u);
+             EXPECT_GT(childOfBig(big, count - 4), big);
+             EXPECT_EQ(Find(L"甲|乙"), -1);
+         }},
+        {"jumping to a clipboard path that is not there",
+         [&](int big) {
+             Select(childOfBig(big, count - 5));
+             ASSERT_TRUE(SetClipboardText(desktop + L"没有这个"));
+             whileBoxIsUp = pumpLikeABox;
+             tree.HandleMenuCommand(kDirCmdJumpToClipboard);
+             EXPECT_EQ(boxes.size(), 1u);
+             EXPECT_EQ(Text(tree.Tree.GetSelectedIndex()), ChildName(count - 5));
+         }},
+    };
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int i = 0; i < count; ++i) temp.Folder(L"桌面\\大\\" + ChildName(i));
+        gComponentConfig.Reset();
+        for (const auto& [id, name] : favourites) {
+            gComponentConfig.SetValue(section, id + L"名称", name);
+            gComponentConfig.SetValue(section, id + L"路径", name == L"乙" ? other : favoured);
+        }
+        temp.Folder(L"另一个");
+        boxes.clear();
+        recycled.clear();
+        answersToBoxes.clear();
+        ctrlHeld = false;
+        whileBoxIsUp = nullptr;
+        tree.BuildRoots();
+        Expand(0);
+        const int big = Find(L"大", 1);
+        ASSERT_GE(big, 0);
+        Expand(big);
+        ASSERT_GT(tree.PendingPlaceholderChecks(), count / 2);
+        c.run(big);
+        whileBoxIsUp = nullptr;
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+        EXPECT_GE(Favourites(), 0);
+        EXPECT_EQ(systemEntriesLeft(), 3);
+    }
 }
 
 // ---- renaming ----------------------------------------------------------------------------------------
