@@ -375,6 +375,7 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
 
 void rg_DrenvikMuLuShuKuang1::CreateNewFolder() {
     if (fillBusy_) return;
+    CommandScope command(*this);  // the folder window's button comes here without the menu
     const int32_t node = Tree.GetSelectedIndex();
     const CWString base = GetSelectedPath();
     if (node < 0 || !FileExists(base)) return;
