@@ -866,9 +866,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     };
 
     std::map<CWString, NestingIndex> nesting;
-    std::optional<ClosingNames> closingNamesStore;
-    if (openLength == 2) closingNamesStore.emplace(pageBytes, lowerBytes);
-    const ClosingNames* closingNames = closingNamesStore ? &*closingNamesStore : nullptr;
+    std::optional<ClosingNames> closingNames;  // made once names get long or many
     int32_t unnamedAt = -1, unnamedBytes = 0;  // the last element whose name was not made
     int32_t matches = 0;
     int32_t h = -1;
@@ -898,8 +896,15 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
 
         // Without a tag name, a start tag that is its own element (self-closing, or no closing tag
         // of its name follows) needs no name: it is made only for the patterns the last element
-        // leaves behind.
-        const bool alone = openLength == 2 && (selfClosing || !closingNames->MayClose(w, g));
+        // leaves behind. Short names of a few kinds are made and indexed as they come.
+        bool alone = false;
+        if (openLength == 2) {
+            alone = selfClosing;
+            if (!alone && (tagBytes > 512 || nesting.size() >= 32)) {
+                if (!closingNames) closingNames.emplace(pageBytes, lowerBytes);
+                alone = !closingNames->MayClose(w, g);
+            }
+        }
         if (alone) {
             unnamedAt = w;
             unnamedBytes = tagBytes;

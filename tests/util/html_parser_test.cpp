@@ -571,9 +571,17 @@ TEST(HtmlParser, EmptySpecAgreesWithTheWalk) {
                                               L"<<", L"/", L" ", L"x", L"</<<>", L"<<>", L"</ab>", L"<ab>", L"/>", L"\r\n",
                                               L"<a/>", L"</ a>", L"< a>", L"</>", L"<>", HalfUnitShifted(L"</a>"),
                                               HalfUnitShifted(L"<a>"), std::wstring(1, L'\0')};
+    // Long start tags and many names take another way to the same walk.
+    std::vector<std::wstring> more = pieces;
+    more.push_back(std::wstring(300, L'<'));
+    more.push_back(L" " + std::wstring(300, L'y'));
+    for (int k = 0; k < 40; ++k) {
+        more.push_back(L"<t" + std::to_wstring(k) + L">");
+        more.push_back(L"</t" + std::to_wstring(k) + L">");
+    }
     std::mt19937 random(43);
     for (int round = 0; round < 3000; ++round) {
-        const CWString page = RandomPage(random, pieces, 20);
+        const CWString page = round % 2 ? RandomPage(random, pieces, 20) : RandomPage(random, more, 120);
         rg_DrenvikWangYeJieXiLei p;
         const int count = int(WideTextToInt(p.GetElement(page, L"", -1, 0, 0)));
         std::vector<std::array<int32_t, 3>> got;
