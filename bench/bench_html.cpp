@@ -159,6 +159,23 @@ void RemoveWhereJoinsMakeClosingTags() {
     PrintScaleRow("RemoveTags a, joins that make closing tags (blocks)", t, sizes);
 }
 
+// Unclosed start tags that removals after them close one by one (a self-closing tag still opens):
+// each closed one holds a join, and none is ever removed as a longer text.
+void RemoveWhereRemovalsCloseEarlierTags() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = L"<a></<a></a>a>Q<a></a>" + Repeat(L"<a>", sizes[i]) + Repeat(L"<a zzzzzzzzzz/></a>", sizes[i]);
+        t[i] = TimeForScale([&] {
+            CWString out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+            d += out.size();
+        });
+    }
+    PrintScaleRow("RemoveTags a, unclosed tags closed by later removals (tags)", t, sizes);
+}
+
 // Without a tag name every "<" is a candidate, named by the rest of the run up to the ">".
 void CollectUnnamedFromLtRun() {
     const size_t sizes[3] = {440, 1750, 7000};
@@ -201,6 +218,7 @@ int main() {
     CollectFromOrdinaryPage();
     RemoveAfterUnclosedTags();
     RemoveWhereJoinsMakeClosingTags();
+    RemoveWhereRemovalsCloseEarlierTags();
     CollectUnnamedFromLtRun();
     CollectUnnamedFromOrdinaryPage();
     return d == 42 ? 1 : 0;

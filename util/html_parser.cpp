@@ -398,8 +398,8 @@ public:
     Skipper(size_t n, bool forward) : link_(n + 1), forward_(forward) {
         for (size_t i = 0; i <= n; ++i) link_[i] = int32_t(i);
     }
-    // forward: the first kept index >= i (n when none); backward: the last kept index <= i - 1 + 1
-    // with indexes shifted by one (0 stands for "none").
+    // Forward: the first index >= i not removed (n never is). Backward: the last index <= i not
+    // removed; callers shift their indexes by one, so that 0 (never removed) stands for none.
     int32_t Find(int32_t i) {
         int32_t r = i;
         while (link_[size_t(r)] != r) r = link_[size_t(r)];
@@ -463,6 +463,8 @@ public:
     int LeastFrom(size_t i) const { return i >= n_ ? kNone : Least(1, 0, size_, i, 0).first; }
     // The last index z < limit at which the sum of the values up to z, z included, is <= t; -1 none.
     long long LastAtMost(size_t limit, int t) const { return Last(1, 0, size_, limit, 0, t); }
+    // The first index z >= from at which the sum of the values up to z, z included, is <= t; -1 none.
+    long long FirstAtMost(size_t from, int t) const { return First(1, 0, size_, from, 0, t); }
 
     static constexpr int kNone = 1 << 29;
 
@@ -480,6 +482,14 @@ private:
         const auto r = Least(2 * i + 1, mid, hi, from, 0);
         return {std::min(l.first, r.first == kNone ? kNone : l.second + r.first), l.second + r.second};
     }
+    long long First(size_t i, size_t lo, size_t hi, size_t from, int before, int t) const {
+        if (hi <= from || lo >= n_) return -1;
+        if (lo >= from && before + least_[i] > t) return -1;
+        if (hi - lo == 1) return (long long)lo;
+        const size_t mid = (lo + hi) / 2;
+        const long long l = First(2 * i, lo, mid, from, before, t);
+        return l >= 0 ? l : First(2 * i + 1, mid, hi, from, before + sum_[2 * i], t);
+    }
     long long Last(size_t i, size_t lo, size_t hi, size_t limit, int before, int t) const {
         if (lo >= limit || lo >= n_) return -1;
         if (hi <= limit && before + least_[i] > t) return -1;
@@ -490,6 +500,50 @@ private:
     }
     size_t n_, size_ = 1;
     std::vector<int> sum_, least_;
+};
+
+// The hashes StretchHashes gives, of the units of a stretch still in use, as units are removed.
+class LiveHashes {
+public:
+    explicit LiveHashes(std::wstring_view units) : n_(units.size()) {
+        while (size_ < std::max<size_t>(n_, 1)) size_ *= 2;
+        nodes_.assign(2 * size_, Node{});
+        pow1_.assign(n_ + 1, 1);
+        pow2_.assign(n_ + 1, 1);
+        for (size_t i = 1; i <= n_; ++i) {
+            pow1_[i] = pow1_[i - 1] * kBase % kMod1;
+            pow2_[i] = pow2_[i - 1] * kBase % kMod2;
+        }
+        for (size_t i = 0; i < n_; ++i) nodes_[size_ + i] = Node{1, uint64_t(units[i]) + 1, uint64_t(units[i]) + 1};
+        for (size_t i = size_; i-- > 1;) nodes_[i] = Join(nodes_[2 * i], nodes_[2 * i + 1]);
+    }
+    void Remove(size_t i) {
+        i += size_;
+        nodes_[i] = Node{};
+        for (i /= 2; i >= 1; i /= 2) nodes_[i] = Join(nodes_[2 * i], nodes_[2 * i + 1]);
+    }
+    // Of the units in use at [from, to), as StretchHashes::Of of them in a row.
+    uint64_t Of(size_t from, size_t to) const {
+        Node l, r;
+        for (size_t lo = from + size_, hi = to + size_; lo < hi; lo /= 2, hi /= 2) {
+            if (lo & 1) l = Join(l, nodes_[lo++]);
+            if (hi & 1) r = Join(nodes_[--hi], r);
+        }
+        const Node all = Join(l, r);
+        return all.count == 0 ? 0 : (all.h1 << 32 | all.h2) ^ (all.count * 0x9E3779B97F4A7C15ull);
+    }
+
+private:
+    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;  // as StretchHashes
+    struct Node {
+        uint64_t count = 0, h1 = 0, h2 = 0;
+    };
+    Node Join(const Node& a, const Node& b) const {
+        return Node{a.count + b.count, (a.h1 * pow1_[b.count] + b.h1) % kMod1, (a.h2 * pow2_[b.count] + b.h2) % kMod2};
+    }
+    size_t n_, size_ = 1;
+    std::vector<Node> nodes_;
+    std::vector<uint64_t> pow1_, pow2_;
 };
 
 }  // namespace
@@ -559,7 +613,38 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     }
     for (auto& [key, places] : elementPlaces) std::sort(places.at.begin(), places.at.end());
 
-    std::set<int32_t> noted;  // tag starts whose element or start tag may hold a join
+    // Tag starts whose element or start tag may hold a join, by the hash of that start tag, and of
+    // that element when a closing tag closes it; read again whenever a removal changes them.
+    LiveHashes live(P);
+    Skipper nextGt(gts.size(), true);
+    std::unordered_map<uint64_t, std::set<int32_t>> notedByStartTag, notedByElement;
+    struct NotedKeys {
+        uint64_t startTag = 0, element = 0;  // 0: none
+    };
+    std::unordered_map<int32_t, NotedKeys> notedKeys;
+    const auto forget = [&](int32_t q) {
+        const auto it = notedKeys.find(q);
+        if (it == notedKeys.end()) return;
+        if (it->second.startTag) notedByStartTag[it->second.startTag].erase(q);
+        if (it->second.element) notedByElement[it->second.element].erase(q);
+        notedKeys.erase(it);
+    };
+    const auto note = [&](int32_t q) {
+        forget(q);
+        NotedKeys keys;
+        const int32_t gi = nextGt.Find(int32_t(std::upper_bound(gts.begin(), gts.end(), q) - gts.begin()));
+        if (gi < int32_t(gts.size())) keys.startTag = live.Of(size_t(q), size_t(gts[size_t(gi)]) + 1);
+        const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
+        const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
+        if (z >= 0) {
+            int32_t x = lts[size_t(z)];
+            for (int32_t u = 1; u < nameLength + 3; ++u) x = at(x + 1);
+            keys.element = live.Of(size_t(q), size_t(x) + 1);
+        }
+        if (keys.startTag) notedByStartTag[keys.startTag].insert(q);
+        if (keys.element) notedByElement[keys.element].insert(q);
+        notedKeys[q] = keys;
+    };
     std::vector<size_t> window;  // the "<" read again after a removal
     const auto textAt = [&](int32_t q, int32_t s, int32_t length) {  // the page as it now is, from q
         for (int32_t k = 0, x = q; k < length; ++k, x = at(x + 1))
@@ -570,14 +655,18 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         int32_t x = f;
         for (int32_t k = 0; k < length; ++k) {
             removed.Add(size_t(x));
+            live.Remove(size_t(x));
             next.Remove(x);
             prev.Remove(x + 1);
             if (P[size_t(x)] == L'<') {
                 const size_t i = size_t(std::lower_bound(lts.begin(), lts.end(), x) - lts.begin());
                 depth.Set(i, 0);
                 prevLt.Remove(int32_t(i) + 1);
+                forget(x);
             } else if (P[size_t(x)] == L'>') {
-                prevGt.Remove(int32_t(std::lower_bound(gts.begin(), gts.end(), x) - gts.begin()) + 1);
+                const int32_t i = int32_t(std::lower_bound(gts.begin(), gts.end(), x) - gts.begin());
+                prevGt.Remove(i + 1);
+                nextGt.Remove(i);
             }
             x = at(x + 1);
         }
@@ -593,7 +682,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
                 const long long z = limit > 0 ? depth.LastAtMost(limit - 1, level) : -1;
                 const long long y = z >= 0 ? z + 1 : (level >= 0 && limit > 0 ? 0 : -1);
                 if (y < 0 || size_t(y) >= limit) break;
-                if (depth.Value(size_t(y)) == 1) noted.insert(lts[size_t(y)]);
+                if (depth.Value(size_t(y)) == 1) note(lts[size_t(y)]);
                 limit = size_t(y);
             }
         };
@@ -616,7 +705,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             return k == 0 ? -1 : gts[size_t(k - 1)];
         }();
         for (int32_t k = prevLt.Find(int32_t(j)); k > 0 && lts[size_t(k - 1)] > lastGt; k = prevLt.Find(k - 1))
-            if (depth.Value(size_t(k - 1)) == 1) noted.insert(lts[size_t(k - 1)]);
+            if (depth.Value(size_t(k - 1)) == 1) note(lts[size_t(k - 1)]);
     };
 
     for (int i = 0; i < ranges.GetCount(); ++i) {
@@ -629,7 +718,8 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         }
         const int32_t g = greaterAfter(s);
         auto& byText = g >= 0 && g + 1 - s == length ? startTagPlaces : elementPlaces;
-        const auto found = byText.find(hashes.Of(size_t(s), size_t(s + length)));
+        const uint64_t key = hashes.Of(size_t(s), size_t(s + length));
+        const auto found = byText.find(key);
         int32_t best = int32_t(n);
         bool whole = false;  // best is a first stretch found by its hash
         if (found != byText.end()) {
@@ -642,11 +732,16 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
                 whole = true;
             }
         }
-        for (auto it = noted.begin(); it != noted.end() && *it < best;) {
-            const int32_t q = *it;
+        // A noted tag whose text has X's hash; one that proves another (its element no longer
+        // closed, or two texts with one hash) is read again.
+        const std::set<int32_t>& candidates = (&byText == &startTagPlaces ? notedByStartTag : notedByElement)[key];
+        for (int32_t from = -1;;) {
+            const auto it = candidates.upper_bound(from);
+            if (it == candidates.end() || *it >= best) break;
+            const int32_t q = from = *it;
             const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
             if (at(q) != q || depth.Value(k) != 1) {
-                it = noted.erase(it);
+                forget(q);
                 continue;
             }
             if (textAt(q, s, length)) {
@@ -654,7 +749,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
                 whole = false;
                 break;
             }
-            ++it;
+            note(q);
         }
         if (best == int32_t(n)) continue;
         if (whole && P.substr(size_t(best), size_t(length)) != P.substr(size_t(s), size_t(length))) {
