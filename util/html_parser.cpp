@@ -388,6 +388,7 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
 //   same text, tags before it whose element ended before it end there still), so every tag start
 //   whose element or start tag holds a join is noted when that join is made, or when a later
 //   removal makes its element reach over it, and the noted tags are the only other candidates.
+//   They are found by the hash of their start tag and element as the page now reads.
 // Elements are tracked by depth: a running count of the tag starts (+1) and closing tags (-1) of the
 // tag, each at its "<", in a tree of sums and least prefix sums.
 namespace {
@@ -629,22 +630,26 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         if (it->second.element) notedByElement[it->second.element].erase(q);
         notedKeys.erase(it);
     };
-    const auto note = [&](int32_t q) {
-        forget(q);
+    // Notes q as it now reads; false, noting nothing, when its element is longer than `longest`.
+    const auto note = [&](int32_t q, int32_t longest) {
         NotedKeys keys;
-        const int32_t gi = nextGt.Find(int32_t(std::upper_bound(gts.begin(), gts.end(), q) - gts.begin()));
-        if (gi < int32_t(gts.size())) keys.startTag = live.Of(size_t(q), size_t(gts[size_t(gi)]) + 1);
         const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
         const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
         if (z >= 0) {
             int32_t x = lts[size_t(z)];
             for (int32_t u = 1; u < nameLength + 3; ++u) x = at(x + 1);
+            if (x + 1 - q - (removed.Before(size_t(x) + 1) - removed.Before(size_t(q))) > longest) return false;
             keys.element = live.Of(size_t(q), size_t(x) + 1);
         }
+        const int32_t gi = nextGt.Find(int32_t(std::upper_bound(gts.begin(), gts.end(), q) - gts.begin()));
+        if (gi < int32_t(gts.size())) keys.startTag = live.Of(size_t(q), size_t(gts[size_t(gi)]) + 1);
+        forget(q);
         if (keys.startTag) notedByStartTag[keys.startTag].insert(q);
         if (keys.element) notedByElement[keys.element].insert(q);
         notedKeys[q] = keys;
+        return true;
     };
+    constexpr int32_t kAnyLength = 0x7FFFFFFF;
     std::vector<size_t> window;  // the "<" read again after a removal
     const auto textAt = [&](int32_t q, int32_t s, int32_t length) {  // the page as it now is, from q
         for (int32_t k = 0, x = q; k < length; ++k, x = at(x + 1))
@@ -671,7 +676,9 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             x = at(x + 1);
         }
         // The elements that hold a place: the tag starts still open there that a closing tag
-        // further on closes.
+        // further on closes, innermost first. The elements still to remove are no longer than this
+        // one; an element longer holds all those outside it, and each of them is noted again if a
+        // removal ever takes it down to their length.
         const auto noteHolders = [&](size_t j) {
             const int d = depth.Before(j);
             const int after = depth.LeastFrom(j);
@@ -682,7 +689,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
                 const long long z = limit > 0 ? depth.LastAtMost(limit - 1, level) : -1;
                 const long long y = z >= 0 ? z + 1 : (level >= 0 && limit > 0 ? 0 : -1);
                 if (y < 0 || size_t(y) >= limit) break;
-                if (depth.Value(size_t(y)) == 1) note(lts[size_t(y)]);
+                if (depth.Value(size_t(y)) == 1 && !note(lts[size_t(y)], length)) break;
                 limit = size_t(y);
             }
         };
@@ -705,7 +712,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             return k == 0 ? -1 : gts[size_t(k - 1)];
         }();
         for (int32_t k = prevLt.Find(int32_t(j)); k > 0 && lts[size_t(k - 1)] > lastGt; k = prevLt.Find(k - 1))
-            if (depth.Value(size_t(k - 1)) == 1) note(lts[size_t(k - 1)]);
+            if (depth.Value(size_t(k - 1)) == 1) note(lts[size_t(k - 1)], kAnyLength);
     };
 
     for (int i = 0; i < ranges.GetCount(); ++i) {
@@ -749,7 +756,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
                 whole = false;
                 break;
             }
-            note(q);
+            note(q, kAnyLength);
         }
         if (best == int32_t(n)) continue;
         if (whole && P.substr(size_t(best), size_t(length)) != P.substr(size_t(s), size_t(length))) {
