@@ -124,6 +124,90 @@ void CollectFromOrdinaryPage() {
     PrintScaleRow("GetElement div,class=x, every match of an ordinary page (rows)", t, sizes);
 }
 
+// Unclosed start tags, a blank, then as many nested elements: the one-pass removal declines (a start
+// tag alone has the text of a closed element's start tag), and every element is removed in turn.
+void RemoveAfterUnclosedTags() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    bool right = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = Repeat(L"<a>", sizes[i]) + L" " + Repeat(L"<a>", sizes[i]) + Repeat(L"</a>", sizes[i]);
+        CWString out;
+        t[i] = TimeForScale([&] {
+            out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+        });
+        right = right && out == L" ";
+    }
+    PrintScaleRow("RemoveTags a, unclosed <a> run then nested (tags per run)", t, sizes, right ? "" : " (MISMATCH)");
+}
+
+// Removals whose joins make closing tags: each removal changes an element before it.
+void RemoveWhereJoinsMakeClosingTags() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = Repeat(L"<a></<a></a>a>Q<a></a>", sizes[i]);
+        t[i] = TimeForScale([&] {
+            CWString out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+            d += out.size();
+        });
+    }
+    PrintScaleRow("RemoveTags a, joins that make closing tags (blocks)", t, sizes);
+}
+
+// Unclosed start tags that removals after them close one by one (a self-closing tag still opens):
+// each closed one holds a join, and none is ever removed as a longer text.
+void RemoveWhereRemovalsCloseEarlierTags() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = L"<a></<a></a>a>Q<a></a>" + Repeat(L"<a>", sizes[i]) + Repeat(L"<a zzzzzzzzzz/></a>", sizes[i]);
+        t[i] = TimeForScale([&] {
+            CWString out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+            d += out.size();
+        });
+    }
+    PrintScaleRow("RemoveTags a, unclosed tags closed by later removals (tags)", t, sizes);
+}
+
+// Without a tag name every "<" is a candidate, named by the rest of the run up to the ">".
+void CollectUnnamedFromLtRun() {
+    const size_t sizes[3] = {440, 1750, 7000};
+    double t[3];
+    bool right = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = Repeat(L"<", sizes[i]) + L">";
+        CWString got;
+        t[i] = TimeForScale([&] {
+            rg_DrenvikWangYeJieXiLei p;
+            got = p.GetElement(page, L"", -1, 0, 0);
+        });
+        right = right && got == CWString::FromInt(int32_t(sizes[i]));
+    }
+    PrintScaleRow("GetElement with no tag name, '<' run then '>' (length)", t, sizes, right ? "" : " (MISMATCH)");
+}
+
+void CollectUnnamedFromOrdinaryPage() {
+    const size_t sizes[3] = {1000, 4000, 16000};
+    double t[3];
+    for (int i = 0; i < 3; ++i) {
+        const CWString page = L"<html><body>" +
+                              Repeat(L"<div class=\"row x\"><p id=a>text <b>bold</b></p><a href=\"/x\">link</a></div>\r\n", sizes[i]) +
+                              L"</body></html>";
+        t[i] = TimeForScale([&] {
+            rg_DrenvikWangYeJieXiLei p;
+            d += p.GetElement(page, L"", -1, 0, 0).size();
+        });
+    }
+    PrintScaleRow("GetElement with no tag name, every element of an ordinary page (rows)", t, sizes);
+}
+
 }  // namespace
 
 int main() {
@@ -132,5 +216,10 @@ int main() {
     RemoveWithKeepWords();
     FindContainerAfterUnclosedTags();
     CollectFromOrdinaryPage();
+    RemoveAfterUnclosedTags();
+    RemoveWhereJoinsMakeClosingTags();
+    RemoveWhereRemovalsCloseEarlierTags();
+    CollectUnnamedFromLtRun();
+    CollectUnnamedFromOrdinaryPage();
     return d == 42 ? 1 : 0;
 }

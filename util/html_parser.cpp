@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/system.h"
@@ -102,6 +105,96 @@ std::vector<char> MatchSharedStartTags(std::wstring_view units, const std::vecto
     return result;
 }
 
+// Hashes of stretches of a unit sequence, two moduli wide, for comparing stretches in constant time.
+// An equal hash is a hint only: every use either checks the text itself or takes the slower exact way.
+class StretchHashes {
+public:
+    void Append(uint32_t unit) {
+        if (h1_.empty()) h1_.push_back(0), h2_.push_back(0), p1_.push_back(1), p2_.push_back(1);
+        h1_.push_back(uint32_t((uint64_t(h1_.back()) * kBase + unit + 1) % kMod1));
+        h2_.push_back(uint32_t((uint64_t(h2_.back()) * kBase + unit + 1) % kMod2));
+        p1_.push_back(uint32_t(uint64_t(p1_.back()) * kBase % kMod1));
+        p2_.push_back(uint32_t(uint64_t(p2_.back()) * kBase % kMod2));
+    }
+    // Of units [from, to) in the order appended; the length is part of the key.
+    uint64_t Of(size_t from, size_t to) const {
+        if (to <= from) return 0;
+        const uint64_t a = (h1_[to] + kMod1 - uint64_t(h1_[from]) * p1_[to - from] % kMod1) % kMod1;
+        const uint64_t b = (h2_[to] + kMod2 - uint64_t(h2_[from]) * p2_[to - from] % kMod2) % kMod2;
+        return (a << 32 | b) ^ (uint64_t(to - from) * 0x9E3779B97F4A7C15ull);
+    }
+
+private:
+    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;
+    std::vector<uint32_t> h1_, h2_, p1_, p2_;
+};
+
+// With no tag name every start tag is closed by "</" + its own name + ">", and the name of a start
+// tag sharing one ">" with many others is the rest of them ("<<<<...>"): building the name and a
+// nesting index for each costs the page again per tag. Most names have no closing tag at all; this
+// tells which, from hashes of the names and of every closing tag's name, both read in the byte
+// frame (even or odd offset) of their "<".
+class ClosingNames {
+public:
+    ClosingNames(const CVolMem& page, const CVolMem& lower) {
+        const size_t size = lower.GetSize();
+        for (int f = 0; f < 2; ++f) {
+            Frame& fr = frames_[f];
+            const size_t units = size >= size_t(f) ? (size - size_t(f)) / 2 : 0;
+            fr.stop.assign(units + 1, int32_t(units));
+            fr.kept.assign(units + 1, 0);
+            std::vector<int32_t> nextGt(units + 1, int32_t(units));
+            StretchHashes lowerUnits;
+            for (size_t k = 0; k < units; ++k) {
+                const wchar_t u = wchar_t(page[size_t(f) + 2 * k] | page[size_t(f) + 2 * k + 1] << 8);
+                const wchar_t l = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
+                lowerUnits.Append(l);
+                fr.kept[k + 1] = fr.kept[k] + (u != L'/');
+                if (u != L'/') fr.name.Append(AsciiLower(u));
+            }
+            lowerUnits.Append(0);
+            if (fr.kept[units] == 0) fr.name.Append(0);
+            for (size_t k = units; k-- > 0;) {
+                const wchar_t u = wchar_t(page[size_t(f) + 2 * k] | page[size_t(f) + 2 * k + 1] << 8);
+                const wchar_t l = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
+                fr.stop[k] = (u == L' ' || u == L'\r' || u == L'\n' || u == L'>') ? int32_t(k) : fr.stop[k + 1];
+                nextGt[k] = l == L'>' ? int32_t(k) : nextGt[k + 1];
+            }
+            // Every "</" of this frame, by the name up to the ">" after it.
+            for (size_t k = 0; k + 1 < units; ++k) {
+                const wchar_t a = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
+                const wchar_t b = wchar_t(lower[size_t(f) + 2 * k + 2] | lower[size_t(f) + 2 * k + 3] << 8);
+                if (a != L'<' || b != L'/' || nextGt[k + 2] == int32_t(units)) continue;
+                closings_[lowerUnits.Of(k + 2, size_t(nextGt[k + 2]))].push_back(int32_t(f + 2 * k));
+            }
+        }
+        for (auto& [key, at] : closings_) std::sort(at.begin(), at.end());
+    }
+
+    // Whether "</" + the tag name GetTagName reads from the start tag at byte w, whose ">" is the
+    // byte pair at g, + ">" may stand at or after byte w + 1 (false only when it surely does not).
+    bool MayClose(int32_t w, long long g) const {
+        const int f = w & 1;
+        const Frame& fr = frames_[f];
+        const size_t first = size_t(w - f) / 2 + 1;  // the unit after "<"
+        const size_t last = size_t(((g - w) % 2 == 0 ? g : g - 1) - f) / 2;  // the start tag's last unit
+        if (first > last) return true;
+        const size_t end = std::min(size_t(fr.stop[first]), last + 1);
+        const auto it = closings_.find(fr.name.Of(size_t(fr.kept[first]), size_t(fr.kept[end])));
+        if (it == closings_.end()) return false;
+        return std::upper_bound(it->second.begin(), it->second.end(), w) != it->second.end();
+    }
+
+private:
+    struct Frame {
+        StretchHashes name;          // lower-cased units but "/"
+        std::vector<int32_t> kept;   // per unit: how many units before it are not "/"
+        std::vector<int32_t> stop;   // per unit: the first blank, line break or ">" at or after it
+    };
+    Frame frames_[2];
+    std::unordered_map<uint64_t, std::vector<int32_t>> closings_;
+};
+
 // Shell sort of indexes by key (gaps n/2, n/4, ..., 1), then the records put in that order. They
 // are moved, not copied: a copy of each would make as many records again, and past the memory
 // pool's blocks every one of them is a heap allocation.
@@ -178,8 +271,8 @@ private:
 //   plain, so any occurrence of an element's text is itself an element with that text;
 // - elements nest and never cross, so a removed stretch never cuts another one short;
 // - no removed element stands where a "<" without a ">" after it, which could still begin the
-//   tag's start tag, comes before it: joining the text around a removed stretch can then never
-//   make a new start tag;
+//   tag's start tag or closing tag, comes before it: joining the text around a removed stretch can
+//   then never make a new tag;
 // - no unclosed element is followed by another removed start tag alone while a closed element
 //   starts with the same tag: a start tag taken away can then never close it into a copy of one.
 bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
@@ -235,6 +328,15 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
         const unsigned next = unsigned(AsciiLower(page[lt + name])) & 0xFF;  // as the tag search reads it
         return !((next >= '0' && next <= '9') || (next >= 'a' && next <= 'z'));
     };
+    // Nor may it start a closing tag of the tag ("</" and the name, or a beginning of them): joined
+    // to a ">" after the element it could close an element before it into a copy of another.
+    const auto couldStartClosing = [&](size_t lt, size_t end) {
+        if (end - lt == 1) return true;
+        if (page[lt + 1] != L'/' || end - lt > 2 + tagName.size()) return false;
+        for (size_t i = lt + 2; i < end; ++i)
+            if (AsciiLower(page[i]) != tagName[i - lt - 2]) return false;
+        return true;
+    };
     std::vector<int32_t> open;  // ends of the elements that hold the current one
     size_t scanned = 0;
     size_t lastMark = CWString::npos;  // the last "<" or ">" before the current element
@@ -246,7 +348,9 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
         for (; scanned < size_t(e.start); ++scanned)
             if (page[scanned] == L'<' || page[scanned] == L'>') lastMark = scanned;
         if (e.keep) continue;
-        if (lastMark != CWString::npos && page[lastMark] == L'<' && couldStartTag(lastMark, size_t(e.start))) return false;
+        if (lastMark != CWString::npos && page[lastMark] == L'<' &&
+            (couldStartTag(lastMark, size_t(e.start)) || couldStartClosing(lastMark, size_t(e.start))))
+            return false;
         if (e.end > e.tagEnd) closedTags.insert(std::wstring_view(page).substr(size_t(e.start), size_t(e.tagEnd - e.start)));
     }
     bool unclosedLikeClosed = false;
@@ -267,6 +371,416 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
     }
     kept.append(page, copied, CWString::npos);
     out = std::move(kept);
+    return true;
+}
+
+// Removal of elements one at a time, the first occurrence of each element's text in the page as it
+// then is, without searching the page from its start for each. Where an occurrence of an element's
+// text X can stand in the page as it is after some removals:
+// - X begins with its start tag, "<" and the tag name, so an occurrence begins at a tag start, and
+//   the tag starts, closing tags and ">" inside an occurrence are those of X. So X (a closed element)
+//   occurs at q only when the element read at q is X, and a start tag alone (unclosed or self-closing)
+//   only when the start tag read at q is X. In the page as first given, the occurrences of X are
+//   thus the starts of the elements with X's text, or of the tags with X as their start tag.
+// - A stretch of the page untouched by removals reads as it first did. An occurrence that is not such
+//   a stretch has a removal point (a join) inside it: the element or start tag read at q holds a join.
+//   A removal changes only the elements and start tags that hold its join (tags after it read the
+//   same text, tags before it whose element ended before it end there still), so every tag start
+//   whose element or start tag holds a join is noted when that join is made, or when a later
+//   removal makes its element reach over it, and the noted tags are the only other candidates.
+//   They are found by the hash of their start tag and element as the page now reads.
+// Elements are tracked by depth: a running count of the tag starts (+1) and closing tags (-1) of the
+// tag, each at its "<", in a tree of sums and least prefix sums.
+namespace {
+
+// Next (or previous) index still in use, over removals only.
+class Skipper {
+public:
+    Skipper(size_t n, bool forward) : link_(n + 1), forward_(forward) {
+        for (size_t i = 0; i <= n; ++i) link_[i] = int32_t(i);
+    }
+    // Forward: the first index >= i not removed (n never is). Backward: the last index <= i not
+    // removed; callers shift their indexes by one, so that 0 (never removed) stands for none.
+    int32_t Find(int32_t i) {
+        int32_t r = i;
+        while (link_[size_t(r)] != r) r = link_[size_t(r)];
+        while (link_[size_t(i)] != r) {
+            const int32_t next = link_[size_t(i)];
+            link_[size_t(i)] = r;
+            i = next;
+        }
+        return r;
+    }
+    void Remove(int32_t i) { link_[size_t(i)] = forward_ ? i + 1 : i - 1; }
+
+private:
+    std::vector<int32_t> link_;
+    bool forward_;
+};
+
+class RemovedCounts {  // Fenwick tree of removed units
+public:
+    explicit RemovedCounts(size_t n) : tree_(n + 1, 0) {}
+    void Add(size_t i) {
+        for (++i; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+    }
+    int32_t Before(size_t i) const {
+        int32_t s = 0;
+        for (; i > 0; i -= i & (~i + 1)) s += tree_[i];
+        return s;
+    }
+    bool AnyIn(size_t from, size_t to) const { return Before(to) != Before(from); }
+
+private:
+    std::vector<int32_t> tree_;
+};
+
+// Values +1, -1 or 0 at the "<" of the page; sums and least non-empty prefix sums.
+class DepthTree {
+public:
+    explicit DepthTree(size_t n) : n_(n) {
+        while (size_ < std::max<size_t>(n, 1)) size_ *= 2;
+        sum_.assign(2 * size_, 0);
+        least_.assign(2 * size_, kNone);
+        for (size_t i = 0; i < n; ++i) least_[size_ + i] = 0;
+        for (size_t i = size_; i-- > 1;) Pull(i);
+    }
+    void Set(size_t i, int v) {
+        i += size_;
+        sum_[i] = least_[i] = v;
+        for (i /= 2; i >= 1; i /= 2) Pull(i);
+    }
+    int Value(size_t i) const { return sum_[size_ + i]; }
+    // Sum of the values before i.
+    int Before(size_t i) const {
+        int s = 0;
+        for (size_t lo = size_, hi = size_ + i; lo < hi; lo /= 2, hi /= 2) {
+            if (lo & 1) s += sum_[lo++];
+            if (hi & 1) s += sum_[--hi];
+        }
+        return s;
+    }
+    // Least sum of the values from i to some index after it (kNone when i is past the last).
+    int LeastFrom(size_t i) const { return i >= n_ ? kNone : Least(1, 0, size_, i, 0).first; }
+    // The last index z < limit at which the sum of the values up to z, z included, is <= t; -1 none.
+    long long LastAtMost(size_t limit, int t) const { return Last(1, 0, size_, limit, 0, t); }
+    // The first index z >= from at which the sum of the values up to z, z included, is <= t; -1 none.
+    long long FirstAtMost(size_t from, int t) const { return First(1, 0, size_, from, 0, t); }
+
+    static constexpr int kNone = 1 << 29;
+
+private:
+    void Pull(size_t i) {
+        sum_[i] = sum_[2 * i] + sum_[2 * i + 1];
+        least_[i] = std::min(least_[2 * i], least_[2 * i + 1] == kNone ? kNone : sum_[2 * i] + least_[2 * i + 1]);
+    }
+    // (least prefix of [from, end), sum) within node i covering [lo, hi).
+    std::pair<int, int> Least(size_t i, size_t lo, size_t hi, size_t from, int) const {
+        if (hi <= from) return {kNone, 0};
+        if (lo >= from) return {least_[i], sum_[i]};
+        const size_t mid = (lo + hi) / 2;
+        const auto l = Least(2 * i, lo, mid, from, 0);
+        const auto r = Least(2 * i + 1, mid, hi, from, 0);
+        return {std::min(l.first, r.first == kNone ? kNone : l.second + r.first), l.second + r.second};
+    }
+    long long First(size_t i, size_t lo, size_t hi, size_t from, int before, int t) const {
+        if (hi <= from || lo >= n_) return -1;
+        if (lo >= from && before + least_[i] > t) return -1;
+        if (hi - lo == 1) return (long long)lo;
+        const size_t mid = (lo + hi) / 2;
+        const long long l = First(2 * i, lo, mid, from, before, t);
+        return l >= 0 ? l : First(2 * i + 1, mid, hi, from, before + sum_[2 * i], t);
+    }
+    long long Last(size_t i, size_t lo, size_t hi, size_t limit, int before, int t) const {
+        if (lo >= limit || lo >= n_) return -1;
+        if (hi <= limit && before + least_[i] > t) return -1;
+        if (hi - lo == 1) return (long long)lo;
+        const size_t mid = (lo + hi) / 2;
+        const long long r = Last(2 * i + 1, mid, hi, limit, before + sum_[2 * i], t);
+        return r >= 0 ? r : Last(2 * i, lo, mid, limit, before, t);
+    }
+    size_t n_, size_ = 1;
+    std::vector<int> sum_, least_;
+};
+
+// The hashes StretchHashes gives, of the units of a stretch still in use, as units are removed.
+class LiveHashes {
+public:
+    explicit LiveHashes(std::wstring_view units) : n_(units.size()) {
+        while (size_ < std::max<size_t>(n_, 1)) size_ *= 2;
+        nodes_.assign(2 * size_, Node{});
+        pow1_.assign(n_ + 1, 1);
+        pow2_.assign(n_ + 1, 1);
+        for (size_t i = 1; i <= n_; ++i) {
+            pow1_[i] = pow1_[i - 1] * kBase % kMod1;
+            pow2_[i] = pow2_[i - 1] * kBase % kMod2;
+        }
+        for (size_t i = 0; i < n_; ++i) nodes_[size_ + i] = Node{1, uint64_t(units[i]) + 1, uint64_t(units[i]) + 1};
+        for (size_t i = size_; i-- > 1;) nodes_[i] = Join(nodes_[2 * i], nodes_[2 * i + 1]);
+    }
+    void Remove(size_t i) {
+        i += size_;
+        nodes_[i] = Node{};
+        for (i /= 2; i >= 1; i /= 2) nodes_[i] = Join(nodes_[2 * i], nodes_[2 * i + 1]);
+    }
+    // Of the units in use at [from, to), as StretchHashes::Of of them in a row.
+    uint64_t Of(size_t from, size_t to) const {
+        Node l, r;
+        for (size_t lo = from + size_, hi = to + size_; lo < hi; lo /= 2, hi /= 2) {
+            if (lo & 1) l = Join(l, nodes_[lo++]);
+            if (hi & 1) r = Join(nodes_[--hi], r);
+        }
+        const Node all = Join(l, r);
+        return all.count == 0 ? 0 : (all.h1 << 32 | all.h2) ^ (all.count * 0x9E3779B97F4A7C15ull);
+    }
+
+private:
+    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;  // as StretchHashes
+    struct Node {
+        uint64_t count = 0, h1 = 0, h2 = 0;
+    };
+    Node Join(const Node& a, const Node& b) const {
+        return Node{a.count + b.count, (a.h1 * pow1_[b.count] + b.h1) % kMod1, (a.h2 * pow2_[b.count] + b.h2) % kMod2};
+    }
+    size_t n_, size_ = 1;
+    std::vector<Node> nodes_;
+    std::vector<uint64_t> pow1_, pow2_;
+};
+
+}  // namespace
+
+bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
+                          std::wstring_view keepKeywords) {
+    if (tagName.empty()) return false;
+    for (wchar_t u : tagName)
+        if (!((u >= L'a' && u <= L'z') || (u >= L'0' && u <= L'9') || u == L'-' || u == L'_' || u == L':' || u == L'.'))
+            return false;
+    for (wchar_t u : page)
+        if ((u >> 8) == 0x3C || (u >> 8) == 0x3E) return false;
+    const std::wstring_view P(page);
+    const size_t n = P.size();
+    for (int i = 0; i < ranges.GetCount(); ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+        if (r.start < 0 || r.start >= r.end || ((r.start | r.end) & 1) || size_t(r.end / 2) > n || P[size_t(r.start / 2)] != L'<')
+            return false;
+    }
+
+    std::vector<int32_t> lts, gts;  // every "<" and ">"
+    for (size_t i = 0; i < n; ++i) {
+        if (P[i] == L'<') lts.push_back(int32_t(i));
+        if (P[i] == L'>') gts.push_back(int32_t(i));
+    }
+    Skipper next(n, true), prev(n, false);  // units; prev is shifted by one
+    Skipper prevGt(gts.size(), false), prevLt(lts.size(), false);
+    RemovedCounts removed(n);
+    DepthTree depth(lts.size());
+    const int32_t nameLength = int32_t(tagName.size());
+    const auto at = [&](int32_t i) { return next.Find(i); };  // the first unit in use at or after i
+    // What the "<" at p starts in the page as it now is: a tag start (+1), a closing tag (-1), or neither.
+    const auto tagAt = [&](int32_t p) {
+        int32_t x = at(p + 1);
+        const bool closing = x < int32_t(n) && P[size_t(x)] == L'/';
+        if (closing) x = at(x + 1);
+        for (int32_t k = 0; k < nameLength; ++k, x = at(x + 1))
+            if (x >= int32_t(n) || AsciiLower(P[size_t(x)]) != tagName[size_t(k)]) return 0;
+        if (closing) return x < int32_t(n) && P[size_t(x)] == L'>' ? -1 : 0;
+        if (x >= int32_t(n)) return 1;
+        const unsigned low = unsigned(AsciiLower(P[size_t(x)])) & 0xFF;  // as the tag search reads it
+        return (low >= '0' && low <= '9') || (low >= 'a' && low <= 'z') ? 0 : 1;
+    };
+    for (size_t i = 0; i < lts.size(); ++i) depth.Set(i, tagAt(lts[i]));
+
+    // Where each text first stood: by hash of the text, the starts of the elements, and of the tags
+    // by their start tag.
+    StretchHashes hashes;
+    for (wchar_t u : P) hashes.Append(u);
+    hashes.Append(0);
+    const auto greaterAfter = [&](int32_t p) {
+        const auto it = std::upper_bound(gts.begin(), gts.end(), p);
+        return it == gts.end() ? -1 : *it;
+    };
+    struct Places {
+        std::vector<int32_t> at;
+        size_t first = 0;  // those before it no longer stand whole
+    };
+    std::unordered_map<uint64_t, Places> elementPlaces, startTagPlaces;
+    for (int i = 0; i < ranges.GetCount(); ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+        elementPlaces[hashes.Of(size_t(r.start / 2), size_t(r.end / 2))].at.push_back(r.start / 2);
+    }
+    for (size_t i = 0; i < lts.size(); ++i) {
+        const int32_t g = depth.Value(i) == 1 ? greaterAfter(lts[i]) : -1;
+        if (g >= 0) startTagPlaces[hashes.Of(size_t(lts[i]), size_t(g) + 1)].at.push_back(lts[i]);
+    }
+    for (auto& [key, places] : elementPlaces) std::sort(places.at.begin(), places.at.end());
+
+    // Tag starts whose element or start tag may hold a join, by the hash of that start tag, and of
+    // that element when a closing tag closes it; read again whenever a removal changes them.
+    LiveHashes live(P);
+    Skipper nextGt(gts.size(), true);
+    std::unordered_map<uint64_t, std::set<int32_t>> notedByStartTag, notedByElement;
+    struct NotedKeys {
+        uint64_t startTag = 0, element = 0;  // 0: none
+    };
+    std::unordered_map<int32_t, NotedKeys> notedKeys;
+    const auto forget = [&](int32_t q) {
+        const auto it = notedKeys.find(q);
+        if (it == notedKeys.end()) return;
+        if (it->second.startTag) notedByStartTag[it->second.startTag].erase(q);
+        if (it->second.element) notedByElement[it->second.element].erase(q);
+        notedKeys.erase(it);
+    };
+    // Notes q as it now reads; false, noting nothing, when its element is longer than `longest`.
+    const auto note = [&](int32_t q, int32_t longest) {
+        NotedKeys keys;
+        const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
+        const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
+        if (z >= 0) {
+            int32_t x = lts[size_t(z)];
+            for (int32_t u = 1; u < nameLength + 3; ++u) x = at(x + 1);
+            if (x + 1 - q - (removed.Before(size_t(x) + 1) - removed.Before(size_t(q))) > longest) return false;
+            keys.element = live.Of(size_t(q), size_t(x) + 1);
+        }
+        const int32_t gi = nextGt.Find(int32_t(std::upper_bound(gts.begin(), gts.end(), q) - gts.begin()));
+        if (gi < int32_t(gts.size())) keys.startTag = live.Of(size_t(q), size_t(gts[size_t(gi)]) + 1);
+        forget(q);
+        if (keys.startTag) notedByStartTag[keys.startTag].insert(q);
+        if (keys.element) notedByElement[keys.element].insert(q);
+        notedKeys[q] = keys;
+        return true;
+    };
+    constexpr int32_t kAnyLength = 0x7FFFFFFF;
+    std::vector<size_t> window;  // the "<" read again after a removal
+    const auto textAt = [&](int32_t q, int32_t s, int32_t length) {  // the page as it now is, from q
+        for (int32_t k = 0, x = q; k < length; ++k, x = at(x + 1))
+            if (x >= int32_t(n) || P[size_t(x)] != P[size_t(s + k)]) return false;
+        return true;
+    };
+    const auto removeAt = [&](int32_t f, int32_t length) {
+        int32_t x = f;
+        for (int32_t k = 0; k < length; ++k) {
+            removed.Add(size_t(x));
+            live.Remove(size_t(x));
+            next.Remove(x);
+            prev.Remove(x + 1);
+            if (P[size_t(x)] == L'<') {
+                const size_t i = size_t(std::lower_bound(lts.begin(), lts.end(), x) - lts.begin());
+                depth.Set(i, 0);
+                prevLt.Remove(int32_t(i) + 1);
+                forget(x);
+            } else if (P[size_t(x)] == L'>') {
+                const int32_t i = int32_t(std::lower_bound(gts.begin(), gts.end(), x) - gts.begin());
+                prevGt.Remove(i + 1);
+                nextGt.Remove(i);
+            }
+            x = at(x + 1);
+        }
+        // The elements that hold a place: the tag starts still open there that a closing tag
+        // further on closes, innermost first. The elements still to remove are no longer than this
+        // one; an element longer holds all those outside it, and each of them is noted again if a
+        // removal ever takes it down to their length.
+        const auto noteHolders = [&](size_t j) {
+            const int d = depth.Before(j);
+            const int after = depth.LeastFrom(j);
+            if (after == DepthTree::kNone || after >= 0) return;
+            size_t limit = j;
+            for (int level = d - 1; level >= d + after; --level) {
+                // The tag start at the last place before the limit where the depth is at most level.
+                const long long z = limit > 0 ? depth.LastAtMost(limit - 1, level) : -1;
+                const long long y = z >= 0 ? z + 1 : (level >= 0 && limit > 0 ? 0 : -1);
+                if (y < 0 || size_t(y) >= limit) break;
+                if (depth.Value(size_t(y)) == 1 && !note(lts[size_t(y)], length)) break;
+                limit = size_t(y);
+            }
+        };
+        // A "<" just before the join may start another tag now, or none; a closing tag made there
+        // closes elements that hold the join.
+        window.clear();
+        for (int32_t k = 0, y = prev.Find(f) - 1; k < nameLength + 3 && y >= 0; ++k, y = prev.Find(y) - 1) {
+            if (P[size_t(y)] != L'<') continue;
+            const size_t i = size_t(std::lower_bound(lts.begin(), lts.end(), y) - lts.begin());
+            depth.Set(i, tagAt(y));
+            window.push_back(i);
+        }
+        const size_t j = size_t(std::lower_bound(lts.begin(), lts.end(), f) - lts.begin());
+        noteHolders(j);
+        for (size_t i : window) noteHolders(i);
+        // The start tags that hold the join: those after the last ">" before it.
+        const int32_t lastGt = [&] {
+            const size_t g = size_t(std::lower_bound(gts.begin(), gts.end(), f) - gts.begin());
+            const int32_t k = prevGt.Find(int32_t(g));
+            return k == 0 ? -1 : gts[size_t(k - 1)];
+        }();
+        for (int32_t k = prevLt.Find(int32_t(j)); k > 0 && lts[size_t(k - 1)] > lastGt; k = prevLt.Find(k - 1))
+            if (depth.Value(size_t(k - 1)) == 1) note(lts[size_t(k - 1)], kAnyLength);
+    };
+
+    for (int i = 0; i < ranges.GetCount(); ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+        const int32_t s = r.start / 2, length = (r.end - r.start) / 2;
+        if (!keepKeywords.empty()) {
+            int32_t pos = 0, hit = 0;
+            const CWString startTag = GetTextBetween(P.substr(size_t(s), size_t(length)), L"<", L">", pos, false, true);
+            if (MatchKeywords(startTag, keepKeywords, 0, L"", L"|", hit)) continue;
+        }
+        const int32_t g = greaterAfter(s);
+        auto& byText = g >= 0 && g + 1 - s == length ? startTagPlaces : elementPlaces;
+        const uint64_t key = hashes.Of(size_t(s), size_t(s + length));
+        const auto found = byText.find(key);
+        int32_t best = int32_t(n);
+        bool whole = false;  // best is a first stretch found by its hash
+        if (found != byText.end()) {
+            Places& places = found->second;
+            while (places.first < places.at.size() &&
+                   removed.AnyIn(size_t(places.at[places.first]), size_t(places.at[places.first] + length)))
+                ++places.first;
+            if (places.first < places.at.size()) {
+                best = places.at[places.first];
+                whole = true;
+            }
+        }
+        // A noted tag whose text has X's hash; one that proves another (its element no longer
+        // closed, or two texts with one hash) is read again.
+        const std::set<int32_t>& candidates = (&byText == &startTagPlaces ? notedByStartTag : notedByElement)[key];
+        for (int32_t from = -1;;) {
+            const auto it = candidates.upper_bound(from);
+            if (it == candidates.end() || *it >= best) break;
+            const int32_t q = from = *it;
+            const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
+            if (at(q) != q || depth.Value(k) != 1) {
+                forget(q);
+                continue;
+            }
+            if (textAt(q, s, length)) {
+                best = q;
+                whole = false;
+                break;
+            }
+            note(q, kAnyLength);
+        }
+        if (best == int32_t(n)) continue;
+        if (whole && P.substr(size_t(best), size_t(length)) != P.substr(size_t(s), size_t(length))) {
+            // Two texts with one hash: the rest the plain way.
+            CWString now;
+            for (int32_t x = at(0); x < int32_t(n); x = at(x + 1)) now += P[size_t(x)];
+            for (; i < ranges.GetCount(); ++i) {
+                const rg_DrenvikWeiZhiLei& e = RangeAt(ranges, i);
+                const std::wstring_view text = P.substr(size_t(e.start / 2), size_t((e.end - e.start) / 2));
+                int32_t pos = 0, hit = 0;
+                if (!keepKeywords.empty() &&
+                    MatchKeywords(GetTextBetween(text, L"<", L">", pos, false, true), keepKeywords, 0, L"", L"|", hit))
+                    continue;
+                now.Replace(text, L"", 0, 1);
+            }
+            page = std::move(now);
+            return true;
+        }
+        removeAt(best, length);
+    }
+    CWString out;
+    out.reserve(n - size_t(removed.Before(n)));
+    for (int32_t x = at(0); x < int32_t(n); x = at(x + 1)) out += P[size_t(x)];
+    page = std::move(out);
     return true;
 }
 
@@ -417,13 +931,16 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
             if (d < 0 || d >= g) break;
             starts.push_back(d);
         }
-        // Every condition names a word: when none stands before the ">", no tag can match, and no
-        // attribute needs reading.
+        // Every condition names a word: when none stands in the tags' text, ">" included (a quoted
+        // value left open runs to it), no tag can match, and no attribute needs reading. Letters
+        // compare without case: a tag read half a unit off lower-cases other bytes than the page.
         bool anyWord = requiredWords.empty();
+        const auto fold = [](uint8_t b) { return uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b); };
         for (const CVolMem& word : requiredWords) {
             const uint8_t* from = lowerBytes.GetPtr() + w;
-            const uint8_t* to = lowerBytes.GetPtr() + g;
-            anyWord = anyWord || std::search(from, to, word.GetPtr(), word.GetPtr() + word.GetSize()) != to;
+            const uint8_t* to = lowerBytes.GetPtr() + g + 2;  // the ">" unit: gtPattern matched both bytes
+            anyWord = anyWord || std::search(from, to, word.GetPtr(), word.GetPtr() + word.GetSize(),
+                                             [&](uint8_t a, uint8_t b) { return fold(a) == fold(b); }) != to;
         }
         for (int parity = 0; parity < 2; ++parity) {
             std::vector<int32_t> unitStarts;
@@ -451,6 +968,8 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
     };
 
     std::map<CWString, NestingIndex> nesting;
+    std::optional<ClosingNames> closingNames;  // made once names get long or many
+    int32_t unnamedAt = -1, unnamedBytes = 0;  // the last element whose name was not made
     int32_t matches = 0;
     int32_t h = -1;
     long long g = -1;
@@ -477,26 +996,31 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         }
         if (index >= 0 && ++matches != index + 1) continue;
 
-        CWString startTag;
+        // Without a tag name, a start tag that is its own element (self-closing, or no closing tag
+        // of its name follows) needs no name: it is made only for the patterns the last element
+        // leaves behind. Short names of a few kinds are made and indexed as they come.
+        bool alone = false;
         if (openLength == 2) {
-            CVolMem startBytes = SubBytes(pageBytes, w, tagBytes);
-            startTag = CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize());
+            alone = selfClosing;
+            if (!alone && (tagBytes > 512 || nesting.size() >= 32)) {
+                if (!closingNames) closingNames.emplace(pageBytes, lowerBytes);
+                alone = !closingNames->MayClose(w, g);
+            }
         }
-        if (openLength == 2) {
-            // The page's own case would not be found in the lower-cased bytes.
-            CWString name = GetTagName(startTag);
-            name.MakeLower();
-            closePattern = BytesOf(CWString::Concat({L"</", name, L">"}));
-            closeLength = int32_t(closePattern.GetSize());
-            elementOpenPattern = BytesOf(CWString::Concat({L"<", name}));
-            elementOpenLength = int32_t(elementOpenPattern.GetSize());
+        if (alone) {
+            unnamedAt = w;
+            unnamedBytes = tagBytes;
+            if (!selfClosing) tagCounts = VolTagCounts();  // the walk met no closing tag
+        } else if (openLength == 2) {
+            unnamedAt = -1;
+            SetElementPatterns(w, tagBytes);
         } else {
             elementOpenPattern = openPattern;
             elementOpenLength = openLength;
         }
 
         int32_t E = w + L;
-        if (!selfClosing) {
+        if (!selfClosing && !alone) {
             // Built once per tag name and search, on first need.
             const CWString key = CWString::FromUtf16Bytes(elementOpenPattern.GetPtr(), elementOpenPattern.GetSize());
             auto it = nesting.find(key);
@@ -521,15 +1045,29 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         }
         CVolMem bytes = SubBytes(pageBytes, rangeStart, rangeEnd - rangeStart);
         CWString result = CWString::FromUtf16Bytes(bytes.GetPtr(), bytes.GetSize());
+        if (unnamedAt >= 0) SetElementPatterns(unnamedAt, unnamedBytes);
         pageBytes = std::move(savedPage);
         lowerBytes.Empty();
         lastFound = result;
         return result;
     }
+    if (unnamedAt >= 0) SetElementPatterns(unnamedAt, unnamedBytes);
     lowerBytes.Empty();
     if (index < 0) return CWString::FromInt(ranges.GetCount());
     pageBytes = std::move(savedPage);
     return {};
+}
+
+// The element patterns of a start tag found without a tag name: its own name, lower-cased (the
+// page's case would not be found in the lower-cased bytes).
+void rg_DrenvikWangYeJieXiLei::SetElementPatterns(int32_t w, int32_t tagBytes) {
+    CVolMem startBytes = SubBytes(pageBytes, w, tagBytes);
+    CWString name = GetTagName(CWString::FromUtf16Bytes(startBytes.GetPtr(), startBytes.GetSize()));
+    name.MakeLower();
+    closePattern = BytesOf(CWString::Concat({L"</", name, L">"}));
+    closeLength = int32_t(closePattern.GetSize());
+    elementOpenPattern = BytesOf(CWString::Concat({L"<", name}));
+    elementOpenLength = int32_t(elementOpenPattern.GetSize());
 }
 
 CWString rg_DrenvikWangYeJieXiLei::GetFoundText(int32_t index) const {
@@ -561,6 +1099,7 @@ void rg_DrenvikWangYeJieXiLei::RemoveTags(CWString& page, std::wstring_view tagN
             page = std::move(stripped);
             continue;
         }
+        if (RemoveElementsInTurn(page, ranges, tagName, keepKeywords)) continue;
         for (int i = 0; i < ranges.GetCount(); ++i) {
             CWString element = GetFoundText(i);
             if (!keepKeywords.empty()) {

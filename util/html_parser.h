@@ -59,6 +59,7 @@ public:
     int32_t CountNestedTags(const CVolMem& pattern, int32_t length, int32_t start, int32_t end, int32_t& holder);
 
 private:
+    void SetElementPatterns(int32_t w, int32_t tagBytes);
     void PumpNow();
     unsigned long long lastPumpTick_ = 0;
     long long FindBytes(const CVolMem& pattern, long long from) const noexcept;
@@ -74,6 +75,14 @@ private:
 // alone, when it is not.
 bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
                           std::wstring_view keepKeywords, CWString& out);
+
+// Removes from the page, one element of `ranges` (sorted longest first) at a time, the first
+// occurrence of each element's text in the page as it then is, but for the elements whose start tag
+// holds one of the keep-keywords: what RemoveTags does, without searching the page from its start
+// for each. Returns false, leaving the page alone, for a tag name or a page it does not take (a
+// name of other than letters, digits and "-_:.", units that hold the byte of "<" or ">" high).
+bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
+                          std::wstring_view keepKeywords);
 
 void SortPositionsByStart(CVolObjectArray& ranges);
 // Longest first.

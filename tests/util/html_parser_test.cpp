@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 
 #include "util/html_parser.h"
@@ -112,6 +113,61 @@ std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_vi
         if (inner) h += 2 * int32_t(tag.size());
     }
     return starts;
+}
+
+// GetElement's collection for a spec without conditions, step by step as first written: every
+// candidate's start tag up to the first ">", the element's own name when the spec names none, and
+// the nesting walk from one closing tag to the next. Each record is start, end and nest count;
+// `last` gets the closing pattern the last element leaves behind.
+std::vector<std::array<int32_t, 3>> CollectByTheWalk(std::wstring_view page, std::wstring_view tag, CVolMem& last) {
+    rg_DrenvikWangYeJieXiLei p;
+    CWString lower(page);
+    lower.MakeLower();
+    p.lowerBytes = CVolMem::ConstructFromText(lower);
+    p.lowerLength = int32_t(p.lowerBytes.GetSize());
+    const CVolMem bytes = CVolMem::ConstructFromText(page);
+    const CVolMem open = CVolMem::ConstructFromText(L"<" + std::wstring(tag));
+    const auto find = [&](const CVolMem& pattern, long long from) -> long long {
+        const uint8_t* low = p.lowerBytes.GetPtr();
+        const uint8_t* end = low + p.lowerBytes.GetSize();
+        if (pattern.IsEmpty() || from > (long long)p.lowerBytes.GetSize()) return -1;
+        const uint8_t* hit = std::search(low + from, end, pattern.GetPtr(), pattern.GetPtr() + pattern.GetSize());
+        return hit == end ? -1 : hit - low;
+    };
+    const CVolMem greater = CVolMem::ConstructFromText(L">");
+    std::vector<std::array<int32_t, 3>> out;
+    if (!tag.empty()) p.closePattern = CVolMem::ConstructFromText(L"</" + std::wstring(tag) + L">");
+    for (int32_t h = -1;;) {
+        p.FindTagStart(open, int32_t(open.GetSize()), h);
+        if (h < 0) break;
+        const long long g = find(greater, h + 1);
+        if (g < 0) break;
+        const CWString S = CWString::FromUtf16Bytes(bytes.GetPtr() + h, size_t(g - h + 1));
+        if (tag.empty() && S.size() >= 2 && S[0] == L'<' && S[1] == L'/') continue;
+        const bool selfClosing = S.size() >= 2 && S.ends_with(L"/>");
+        CWString name(tag);
+        if (tag.empty()) {
+            name = GetTagName(S);
+            name.MakeLower();
+            p.closePattern = CVolMem::ConstructFromText(L"</" + name + L">");
+        }
+        p.closeLength = int32_t(p.closePattern.GetSize());
+        const CVolMem elementOpen = CVolMem::ConstructFromText(L"<" + name);
+        int32_t E = h + 2 * int32_t(S.size());
+        if (!selfClosing) {
+            p.tagCounts = VolTagCounts();
+            int32_t q = h;
+            for (long long c = h; (c = find(p.closePattern, c + 1)) >= 0;) {
+                if (p.CountNestedTags(elementOpen, int32_t(elementOpen.GetSize()), q, int32_t(c), q)) {
+                    E = int32_t(c) + p.closeLength;
+                    break;
+                }
+            }
+        }
+        out.push_back({h, E, p.tagCounts.opening});
+    }
+    last = p.closePattern;
+    return out;
 }
 
 // RemoveTags as first written: for each name, longest element first, the first occurrence of the
@@ -248,6 +304,9 @@ TEST(HtmlParser, OddPages) {
         {L"<a title=\"x>y\">t</a>", L"a", 0, L"<a title=\"x>y\">t</a>"},
         {L"<!-- <p>c</p> --><p>d</p>", L"p", 1, L"c"},            // comments are not skipped
         {L"<div disabled class=k>v</div>", L"div,disabled", 1, L""},  // a bare word is no attribute
+        {L"<a class=\"x>y</a>", L"a,class=x>", 0, L"<a class=\"x>y</a>"},  // an open quote reaches ">"
+        {L"<a class=\"x y>y</a>", L"a,class=y>", 1, L"y"},
+        {L"<a class=x>y</a>", L"a,class=x>", 0, L""},
     };
     for (auto& c : cases) {
         rg_DrenvikWangYeJieXiLei p;
@@ -323,6 +382,23 @@ TEST(HtmlParser, HostilePagesReturnPromptly) {
     ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(stray, L"p", 0, 1, 0), L"x"); }, "stray closings");
     ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(oneGreater, L"p", -1, 0, 0), L"50000"); }, "one >");
     EXPECT_EQ(p.GetFoundText(49999), L"<p>");
+
+    // Without a tag name every "<" is a candidate named by the rest of the run.
+    const CWString ltRun = repeat(L"<", 10000) + L">";
+    ExpectReturnsWithin(10, [&] { EXPECT_EQ(p.GetElement(ltRun, L"", -1, 0, 0), L"10000"); }, "< run, empty spec");
+    EXPECT_EQ(p.GetFoundText(0), ltRun);
+    EXPECT_EQ(p.GetFoundText(9999), L"<>");
+
+    // Unclosed start tags before nested elements: not removed in one pass, and each removal used to
+    // search the page from its start.
+    CWString unclosedThenNested = repeat(L"<a>", 8000) + L" " + repeat(L"<a>", 8000) + repeat(L"</a>", 8000);
+    ExpectReturnsWithin(10, [&] { p.RemoveTags(unclosedThenNested, L"a", L""); }, "unclosed then nested");
+    EXPECT_EQ(unclosedThenNested, L" ");
+    // Joins that make closing tags, again and again.
+    const CWString joinsPage = repeat(L"<a></<a></a>a>Q<a></a>", 3000);
+    CWString joins = joinsPage;
+    ExpectReturnsWithin(10, [&] { p.RemoveTags(joins, L"a", L""); }, "joins");
+    EXPECT_EQ(joins, RemoveOneByOne(joinsPage, L"a", L""));
 }
 
 TEST(HtmlParser, RemoveTags) {
@@ -332,6 +408,11 @@ TEST(HtmlParser, RemoveTags) {
         {L"<div>a<span>b</span></div>c<span>d</span>", L"div|span", L"", L"c"},
         {L"unchanged <a>x</a>", L"", L"", L"unchanged <a>x</a>"},
         {L"<a>1<a>2</a>3</a>", L"a", L"", L""},
+        // Taking the inner element out joins "</" and "a>" into a closing tag: the first element
+        // then reads as a copy of the others and goes first.
+        {L"<a></<a></a>a>Q<a></a>", L"a", L"", L"Q</a>"},
+        // The open quote runs to the ">", so the value holds it.
+        {L"<a class=\"x>y</a>z", L"a,class=x>", L"", L"z"},
     };
     for (auto& c : cases) {
         rg_DrenvikWangYeJieXiLei p;
@@ -362,6 +443,12 @@ TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
         {L"x < y <a>z</a>", L"a", L""},
         {L"<A<a>xx</a> b>y</a> <a b>y</a>", L"a", L""},
         {L"<a<a>xx</a>-b>y</a> <a-b>y</a> <ab<a>xx</a>>", L"a", L""},
+        {L"<a></<a></a>a>Q<a></a>", L"a", L""},                         // joining makes a closing tag
+        {L"<a></A<a></a>>Q<a></a>", L"a", L""},
+        {L"<a>x</<a>y</a>a>Q<a>x</a>", L"a", L""},
+        {L"<a></<a></a>a>Q<a></a><a class=keep></<a></a>a>", L"a", L"keep"},
+        {L"<a class=\"x></a>y</a>", L"a,class=x>", L""},                  // an open quote reaching ">"
+        {L"<a href=\"<a>x</a>\">y</a><a>x</a>", L"a", L""},
     };
     for (const auto& c : cases) {
         rg_DrenvikWangYeJieXiLei p;
@@ -375,7 +462,7 @@ TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
                                             L"<a class=keep>", L"<a/>", L"<p>", L"</p>"};
     std::vector<std::wstring> wild = tidy;
     for (const wchar_t* piece : {L"<", L">", L"<a", L"</a", L"<ab>", L"\"", L"=", L"\x3C41", L"\x3E41\x4100", L"<a <a>", L"<A", L"<x",
-                                 L"-", L"<b"})
+                                 L"-", L"<b", L"</", L"</A", L"a>", L"<<<", L"<a class=\"", L"'", L"/>", L"<a></"})
         wild.push_back(piece);
     const wchar_t* names[] = {L"a", L"b", L"a|b", L"b|a", L"a|p"};
     const wchar_t* keeps[] = {L"", L"keep", L"KEEP|x=1"};
@@ -389,6 +476,60 @@ TEST(HtmlParser, RemoveTagsAgreesWithRemovingElementsOneByOne) {
         p.RemoveTags(got, name, keep);
         ASSERT_EQ(got, RemoveOneByOne(page, name, keep)) << std::wstring(page) << " / " << name << " / " << keep;
     }
+}
+
+// Removing the elements in turn, each from where it can first stand, gives what removing the
+// first occurrence of each element's text in the whole page gives: on pages where joins make new
+// tag starts and closing tags (stray "</", "</a", "<" runs, open quotes reaching a ">"), where a
+// removed start tag closes an element before it, where copies stand before the element, and with
+// keep-keywords and conditions.
+TEST(HtmlParser, RemovingInTurnAgreesWithRemovingElementsOneByOne) {
+    const auto inTurn = [](const CWString& page, const wchar_t* spec, const wchar_t* keep, CWString& out) {
+        rg_DrenvikWangYeJieXiLei p;
+        p.FindTagRanges(page, spec);
+        SortPositionsByLength(p.ranges);
+        CWString name(spec);
+        name = name.substr(0, name.find(L','));
+        out = page;
+        return RemoveElementsInTurn(out, p.ranges, name, keep);
+    };
+    struct { const wchar_t* page; const wchar_t* spec; const wchar_t* keep; } cases[] = {
+        {L"<a></<a></a>a>Q<a></a>", L"a", L""},
+        {L"<a>x<a zzzzzzzzzz/>y</a>Q<a>xy</a>", L"a", L""},
+        {L"<<a>xx</a>a>y</a> <a>y</a>", L"a", L""},
+        {L"<a <a>x</a>", L"a", L""},
+        {L"<a></<a></a>a><a></<a></a>a>Q<a></a>Q<a></a>", L"a", L""},
+        {L"<a><a></<a></a>a></a>x<a></a></a>", L"a", L""},
+        {L"</a></a><a></<a></a>a>x</a>", L"a", L""},
+        {L"<a>1<a zzzzzzzzzzz>2</a><a>2</a>", L"a", L""},
+        {L"<a x=\"1>2</a><a x=\"1>", L"a,x=1>", L""},
+        {L"<a class=k><a></a></<a></a>a></a><a></a>", L"a", L"k"},
+        {L"<a a<a>b</a>>c</a>d<a a>c</a>", L"a", L""},
+        {L"<a></a<a></a>>", L"a", L""},
+    };
+    for (const auto& c : cases) {
+        CWString got;
+        ASSERT_TRUE(inTurn(c.page, c.spec, c.keep, got)) << c.page;
+        EXPECT_EQ(got, RemoveOneByOne(c.page, c.spec, c.keep)) << c.page;
+    }
+    const std::vector<std::wstring> pieces = {L"<a>", L"</a>", L"<a", L"</a", L"</", L"<", L">", L"a>", L"/a>", L"x", L" ",
+                                              L"<A>", L"</A>", L"<a/>", L"<a class=k>", L"<a x=\"", L"\"", L"'", L"<<<",
+                                              L"<ab>", L"<b>", L"</b>", L"<a></", L"a></a>", L"<a x=1>", L"/", L"-",
+                                              L"<ab", L"</ab", L"b>", L"</ab>", L"<AB x=1/>", L"\r\n"};
+    const wchar_t* specs[] = {L"a", L"a", L"a,x=1", L"b", L"a,class=k", L"ab"};
+    const wchar_t* keeps[] = {L"", L"", L"k"};
+    std::mt19937 random(41);
+    for (int round = 0; round < 6000; ++round) {
+        const CWString page = RandomPage(random, pieces, round % 3 ? 14 : 40);
+        const wchar_t* spec = specs[random() % std::size(specs)];
+        const wchar_t* keep = keeps[random() % std::size(keeps)];
+        CWString got;
+        ASSERT_TRUE(inTurn(page, spec, keep, got)) << std::wstring(page);
+        ASSERT_EQ(got, RemoveOneByOne(page, spec, keep)) << std::wstring(page) << " / " << spec << " / " << keep;
+    }
+    // Not taken: names of other characters, units with a "<" or ">" byte high.
+    CWString unused;
+    EXPECT_FALSE(inTurn(L"<a>x</a>\x3C41", L"a", L"", unused));
 }
 
 // Where the pages are ordinary the one-pass removal takes them, and gives the same text; where
@@ -409,6 +550,7 @@ TEST(HtmlParser, RemovesOrdinaryElementsInOnePass) {
         {L"<<a>xx</a>a>y</a> <a>y</a>", L"a", L"", false},
         {L"<a>x<a zzzzzzzzzz/>y</a>Q<a>xy</a>", L"a", L"", false},
         {L"<a <a>x</a>", L"a", L"", false},
+        {L"<a></<a></a>a>Q<a></a>", L"a", L"", false},
     };
     for (const auto& c : cases) {
         rg_DrenvikWangYeJieXiLei p;
@@ -421,6 +563,42 @@ TEST(HtmlParser, RemovesOrdinaryElementsInOnePass) {
     }
 }
 
+// Without a tag name every start tag is a candidate closed by its own name: the collection agrees
+// with the walk read step by step, start, end, nest count and the patterns left behind, on pages
+// of stray and odd closing tags, "<" runs and bytes astride units.
+TEST(HtmlParser, EmptySpecAgreesWithTheWalk) {
+    const std::vector<std::wstring> pieces = {L"<", L">", L"</", L"</a>", L"<a>", L"<a", L"<A>", L"</A>", L"<b x=1>", L"</b>",
+                                              L"<<", L"/", L" ", L"x", L"</<<>", L"<<>", L"</ab>", L"<ab>", L"/>", L"\r\n",
+                                              L"<a/>", L"</ a>", L"< a>", L"</>", L"<>", HalfUnitShifted(L"</a>"),
+                                              HalfUnitShifted(L"<a>"), std::wstring(1, L'\0')};
+    // Long start tags and many names take another way to the same walk.
+    std::vector<std::wstring> more = pieces;
+    more.push_back(std::wstring(300, L'<'));
+    more.push_back(L" " + std::wstring(300, L'y'));
+    for (int k = 0; k < 40; ++k) {
+        more.push_back(L"<t" + std::to_wstring(k) + L">");
+        more.push_back(L"</t" + std::to_wstring(k) + L">");
+    }
+    std::mt19937 random(43);
+    for (int round = 0; round < 3000; ++round) {
+        const CWString page = round % 2 ? RandomPage(random, pieces, 20) : RandomPage(random, more, 120);
+        rg_DrenvikWangYeJieXiLei p;
+        const int count = int(WideTextToInt(p.GetElement(page, L"", -1, 0, 0)));
+        std::vector<std::array<int32_t, 3>> got;
+        for (int i = 0; i < count; ++i) {
+            const auto& r = *static_cast<rg_DrenvikWeiZhiLei*>(p.ranges.GetAt(i));
+            got.push_back({r.start, r.end, r.nestCount});
+        }
+        CVolMem last;
+        ASSERT_EQ(got, CollectByTheWalk(page, L"", last)) << std::wstring(page);
+        if (count > 0) {
+            EXPECT_EQ(std::wstring(CWString::FromUtf16Bytes(p.closePattern.GetPtr(), p.closePattern.GetSize())),
+                      std::wstring(CWString::FromUtf16Bytes(last.GetPtr(), last.GetSize())))
+                << std::wstring(page);
+        }
+    }
+}
+
 // Start tags that share one ">", quotes, line breaks, bytes astride units: matching the conditions
 // for all candidates at once gives the matches that reading each start tag alone gives.
 TEST(HtmlParser, ConditionMatchesAgreeWithReadingEachStartTag) {
@@ -428,9 +606,11 @@ TEST(HtmlParser, ConditionMatchesAgreeWithReadingEachStartTag) {
         L"<div", L" class=x", L" class=\"x y\"", L" class='markdown-container'", L" data=\"markdown-container\"",
         L" class=markdown-container", L"=", L"\"", L"'", L" ", L">", L"/>", L"<", L"\r\n", L"text", L"</div>",
         L"<DIV", L" CLASS=X", L"<p", L"\t", L"<divx", std::wstring(1, L'\0'), L"x", L"markdown-container",
-        HalfUnitShifted(L"<div class=x>"), HalfUnitShifted(L"<div class=markdown-container"), HalfUnitShifted(L"<div")};
+        HalfUnitShifted(L"<div class=x>"), HalfUnitShifted(L"<div class=markdown-container"), HalfUnitShifted(L"<div"),
+        HalfUnitShifted(L"<div class=X"), L" class=\"x>", L" CLASS=\"MARKDOWN-CONTAINER>"};
     const wchar_t* specs[] = {L"div,class=markdown-container", L"div,class=x", L"div,class=x,data=markdown-container",
-                              L"div,class", L"div,data=markdown-container", L"div", L"div,=x", L"div,=markdown-container"};
+                              L"div,class", L"div,data=markdown-container", L"div", L"div,=x", L"div,=markdown-container",
+                              L"div,class=x>", L"div,class=markdown-container>"};
     std::mt19937 random(29);
     for (int round = 0; round < 2000; ++round) {
         const CWString page = RandomPage(random, pieces, 24);
@@ -458,6 +638,10 @@ TEST(HtmlParser, ConditionMatchesAgreeWithReadingEachStartTag) {
         {L"<div a='x<div b=x' c=x>", L"div,b=x"},
         {L"<div class=x" + std::wstring(1, L'\0') + L"<div class=y>", L"div,class=x"},
         {L"<div c=<div c=\"x <div c=x\">", L"div,c=x"},
+        {L"<div class=\"x>y</div>", L"div,class=x>"},                // an open quote runs to the ">"
+        {L"<div class=\"x<div class=\"y>", L"div,class=y>"},
+        {HalfUnitShifted(L"<div class=X>"), L"div,class=x"},            // read half a unit off
+        {HalfUnitShifted(L"<div class=\"X>"), L"div,class=x>"},
     };
     for (const auto& c : crafted) {
         for (int inner = 0; inner < 2; ++inner) {
