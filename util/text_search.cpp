@@ -44,12 +44,33 @@ const SearchPositionList& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
     return list;
 }
 
-int32_t SearchPositionLists::FindNeedle(std::wstring_view folded, const int32_t* listOfUnit, int32_t start) {
+int32_t SearchPositionLists::FindNeedle(std::wstring_view folded, const SearchUnitTable& units, int32_t start) {
+    for (size_t i = 0; i < std::size(recent) && recent[i].needle; ++i) {
+        if (*recent[i].needle != folded) continue;
+        std::rotate(recent, recent + i, recent + i + 1);
+        NeedleHits& hits = *recent[0].hits;
+        if (hits.answers != UINT32_MAX) ++hits.answers;
+        return NextAtOrAfter(hits, *recent[0].needle, start);
+    }
     const auto kept = needles.find(folded);
     if (kept != needles.end()) {
+        std::copy_backward(recent, recent + std::size(recent) - 1, recent + std::size(recent));
+        recent[0] = {&kept->first, &kept->second};
         NeedleHits& hits = kept->second;
         if (hits.answers != UINT32_MAX) ++hits.answers;
         return NextAtOrAfter(hits, kept->first, start);
+    }
+    // Each unit's list; a unit that never occurs (or names a list that is missing) finds nothing.
+    int32_t stackLists[32];
+    std::vector<int32_t> heapLists;
+    int32_t* listOfUnit = stackLists;
+    if (folded.size() > std::size(stackLists)) {
+        heapLists.resize(folded.size());
+        listOfUnit = heapLists.data();
+    }
+    for (size_t i = 0; i < folded.size(); ++i) {
+        listOfUnit[i] = units.entries.At(folded[i]);
+        if (listOfUnit[i] <= 0 || listOfUnit[i] >= Count()) return -1;
     }
     // A pass only when the walks have paid for it, and only for hits that can be kept at all (the
     // needle itself and at most 1/4 byte per unit). A pass that may push out kept hits pays for
@@ -97,7 +118,7 @@ SearchPositionLists::NeedleHits& SearchPositionLists::Keep(std::wstring_view fol
 
     // Make room: the needle that answered least goes first (the oldest of those that answered
     // equally), and the rest's counts halve, so needles no longer asked for give way in time while
-    // needles asked in turns keep theirs. The hint may point into any of them.
+    // needles asked in turns keep theirs. The hint and the recent ones may point into any of them.
     hint = {};
     const size_t bytes = BytesOf(folded, found);
     while (!needles.empty() && needleBytes + bytes > Budget()) {
@@ -109,10 +130,14 @@ SearchPositionLists::NeedleHits& SearchPositionLists::Keep(std::wstring_view fol
         }
         needleBytes -= BytesOf(victim->first, victim->second);
         needles.erase(victim);
+        std::fill(std::begin(recent), std::end(recent), Recent{});
         for (auto& kept : needles) kept.second.answers /= 2;
     }
     needleBytes += bytes;
-    return needles.emplace(std::wstring(folded), std::move(found)).first->second;
+    const auto kept = needles.emplace(std::wstring(folded), std::move(found)).first;
+    std::copy_backward(recent, recent + std::size(recent) - 1, recent + std::size(recent));
+    recent[0] = {&kept->first, &kept->second};
+    return kept->second;
 }
 
 int32_t SearchPositionLists::Walk(std::wstring_view folded, const int32_t* listOfUnit, int32_t start) {
@@ -241,21 +266,10 @@ int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFromLists(std::wstring_view needle
     for (size_t i = 0; i < needle.size(); ++i) folded[i] = foldCase ? AsciiLower(needle[i]) : needle[i];
     const std::wstring_view n(folded, needle.size());
 
-    // A unit that never occurs (or names a list that is missing) finds nothing.
+    // A first unit that never occurs (or names a list that is missing) finds nothing.
     const int32_t k = unitTable.entries.At(n[0]);
     if (k <= 0 || k >= lists) return -1;
     if (n.size() > positionLists.text.size()) return -1;
     if (n.size() == 1) return positionLists.NextAtOrAfter(positionLists.ListOf(k, n[0]), std::max(start, 0), n);
-    int32_t stackLists[32];
-    std::vector<int32_t> heapLists;
-    int32_t* listOfUnit = stackLists;
-    if (n.size() > std::size(stackLists)) {
-        heapLists.resize(n.size());
-        listOfUnit = heapLists.data();
-    }
-    for (size_t i = 0; i < n.size(); ++i) {
-        listOfUnit[i] = unitTable.entries.At(n[i]);
-        if (listOfUnit[i] <= 0 || listOfUnit[i] >= lists) return -1;
-    }
-    return positionLists.FindNeedle(n, listOfUnit, std::max(start, 0));
+    return positionLists.FindNeedle(n, unitTable, std::max(start, 0));
 }

@@ -310,6 +310,12 @@ struct SearchPositionLists {
         wchar_t needle[8] = {};
         size_t needleSize = 0;  // 0: no needle to answer from here
     } hint;
+    // The kept needles answered last, newest first: looked at before the map, as most searches ask
+    // for one of a few needles.
+    struct Recent {
+        const std::wstring* needle = nullptr;
+        NeedleHits* hits = nullptr;
+    } recent[8];
     static constexpr size_t kFreePasses = 8;  // passes the first needles get without walking first
     static constexpr size_t kBytesPerUnit = 2;
     static constexpr size_t kSpareBytes = 1024;      // so a short text still keeps a few needles
@@ -328,14 +334,15 @@ struct SearchPositionLists {
         madeNeedles = 0;
         textPasses = 0;
         hint = {};
+        std::fill(std::begin(recent), std::end(recent), Recent{});
     }
     // Starts over on a text whose units are numbered 1 .. units.
     void Reset(std::wstring_view indexed, int32_t units);
     // List k, the positions of the folded unit u, made now when no search has needed it before.
     const SearchPositionList& ListOf(int32_t k, wchar_t u);
-    // The first hit of the folded needle (two units or more) at or after start (>= 0), or -1.
-    // listOfUnit[i] is the list of the needle's unit i; each is a real list (1 .. Count() - 1).
-    int32_t FindNeedle(std::wstring_view folded, const int32_t* listOfUnit, int32_t start);
+    // The first hit of the folded needle (two units or more, no longer than the text) at or after
+    // start (>= 0), or -1; units numbers the lists.
+    int32_t FindNeedle(std::wstring_view folded, const SearchUnitTable& units, int32_t start);
     // The first entry at or after start in the list, or -1; the list answers the folded needle.
     int32_t NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded);
 
@@ -387,7 +394,9 @@ template <> struct VolMember<SearchPositionLists> {
     static void Copy(SearchPositionLists& d, const SearchPositionLists& s) {
         if (&d == &s) return;
         d = s;
-        d.hint = {};  // it points into the source's lists
+        // They point into the source's lists.
+        d.hint = {};
+        std::fill(std::begin(d.recent), std::end(d.recent), SearchPositionLists::Recent{});
     }
     static void Save(VolDataStream*, const SearchPositionLists&) {}
     static void Load(VolDataStream*, SearchPositionLists& v) { v.Clear(); }
