@@ -23,15 +23,6 @@ size_t SearchPositionList::LowerBound(int32_t t, size_t from) const noexcept {
     return b * kBlock + size_t(std::lower_bound(block.begin() + ptrdiff_t(from % kBlock), block.end(), t) - block.begin());
 }
 
-void SearchPositionLists::Reset(std::wstring_view indexed, int32_t units) {
-    Clear();
-    text = indexed;
-    lists.resize(size_t(units) + 1);
-    made.assign(size_t(units) + 1, 0);
-    made[0] = 1;
-    passCredit = kFreePasses * PassCost();
-}
-
 const SearchPositionList& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
     SearchPositionList& list = lists[size_t(k)];
     if (made[size_t(k)]) return list;
@@ -249,7 +240,11 @@ void rg_DrenvikKuaiSuXinZhaoWenBenLei::IndexText(std::wstring_view text) {
     }
 #endif
     for (; i < n; ++i) number(AsciiLower(s[i]));
-    positionLists.Reset(text, next);
+    positionLists.text = text;
+    positionLists.lists.resize(size_t(next) + 1);
+    positionLists.made.assign(size_t(next) + 1, 0);
+    positionLists.made[0] = 1;
+    positionLists.passCredit = SearchPositionLists::kFreePasses * positionLists.PassCost();
 }
 
 int32_t rg_DrenvikKuaiSuXinZhaoWenBenLei::FindFromLists(std::wstring_view needle, int32_t start) const {

@@ -336,8 +336,6 @@ struct SearchPositionLists {
         hint = {};
         std::fill(std::begin(recent), std::end(recent), Recent{});
     }
-    // Starts over on a text whose units are numbered 1 .. units.
-    void Reset(std::wstring_view indexed, int32_t units);
     // List k, the positions of the folded unit u, made now when no search has needed it before.
     const SearchPositionList& ListOf(int32_t k, wchar_t u);
     // The first hit of the folded needle (two units or more, no longer than the text) at or after
@@ -345,9 +343,10 @@ struct SearchPositionLists {
     int32_t FindNeedle(std::wstring_view folded, const SearchUnitTable& units, int32_t start);
     // The first entry at or after start in the list, or -1; the list answers the folded needle.
     int32_t NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded);
+    // What a pass over the text costs, in the units of passCredit.
+    size_t PassCost() const noexcept { return std::max<size_t>(text.size(), 64); }
 
 private:
-    size_t PassCost() const noexcept { return std::max<size_t>(text.size(), 64); }
     size_t Budget() const noexcept { return kBytesPerUnit * text.size() + kSpareBytes; }
     static size_t BytesOf(std::wstring_view folded, const NeedleHits& hits) noexcept {
         return kBytesPerNeedle + folded.size() * sizeof(wchar_t) + (hits.dense ? hits.bits.Bytes() : hits.hits.Bytes());
