@@ -36,17 +36,17 @@ const SearchPositionList& SearchPositionLists::ListOf(int32_t k, wchar_t u) {
 }
 
 int32_t SearchPositionLists::FindNeedle(std::wstring_view folded, const SearchUnitTable& units, int32_t start) {
-    for (size_t i = 0; i < std::size(recent) && recent[i].needle; ++i) {
-        if (*recent[i].needle != folded) continue;
-        std::rotate(recent, recent + i, recent + i + 1);
-        NeedleHits& hits = *recent[0].hits;
-        if (hits.answers != UINT32_MAX) ++hits.answers;
-        return NextAtOrAfter(hits, *recent[0].needle, start);
+    // Newest first: a find-all asks for the same needle again and again.
+    for (size_t i = 1; i <= std::size(recent); ++i) {
+        const Recent& r = recent[(recentNext - i) % std::size(recent)];
+        if (!r.needle || r.needle->size() != folded.size() || !std::equal(folded.begin(), folded.end(), r.needle->begin()))
+            continue;
+        if (r.hits->answers != UINT32_MAX) ++r.hits->answers;
+        return NextAtOrAfter(*r.hits, *r.needle, start);
     }
     const auto kept = needles.find(folded);
     if (kept != needles.end()) {
-        std::copy_backward(recent, recent + std::size(recent) - 1, recent + std::size(recent));
-        recent[0] = {&kept->first, &kept->second};
+        recent[recentNext++ % std::size(recent)] = {&kept->first, &kept->second};
         NeedleHits& hits = kept->second;
         if (hits.answers != UINT32_MAX) ++hits.answers;
         return NextAtOrAfter(hits, kept->first, start);
@@ -95,9 +95,10 @@ SearchPositionLists::NeedleHits& SearchPositionLists::Keep(std::wstring_view fol
     const FoldedNeedle needle(folded);
     if (made[size_t(k)]) {
         size_t read = 0;
+        const FoldedNeedleView view = needle.View();
         lists[size_t(k)].ForEach([&](int32_t p) {
             if (size_t(p) < read) return true;
-            read = needle.MatchFrom(text, size_t(p), 1, add);
+            read = view.MatchFrom(text, size_t(p), 1, add);
             return read != std::wstring_view::npos;
         });
     } else {
@@ -126,8 +127,7 @@ SearchPositionLists::NeedleHits& SearchPositionLists::Keep(std::wstring_view fol
     }
     needleBytes += bytes;
     const auto kept = needles.emplace(std::wstring(folded), std::move(found)).first;
-    std::copy_backward(recent, recent + std::size(recent) - 1, recent + std::size(recent));
-    recent[0] = {&kept->first, &kept->second};
+    recent[recentNext++ % std::size(recent)] = {&kept->first, &kept->second};
     return kept->second;
 }
 
@@ -152,6 +152,7 @@ int32_t SearchPositionLists::Walk(std::wstring_view folded, const int32_t* listO
         border = heapBorder.data();
     }
     FoldedBorders(folded, border);
+    const FoldedNeedleView needle{folded, border};
 
     // Each candidate c (unit j at c + j) not yet read past is confirmed by reading on from it while
     // a partial match lasts; that reading rules out every hit before where it stops.
@@ -165,7 +166,7 @@ int32_t SearchPositionLists::Walk(std::wstring_view folded, const int32_t* listO
             ++next;
             continue;
         }
-        const size_t stop = MatchFoldedFrom(text, folded, border, c, 1, [&found](size_t h) {
+        const size_t stop = needle.MatchFrom(text, c, 1, [&found](size_t h) {
             found = int32_t(h);
             return false;
         });

@@ -118,30 +118,34 @@ inline void FoldedBorders(std::wstring_view folded, uint32_t* border) noexcept {
     }
 }
 
-// Reads the text from p, where the folded needle's first `known` units (at least 1) stand, for as
-// long as a partial match lasts, and calls visit for every hit on the way. A mismatch carries on
-// from the border, so each unit is read once however self-similar the needle ("a" x 30,000 + "b"
-// over a run of "a"). Returns where the reading stopped: every hit that starts before it has been
-// visited. npos when visit said to stop or the text left cannot hold a hit.
-template <class Visit>
-size_t MatchFoldedFrom(std::wstring_view text, std::wstring_view folded, const uint32_t* border, size_t p, size_t known,
-                       Visit&& visit) {
-    const size_t m = folded.size(), n = text.size();
-    if (n < m || p > n - m || known == 0 || known > m) return std::wstring_view::npos;
-    const wchar_t* s = text.data();
-    size_t k = known, j = p + known;
-    for (;;) {
-        if (k == m) {
-            if (!visit(j - m)) return std::wstring_view::npos;
-            k = border[m - 1];
+// A folded needle and the border of each of its prefixes, both held elsewhere.
+struct FoldedNeedleView {
+    std::wstring_view units;
+    const uint32_t* border = nullptr;
+
+    // Reads the text from p, where the needle's first `known` units (at least 1) stand, for as long
+    // as a partial match lasts, and calls visit for every hit on the way. A mismatch carries on from
+    // the border, so each unit is read once however self-similar the needle ("a" x 30,000 + "b" over
+    // a run of "a"). Returns where the reading stopped: every hit that starts before it has been
+    // visited. npos when visit said to stop or the text left cannot hold a hit.
+    template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
+        const size_t m = units.size(), n = text.size();
+        if (n < m || p > n - m || known == 0 || known > m) return std::wstring_view::npos;
+        const wchar_t* s = text.data();
+        size_t k = known, j = p + known;
+        for (;;) {
+            if (k == m) {
+                if (!visit(j - m)) return std::wstring_view::npos;
+                k = border[m - 1];
+            }
+            if (k == 0) return j;
+            if (n - j < m - k) return std::wstring_view::npos;
+            const wchar_t c = AsciiLower(s[j++]);
+            while (k > 0 && c != units[k]) k = border[k - 1];
+            if (c == units[k]) ++k;
         }
-        if (k == 0) return j;
-        if (n - j < m - k) return std::wstring_view::npos;
-        const wchar_t c = AsciiLower(s[j++]);
-        while (k > 0 && c != folded[k]) k = border[k - 1];
-        if (c == folded[k]) ++k;
     }
-}
+};
 
 // A needle with A-Z taken as a-z, and the border of each of its prefixes.
 class FoldedNeedle {
@@ -165,18 +169,20 @@ public:
         if (m == 0 || n < m) return;
         const size_t known = m == 1 || text_[0] == text_[1] ? 1 : 2;  // units a candidate has matched
         size_t read = from;  // the matching has read the text up to here
+        const FoldedNeedleView view = View();
         const auto candidate = [&](size_t p) {
             if (p < read) return true;
-            read = MatchFrom(text, p, known, visit);
+            read = view.MatchFrom(text, p, known, visit);
             return read != std::wstring_view::npos;
         };
         if (known == 1) ForEachFoldedUnit(text.substr(0, n - m + 1), text_[0], from, candidate);
         else ForEachFoldedPair(text.substr(0, n - m + 2), text_[0], text_[1], from, candidate);
     }
 
-    // MatchFoldedFrom with this needle.
+    FoldedNeedleView View() const noexcept { return {text_, border_.data()}; }
+    // FoldedNeedleView::MatchFrom with this needle.
     template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
-        return MatchFoldedFrom(text, text_, border_.data(), p, known, visit);
+        return View().MatchFrom(text, p, known, visit);
     }
 
 private:
@@ -274,17 +280,18 @@ struct SearchNeedleHash {
 // A needle of two or more units is found one of two ways:
 // - Walked: the candidates are the places of one of its units (the one with the shortest list made
 //   so far), from the start on; each is confirmed by reading the text with the needle's border
-//   table, so a search reads no unit twice and costs no more than the places between its start and
-//   its answer, never a pass over the whole text.
+//   table, so a search reads no unit twice and costs no more than the candidates and units between
+//   its start and its answer, not a pass over the whole text (beyond making a unit's list once).
 // - Kept: all its hits found by one pass and kept, so every later search for it (the next hit of a
 //   find-all, a search repeated over the same text) is a step among them. The hits are a list while
 //   they number at most one per 16 units, else bits: at most about 1/4 byte per indexed unit.
-// A pass is spent on a needle only while the walks since the last pass have done as much work as a
-//   pass (the first few needles get theirs at once), so passes never cost more than the walks they
-//   save, whatever the needles asked and in whatever turns; kept hits together stay within about
-//   2 bytes per indexed unit (the text's own size), beside the unit lists' 4 bytes per unit. When
-//   they would not, the needles that answered least make room, so needles asked for in turns keep
-//   most of their hits instead of each pushing out the one asked for next.
+// A pass is spent on a needle only once the walks since the last pass have done as much work as a
+// pass (twice that when it may push kept hits out; the first few needles get theirs at once), so
+// passes never cost more than the walks they save, whatever the needles asked and in whatever
+// turns. Kept hits together stay within about 2 bytes per indexed unit (the text's own size),
+// beside the unit lists' 4 bytes per unit; when they would not, the needles that answered least
+// make room, so needles asked for in turns keep most of their hits instead of each pushing out
+// the one asked for next.
 struct SearchPositionLists {
     std::wstring_view text;
     std::vector<SearchPositionList> lists;
@@ -310,12 +317,13 @@ struct SearchPositionLists {
         wchar_t needle[8] = {};
         size_t needleSize = 0;  // 0: no needle to answer from here
     } hint;
-    // The kept needles answered last, newest first: looked at before the map, as most searches ask
-    // for one of a few needles.
+    // The kept needles answered last, looked at before the map, as most searches ask for one of a
+    // few needles; the next to replace is recent[recentNext % 8].
     struct Recent {
         const std::wstring* needle = nullptr;
         NeedleHits* hits = nullptr;
     } recent[8];
+    size_t recentNext = 0;
     static constexpr size_t kFreePasses = 8;  // passes the first needles get without walking first
     static constexpr size_t kBytesPerUnit = 2;
     static constexpr size_t kSpareBytes = 1024;      // so a short text still keeps a few needles
