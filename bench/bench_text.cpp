@@ -231,6 +231,110 @@ void SearchInTurnsBench() {
     PrintScaleRow("search in turns, \"**\" and \"***\" on \"*\" (units)", t, sizes, "wstring::find", peer, same);
 }
 
+// count distinct pieces of the text at random places, 3 to 8 units long: needles that are there.
+std::vector<std::wstring> PiecesOf(const std::wstring& text, size_t count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::wstring> pieces;
+    while (pieces.size() < count) {
+        const size_t m = 3 + rng() % 6;
+        std::wstring piece = text.substr(rng() % (text.size() - m), m);
+        if (std::find(pieces.begin(), pieces.end(), piece) == pieces.end()) pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+// Needles asked for in turns on one index, each turn the hit after that needle's last one, against
+// wstring::find doing the same: more needles than the index keeps hits for must not make every
+// search pass over the text. Then needles that cover the text ("*" x 2 .. "*" x (k + 1) on "*"), and
+// a new needle for every search.
+void ManyNeedlesInTurnsBench() {
+    auto findAllsInTurns = [](const std::vector<std::wstring>& needles, auto&& find) {
+        std::vector<int32_t> last(needles.size(), -1);
+        size_t searches = 0, sum = 0;
+        for (bool any = true; any;) {
+            any = false;
+            for (size_t j = 0; j < needles.size(); ++j) {
+                if (last[j] == -2) continue;
+                const int32_t p = find(needles[j], last[j] + 1);
+                ++searches;
+                sum += size_t(p + 1);
+                last[j] = p == -1 ? -2 : p;
+                any = any || p != -1;
+            }
+        }
+        return searches * 1000003 + sum;
+    };
+    auto run = [&](const char* what, const size_t (&sizes)[3], auto&& makeText, auto&& makeNeedles) {
+        double t[3], peer[3];
+        bool same = true;
+        size_t searches[3];
+        for (int i = 0; i < 3; ++i) {
+            const std::wstring text = makeText(sizes[i]);
+            const std::vector<std::wstring> needles = makeNeedles(text);
+            size_t ours = 0, theirs = 0;
+            t[i] = TimeForScale([&] {
+                auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+                s->IndexText(text);
+                ours = findAllsInTurns(needles, [&](const std::wstring& n, int32_t from) { return s->FindFrom(n, from); });
+            });
+            peer[i] = TimeForScale([&] {
+                theirs = findAllsInTurns(needles, [&](const std::wstring& n, int32_t from) {
+                    const size_t p = text.find(n, size_t(from));
+                    return p == std::wstring::npos ? int32_t(-1) : int32_t(p);
+                });
+            });
+            same = same && ours == theirs;
+            searches[i] = theirs / 1000003;
+        }
+        PrintScaleRow(what, t, sizes, "wstring::find", peer, same);
+        std::printf("%-62s %7zu / %7zu / %7zu searches\n", "", searches[0], searches[1], searches[2]);
+    };
+    const size_t sizes[3] = {12500, 50000, 200000};
+    for (size_t count : {8, 9, 16, 64, 1000}) {
+        char what[80];
+        std::snprintf(what, sizeof what, "%zu needles in turns, find-alls on chat text (units)", count);
+        run(what, sizes, [](size_t units) { return MakeText(units, 5); },
+            // From the 1x text, which the longer ones begin with: the same needles at every size.
+            [count, &sizes](const std::wstring& text) { return PiecesOf(text.substr(0, sizes[0]), count, unsigned(count)); });
+    }
+    const size_t runs[3] = {2000, 8000, 32000};
+    for (size_t count : {9, 16}) {
+        char what[80];
+        std::snprintf(what, sizeof what, "%zu needles \"*\"x2..x%zu in turns on \"*\" (units)", count, count + 1);
+        run(what, runs, [](size_t units) { return std::wstring(units, L'*'); }, [count](const std::wstring&) {
+            std::vector<std::wstring> needles;
+            for (size_t k = 2; k <= count + 1; ++k) needles.push_back(std::wstring(k, L'*'));
+            return needles;
+        });
+    }
+    // A new needle for every search, from a random place.
+    double t[3], peer[3];
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring text = MakeText(sizes[i], 6);
+        const std::vector<std::wstring> needles = PiecesOf(text.substr(0, sizes[0]), 2000, 7);
+        std::vector<int32_t> starts(needles.size());
+        std::mt19937 rng(8);
+        for (auto& p : starts) p = int32_t(rng() % text.size());
+        size_t ours = 0, theirs = 0;
+        t[i] = TimeForScale([&] {
+            auto s = std::make_unique<rg_DrenvikKuaiSuXinZhaoWenBenLei>();
+            s->IndexText(text);
+            ours = 0;
+            for (size_t j = 0; j < needles.size(); ++j) ours = ours * 31 + size_t(s->FindFrom(needles[j], starts[j]) + 1);
+        });
+        peer[i] = TimeForScale([&] {
+            theirs = 0;
+            for (size_t j = 0; j < needles.size(); ++j) {
+                const size_t p = text.find(needles[j], size_t(starts[j]));
+                theirs = theirs * 31 + (p == std::wstring::npos ? 0 : p + 1);
+            }
+        });
+        same = same && ours == theirs;
+    }
+    PrintScaleRow("2,000 needles, a new one each search, on chat text (units)", t, sizes, "wstring::find", peer, same);
+}
+
 // A long search text over a long run of its own prefix: every place is a candidate.
 void ReplaceLongNeedleBench() {
     const size_t sizes[3] = {1875, 7500, 30000};
@@ -258,6 +362,7 @@ void ReplaceLongNeedleBench() {
 
 int main() {
     SearchInTurnsBench();
+    ManyNeedlesInTurnsBench();
     ReplaceLongNeedleBench();
     for (size_t units : {size_t(1) << 20, size_t(16) << 20}) SearchBench(units);
     ReplaceBench(size_t(1) << 20);

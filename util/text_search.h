@@ -1,8 +1,11 @@
 // Fast text search: index a text once, then find needles without scanning it again.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/object.h"
@@ -103,17 +106,53 @@ void ForEachFoldedPair(std::wstring_view text, wchar_t u0, wchar_t u1, size_t fr
         if ((s[i] == u0 || s[i] == upper0) && (s[i + 1] == u1 || s[i + 1] == upper1) && !visit(i)) return;
 }
 
-// A needle with A-Z taken as a-z, and the longest proper border of each of its prefixes (the
-// longest prefix that is also a suffix): where a partial match carries on after a mismatch.
+// The longest proper border (the longest prefix that is also a suffix) of each prefix of a folded
+// needle, into border[0 .. size): where a partial match carries on after a mismatch.
+inline void FoldedBorders(std::wstring_view folded, uint32_t* border) noexcept {
+    if (folded.empty()) return;
+    border[0] = 0;
+    for (size_t i = 1, k = 0; i < folded.size(); ++i) {
+        while (k > 0 && folded[i] != folded[k]) k = border[k - 1];
+        if (folded[i] == folded[k]) ++k;
+        border[i] = uint32_t(k);
+    }
+}
+
+// A folded needle and the border of each of its prefixes, both held elsewhere.
+struct FoldedNeedleView {
+    std::wstring_view units;
+    const uint32_t* border = nullptr;
+
+    // Reads the text from p, where the needle's first `known` units (at least 1) stand, for as long
+    // as a partial match lasts, and calls visit for every hit on the way. A mismatch carries on from
+    // the border, so each unit is read once however self-similar the needle ("a" x 30,000 + "b" over
+    // a run of "a"). Returns where the reading stopped: every hit that starts before it has been
+    // visited. npos when visit said to stop or the text left cannot hold a hit.
+    template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
+        const size_t m = units.size(), n = text.size();
+        if (n < m || p > n - m || known == 0 || known > m) return std::wstring_view::npos;
+        const wchar_t* s = text.data();
+        size_t k = known, j = p + known;
+        for (;;) {
+            if (k == m) {
+                if (!visit(j - m)) return std::wstring_view::npos;
+                k = border[m - 1];
+            }
+            if (k == 0) return j;
+            if (n - j < m - k) return std::wstring_view::npos;
+            const wchar_t c = AsciiLower(s[j++]);
+            while (k > 0 && c != units[k]) k = border[k - 1];
+            if (c == units[k]) ++k;
+        }
+    }
+};
+
+// A needle with A-Z taken as a-z, and the border of each of its prefixes.
 class FoldedNeedle {
 public:
     explicit FoldedNeedle(std::wstring_view needle) : text_(needle), border_(needle.size(), 0) {
         for (wchar_t& u : text_) u = AsciiLower(u);
-        for (size_t i = 1, k = 0; i < text_.size(); ++i) {
-            while (k > 0 && text_[i] != text_[k]) k = border_[k - 1];
-            if (text_[i] == text_[k]) ++k;
-            border_[i] = uint32_t(k);
-        }
+        FoldedBorders(text_, border_.data());
     }
     std::wstring_view Text() const noexcept { return text_; }
     size_t size() const noexcept { return text_.size(); }
@@ -130,36 +169,20 @@ public:
         if (m == 0 || n < m) return;
         const size_t known = m == 1 || text_[0] == text_[1] ? 1 : 2;  // units a candidate has matched
         size_t read = from;  // the matching has read the text up to here
+        const FoldedNeedleView view = View();
         const auto candidate = [&](size_t p) {
             if (p < read) return true;
-            read = MatchFrom(text, p, known, visit);
+            read = view.MatchFrom(text, p, known, visit);
             return read != std::wstring_view::npos;
         };
         if (known == 1) ForEachFoldedUnit(text.substr(0, n - m + 1), text_[0], from, candidate);
         else ForEachFoldedPair(text.substr(0, n - m + 2), text_[0], text_[1], from, candidate);
     }
 
-    // Reads the text from p, where the needle's first `known` units (1 or 2) stand, for as long as
-    // a partial match lasts, and calls visit for every hit on the way. A mismatch carries on from
-    // the border, so each unit is read once however self-similar the needle ("a" x 30,000 + "b"
-    // over a run of "a"). Returns where the reading stopped: every hit that starts before it has
-    // been visited. npos when visit said to stop or the text left cannot hold a hit.
+    FoldedNeedleView View() const noexcept { return {text_, border_.data()}; }
+    // FoldedNeedleView::MatchFrom with this needle.
     template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
-        const size_t m = text_.size(), n = text.size();
-        if (n < m || p > n - m || known == 0 || known > m) return std::wstring_view::npos;
-        const wchar_t* s = text.data();
-        size_t k = known, j = p + known;
-        for (;;) {
-            if (k == m) {
-                if (!visit(j - m)) return std::wstring_view::npos;
-                k = border_[m - 1];
-            }
-            if (k == 0) return j;
-            if (n - j < m - k) return std::wstring_view::npos;
-            const wchar_t c = AsciiLower(s[j++]);
-            while (k > 0 && c != text_[k]) k = border_[k - 1];
-            if (c == text_[k]) ++k;
-        }
+        return View().MatchFrom(text, p, known, visit);
     }
 
 private:
@@ -189,6 +212,15 @@ public:
             for (int32_t p : block)
                 if (!visit(p)) return;
     }
+    // Gives back the room the last block holds beyond its entries.
+    void ShrinkToFit() {
+        if (!blocks_.empty()) blocks_.back().shrink_to_fit();
+    }
+    size_t Bytes() const noexcept {
+        size_t bytes = blocks_.capacity() * sizeof(blocks_[0]);
+        for (const auto& block : blocks_) bytes += block.capacity() * sizeof(int32_t);
+        return bytes;
+    }
 
 private:
     std::vector<std::vector<int32_t>> blocks_;
@@ -211,6 +243,7 @@ public:
         for (size_t w = words_.size(); w-- > 0;) next_[w] = words_[w] ? uint32_t(w) : next_[w + 1];
     }
     size_t size() const noexcept { return count_; }
+    size_t Bytes() const noexcept { return words_.size() * sizeof(uint64_t) + next_.size() * sizeof(uint32_t); }
     // The first hit at or after t (t >= 0), or -1.
     int32_t NextAtOrAfter(int32_t t) const noexcept {
         size_t w = size_t(t) / 64;
@@ -230,26 +263,51 @@ private:
     size_t count_ = 0;
 };
 
+// Hashes a folded needle: kept needles are found by their text, with no copy of the one asked for.
+struct SearchNeedleHash {
+    using is_transparent = void;
+    size_t operator()(std::wstring_view s) const noexcept {
+        uint64_t h = 14695981039346656037ull;
+        for (wchar_t u : s) h = (h ^ uint64_t(u)) * 1099511628211ull;
+        return size_t(h ^ (h >> 32));
+    }
+};
+
 // The position lists, each made on the first search that needs it: indexing only numbers the units,
 // as making every list up front costs many times one plain scan of the text. The lists are read
 // from the indexed text, which the index borrows. List 0 is the empty placeholder.
-// A needle of two or more units gets its own hits on its first search (from its first unit's list
-// when that is made, else by one scan), so every later search for it (the next hit of a find-all,
-// a search repeated over the same text, needles asked for in turns) is a step among them. The
-// hits are a list while they number at most one per 16 units, else bits; so each needle's hits
-// take at most about 1/4 byte per indexed unit, and the eight latest needles' hits together at
-// most 2 bytes per unit (the text's own size), beside the unit lists' 4 bytes per unit.
+//
+// A needle of two or more units is found one of two ways:
+// - Walked: the candidates are the places of one of its units (the one with the shortest list made
+//   so far), from the start on; each is confirmed by reading the text with the needle's border
+//   table, so a search reads no unit twice and costs no more than the candidates and units between
+//   its start and its answer, not a pass over the whole text (beyond making a unit's list once).
+// - Kept: all its hits found by one pass and kept, so every later search for it (the next hit of a
+//   find-all, a search repeated over the same text) is a step among them. The hits are a list while
+//   they number at most one per 16 units, else bits: at most about 1/4 byte per indexed unit.
+// A pass is spent on a needle only once the walks since the last pass have done as much work as a
+// pass (twice that when it may push kept hits out; the first few needles get theirs at once), so
+// passes never cost more than the walks they save, whatever the needles asked and in whatever
+// turns. Kept hits together stay within about 2 bytes per indexed unit (the text's own size),
+// beside the unit lists' 4 bytes per unit; when they would not, the needles that answered least
+// make room, so needles asked for in turns keep most of their hits instead of each pushing out
+// the one asked for next.
 struct SearchPositionLists {
     std::wstring_view text;
     std::vector<SearchPositionList> lists;
     std::vector<uint8_t> made;
     struct NeedleHits {
-        std::wstring needle;  // folded
-        bool dense = false;   // the hits are in bits, not in the list
+        bool dense = false;  // the hits are in bits, not in the list
         SearchPositionList hits;
         SearchHitBits bits;
+        uint32_t answers = 0;  // searches answered since made, halved whenever a needle makes room
+        uint64_t order = 0;    // when made
     };
-    std::vector<NeedleHits> needles;  // oldest first
+    std::unordered_map<std::wstring, NeedleHits, SearchNeedleHash, std::equal_to<>> needles;  // by folded needle
+    size_t needleBytes = 0;    // what the kept needles hold
+    size_t passCredit = 0;     // work the walks have done towards the next pass, in text units
+    uint64_t madeNeedles = 0;  // needles kept so far
+    size_t textPasses = 0;     // passes over the whole text (or a whole unit's list) so far
     // Where the last answer's hits continue, and the folded needle it answers (when it is short),
     // so the next search of a find-all is one step there.
     struct Hint {
@@ -259,7 +317,17 @@ struct SearchPositionLists {
         wchar_t needle[8] = {};
         size_t needleSize = 0;  // 0: no needle to answer from here
     } hint;
-    static constexpr size_t kMaxNeedles = 8;
+    // The kept needles answered last, looked at before the map, as most searches ask for one of a
+    // few needles; the next to replace is recent[recentNext % 8].
+    struct Recent {
+        const std::wstring* needle = nullptr;
+        NeedleHits* hits = nullptr;
+    } recent[8];
+    size_t recentNext = 0;
+    static constexpr size_t kFreePasses = 8;  // passes the first needles get without walking first
+    static constexpr size_t kBytesPerUnit = 2;
+    static constexpr size_t kSpareBytes = 1024;      // so a short text still keeps a few needles
+    static constexpr size_t kBytesPerNeedle = 96;    // a kept needle's own bookkeeping
 
     int32_t Count() const noexcept { return int32_t(lists.size()); }
     void Clear() noexcept {
@@ -268,18 +336,33 @@ struct SearchPositionLists {
         lists.shrink_to_fit();
         made.clear();
         made.shrink_to_fit();
-        needles.clear();
-        needles.shrink_to_fit();
+        needles = {};
+        needleBytes = 0;
+        passCredit = 0;
+        madeNeedles = 0;
+        textPasses = 0;
         hint = {};
+        std::fill(std::begin(recent), std::end(recent), Recent{});
     }
     // List k, the positions of the folded unit u, made now when no search has needed it before.
     const SearchPositionList& ListOf(int32_t k, wchar_t u);
-    // The hits of the folded needle (two units or more), found now when it is not among the kept
-    // ones; k is its first unit's list.
-    const NeedleHits& HitsOf(std::wstring_view folded, int32_t k);
+    // The first hit of the folded needle (two units or more, no longer than the text) at or after
+    // start (>= 0), or -1; units numbers the lists.
+    int32_t FindNeedle(std::wstring_view folded, const SearchUnitTable& units, int32_t start);
     // The first entry at or after start in the list, or -1; the list answers the folded needle.
     int32_t NextAtOrAfter(const SearchPositionList& list, int32_t start, std::wstring_view folded);
-    int32_t NextAtOrAfter(const NeedleHits& hits, int32_t start);
+    // What a pass over the text costs, in the units of passCredit.
+    size_t PassCost() const noexcept { return std::max<size_t>(text.size(), 64); }
+
+private:
+    size_t Budget() const noexcept { return kBytesPerUnit * text.size() + kSpareBytes; }
+    static size_t BytesOf(std::wstring_view folded, const NeedleHits& hits) noexcept {
+        return kBytesPerNeedle + folded.size() * sizeof(wchar_t) + (hits.dense ? hits.bits.Bytes() : hits.hits.Bytes());
+    }
+    // Finds all hits of the folded needle by one pass (k is its first unit's list) and keeps them.
+    NeedleHits& Keep(std::wstring_view folded, int32_t k);
+    int32_t Walk(std::wstring_view folded, const int32_t* listOfUnit, int32_t start);
+    int32_t NextAtOrAfter(const NeedleHits& hits, std::wstring_view folded, int32_t start);
 };
 
 // The table streams as its 262,144 raw bytes, with no length in front.
@@ -318,7 +401,9 @@ template <> struct VolMember<SearchPositionLists> {
     static void Copy(SearchPositionLists& d, const SearchPositionLists& s) {
         if (&d == &s) return;
         d = s;
-        d.hint = {};  // it points into the source's lists
+        // They point into the source's lists.
+        d.hint = {};
+        std::fill(std::begin(d.recent), std::end(d.recent), SearchPositionLists::Recent{});
     }
     static void Save(VolDataStream*, const SearchPositionLists&) {}
     static void Load(VolDataStream*, SearchPositionLists& v) { v.Clear(); }

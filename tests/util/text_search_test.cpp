@@ -126,6 +126,145 @@ TEST(FastTextSearch, NeedlesInTurnsAgreeWithPlainSearch) {
     }
 }
 
+namespace {
+std::wstring Lowered(std::wstring s) {
+    for (auto& u : s) u = AsciiLower(u);
+    return s;
+}
+int32_t PlainFind(const std::wstring& lower, const std::wstring& needle, int32_t start) {
+    if (needle.empty()) return -1;
+    const size_t at = lower.find(Lowered(needle), size_t(std::max(start, 0)));
+    return at == std::wstring::npos ? -1 : int32_t(at);
+}
+// Chat-like text: words, markers and line breaks, some in capitals.
+std::wstring WordText(size_t units, unsigned seed) {
+    static const wchar_t* words[] = {L"the", L"Model", L"answer", L"token", L"**bold**", L"### ", L"code", L"\r\n",
+                                     L"```", L"中文", L"<think>", L"</think>", L"value", L"a", L"LIST"};
+    std::mt19937 rng(seed);
+    std::wstring s;
+    while (s.size() < units) s += std::wstring(words[rng() % std::size(words)]) + L" ";
+    s.resize(units);
+    return s;
+}
+// count distinct pieces of the text at random places, of lengths lo to hi.
+std::vector<std::wstring> PiecesOf(const std::wstring& text, size_t count, size_t lo, size_t hi, std::mt19937& rng) {
+    std::vector<std::wstring> pieces;
+    while (pieces.size() < count) {
+        const size_t m = lo + rng() % (hi - lo + 1);
+        std::wstring piece = text.substr(rng() % (text.size() - m), m);
+        if (std::find(pieces.begin(), pieces.end(), piece) == pieces.end()) pieces.push_back(piece);
+    }
+    return pieces;
+}
+}  // namespace
+
+// Many needles asked for in any order: find-alls interleaved at random, searches from anywhere,
+// more needles than can be kept, needles that are not there, and self-similar texts and needles
+// ("aaaa..." with "aa...ab", "abab..." with "abab...c"); an index copied half way goes on alike.
+TEST(FastTextSearch, ManyNeedlesInAnyOrderAgreeWithPlainSearch) {
+    std::mt19937 rng(11);
+    std::wstring randomText(4000, L' ');
+    for (auto& u : randomText) u = L"abAB c*"[rng() % 7];
+    std::wstring abab;
+    for (int i = 0; i < 1500; ++i) abab += i % 2 ? L"b" : L"A";
+    const std::wstring texts[] = {
+        randomText,
+        std::wstring(3000, L'a') + L"b" + std::wstring(900, L'A') + L"B",
+        abab + L"c" + abab.substr(0, 700) + L"C",
+        std::wstring(2500, L'*'),
+        WordText(6000, 4),
+    };
+    for (const std::wstring& text : texts) {
+        const std::wstring lower = Lowered(text);
+        for (size_t count : {3, 9, 40, 200}) {
+            std::vector<std::wstring> needles;
+            while (needles.size() < count) {
+                std::wstring needle;
+                switch (rng() % 6) {
+                case 0:
+                case 1: {  // a piece of the text, mostly short, sometimes long
+                    const size_t m = rng() % 4 ? 1 + rng() % 12 : 40 + rng() % 300;
+                    needle = text.substr(rng() % (text.size() - m), m);
+                    break;
+                }
+                case 2:  // a run and one other unit
+                    needle = std::wstring(1 + rng() % 400, L'a') + (rng() % 2 ? L"b" : L"B");
+                    break;
+                case 3:  // a run
+                    needle = std::wstring(1 + rng() % 60, rng() % 2 ? L'*' : L'A');
+                    break;
+                case 4:  // a repeating needle
+                    needle = abab.substr(rng() % 2, 2 + rng() % 300) + (rng() % 2 ? L"c" : L"");
+                    break;
+                default:  // random units, mostly not there
+                    needle.resize(2 + rng() % 5);
+                    for (auto& u : needle) u = L"abAB c*xq"[rng() % 9];
+                }
+                needles.push_back(needle);
+            }
+            auto s = Indexed(text);
+            std::unique_ptr<CVolObject> copy;
+            std::vector<int32_t> last(count, -1);
+            for (int step = 0; step < 3000; ++step) {
+                if (step == 1500) {  // go on with a copy of the index as it stands
+                    copy.reset(s->Clone());
+                    s.reset();
+                }
+                Search& search = s ? *s : static_cast<Search&>(*copy);
+                // A stretch of turns in order now and then, else needles at random.
+                const size_t j = (step / 200) % 2 ? step % count : rng() % count;
+                const unsigned how = rng() % 10;
+                int32_t start = last[j] + 1;  // the next hit of a find-all
+                if (how == 8) start = int32_t(rng() % (text.size() + 10)) - 5;
+                if (how == 9) start = 0;
+                const int32_t got = search.FindFrom(needles[j], start);
+                ASSERT_EQ(got, PlainFind(lower, needles[j], start))
+                    << "text " << text.substr(0, 20) << ", " << count << " needles, needle " << needles[j].substr(0, 40)
+                    << " (" << needles[j].size() << " units) from " << start << " at step " << step;
+                last[j] = got;  // -1 starts the find-all again
+            }
+        }
+    }
+}
+
+// Needles asked for in turns, more than can be kept at once, and a stream of needles each asked for
+// once: a search walks the places of one of the needle's units instead of passing over the whole
+// text, so the passes (making a unit's list, keeping a needle's hits) stay few however many
+// searches there are.
+TEST(FastTextSearch, NeedlesInTurnsDoNotPassOverTheWholeText) {
+    const std::wstring text = WordText(40000, 8);
+    const std::wstring lower = Lowered(text);
+    std::mt19937 rng(9);
+    for (size_t count : {9, 16, 100}) {
+        const std::vector<std::wstring> needles = PiecesOf(text, count, 3, 8, rng);
+        auto s = Indexed(text);
+        std::vector<int32_t> last(count, -1);
+        size_t searches = 0;
+        for (bool any = true; any;) {
+            any = false;
+            for (size_t j = 0; j < count; ++j) {
+                if (last[j] == -2) continue;
+                const int32_t got = s->FindFrom(needles[j], last[j] + 1);
+                ++searches;
+                ASSERT_EQ(got, PlainFind(lower, needles[j], last[j] + 1)) << needles[j];
+                last[j] = got == -1 ? -2 : got;
+                any = any || got != -1;
+            }
+        }
+        EXPECT_GT(searches, 20 * count);
+        // One pass per unit list and per needle at most, and not one per search.
+        EXPECT_LE(s->positionLists.textPasses, 30 + count) << count << " needles, " << searches << " searches";
+    }
+    // A new needle every search, from anywhere.
+    auto s = Indexed(text);
+    const std::vector<std::wstring> stream = PiecesOf(text, 2000, 3, 10, rng);
+    for (const std::wstring& needle : stream) {
+        const int32_t start = int32_t(rng() % text.size());
+        ASSERT_EQ(s->FindFrom(needle, start), PlainFind(lower, needle, start)) << needle;
+    }
+    EXPECT_LE(s->positionLists.textPasses, 100u) << stream.size() << " needles";
+}
+
 TEST(FastTextSearch, SecondIndexReplacesTheFirst) {
     auto s = Indexed(L"abc");
     s->IndexText(L"xyz");
