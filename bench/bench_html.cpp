@@ -159,7 +159,7 @@ void RemoveAfterUnclosedTagsWithHighLt() {
         });
         right = right && out == L" \x3C41";
     }
-    PrintScaleRow("RemoveTags a, unclosed <a> run then nested, one U+3C41 (tags per run)", t, sizes,
+    PrintScaleRow("RemoveTags a, unclosed run, nested, one U+3C41 (tags per run)", t, sizes,
                   right ? "" : " (MISMATCH)");
 }
 
