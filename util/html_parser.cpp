@@ -553,10 +553,11 @@ private:
 
 bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
                           std::wstring_view keepKeywords) {
+    // A name of "<", ">" or "/" would make tags inside tags, or read a closing tag as a start tag;
+    // names come lower-cased.
     if (tagName.empty()) return false;
     for (wchar_t u : tagName)
-        if (!((u >= L'a' && u <= L'z') || (u >= L'0' && u <= L'9') || u == L'-' || u == L'_' || u == L':' || u == L'.'))
-            return false;
+        if (u == L'<' || u == L'>' || u == L'/' || u == 0 || (u >= L'A' && u <= L'Z')) return false;
     const std::wstring_view P(page);
     const size_t n = P.size();
     for (int i = 0; i < ranges.GetCount(); ++i) {
