@@ -143,6 +143,26 @@ void RemoveAfterUnclosedTags() {
     PrintScaleRow("RemoveTags a, unclosed <a> run then nested (tags per run)", t, sizes, right ? "" : " (MISMATCH)");
 }
 
+// The same page with one unit whose high byte is that of "<" (a CJK ideograph U+3Cxx).
+void RemoveAfterUnclosedTagsWithHighLt() {
+    const size_t sizes[3] = {500, 2000, 8000};
+    double t[3];
+    bool right = true;
+    for (int i = 0; i < 3; ++i) {
+        const CWString page =
+            Repeat(L"<a>", sizes[i]) + L" " + Repeat(L"<a>", sizes[i]) + Repeat(L"</a>", sizes[i]) + L"\x3C41";
+        CWString out;
+        t[i] = TimeForScale([&] {
+            out = page;
+            rg_DrenvikWangYeJieXiLei p;
+            p.RemoveTags(out, L"a", L"");
+        });
+        right = right && out == L" \x3C41";
+    }
+    PrintScaleRow("RemoveTags a, unclosed run, nested, one U+3C41 (tags per run)", t, sizes,
+                  right ? "" : " (MISMATCH)");
+}
+
 // Removals whose joins make closing tags: each removal changes an element before it.
 void RemoveWhereJoinsMakeClosingTags() {
     const size_t sizes[3] = {500, 2000, 8000};
@@ -217,6 +237,7 @@ int main() {
     FindContainerAfterUnclosedTags();
     CollectFromOrdinaryPage();
     RemoveAfterUnclosedTags();
+    RemoveAfterUnclosedTagsWithHighLt();
     RemoveWhereJoinsMakeClosingTags();
     RemoveWhereRemovalsCloseEarlierTags();
     CollectUnnamedFromLtRun();

@@ -381,7 +381,9 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
 //   the tag starts, closing tags and ">" inside an occurrence are those of X. So X (a closed element)
 //   occurs at q only when the element read at q is X, and a start tag alone (unclosed or self-closing)
 //   only when the start tag read at q is X. In the page as first given, the occurrences of X are
-//   thus the starts of the elements with X's text, or of the tags with X as their start tag.
+//   thus the starts of the elements with X's text, or of the tags with X as their start tag (the
+//   bytes of an element that reads as units do are the same at every such start, and so is what
+//   the search over bytes found there).
 // - A stretch of the page untouched by removals reads as it first did. An occurrence that is not such
 //   a stretch has a removal point (a join) inside it: the element or start tag read at q holds a join.
 //   A removal changes only the elements and start tags that hold its join (tags after it read the
@@ -551,12 +553,11 @@ private:
 
 bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
                           std::wstring_view keepKeywords) {
+    // A name of "<", ">" or "/" would make tags inside tags, or read a closing tag as a start tag;
+    // names come lower-cased.
     if (tagName.empty()) return false;
     for (wchar_t u : tagName)
-        if (!((u >= L'a' && u <= L'z') || (u >= L'0' && u <= L'9') || u == L'-' || u == L'_' || u == L':' || u == L'.'))
-            return false;
-    for (wchar_t u : page)
-        if ((u >> 8) == 0x3C || (u >> 8) == 0x3E) return false;
+        if (u == L'<' || u == L'>' || u == L'/' || u == 0 || (u >= L'A' && u <= L'Z')) return false;
     const std::wstring_view P(page);
     const size_t n = P.size();
     for (int i = 0; i < ranges.GetCount(); ++i) {
@@ -589,16 +590,31 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         return (low >= '0' && low <= '9') || (low >= 'a' && low <= 'z') ? 0 : 1;
     };
     for (size_t i = 0; i < lts.size(); ++i) depth.Set(i, tagAt(lts[i]));
+    const auto greaterAfter = [&](int32_t p) {
+        const auto it = std::upper_bound(gts.begin(), gts.end(), p);
+        return it == gts.end() ? -1 : *it;
+    };
+    // The elements were found over bytes, where a unit 0x3Cxx or 0x3Exx followed by one whose low
+    // byte is 0 holds a "<" or ">" half a unit off: a tag or start tag end there, or an element
+    // that counted one, is no element of the units. Everything below reads units, so each element
+    // must read as units do: its start tag alone (up to the first ">"), or the tag start and the
+    // closing tag that balances it.
+    for (int i = 0; i < ranges.GetCount(); ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+        const int32_t s = r.start / 2, e = r.end / 2;
+        const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), s) - lts.begin());
+        if (depth.Value(k) != 1) return false;
+        const int32_t g = greaterAfter(s);
+        if (g >= 0 && e == g + 1) continue;
+        const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
+        if (z < 0 || depth.Value(size_t(z)) != -1 || lts[size_t(z)] + nameLength + 3 != e) return false;
+    }
 
     // Where each text first stood: by hash of the text, the starts of the elements, and of the tags
     // by their start tag.
     StretchHashes hashes;
     for (wchar_t u : P) hashes.Append(u);
     hashes.Append(0);
-    const auto greaterAfter = [&](int32_t p) {
-        const auto it = std::upper_bound(gts.begin(), gts.end(), p);
-        return it == gts.end() ? -1 : *it;
-    };
     struct Places {
         std::vector<int32_t> at;
         size_t first = 0;  // those before it no longer stand whole

@@ -79,8 +79,9 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
 // Removes from the page, one element of `ranges` (sorted longest first) at a time, the first
 // occurrence of each element's text in the page as it then is, but for the elements whose start tag
 // holds one of the keep-keywords: what RemoveTags does, without searching the page from its start
-// for each. Returns false, leaving the page alone, for a tag name or a page it does not take (a
-// name of other than letters, digits and "-_:.", units that hold the byte of "<" or ">" high).
+// for each. Returns false, leaving the page alone, for a tag name or elements it does not take (a
+// name that holds "<", ">", "/", a zero unit or a capital letter, an element found over a "<" or
+// ">" byte that lies half a unit off).
 bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
                           std::wstring_view keepKeywords);
 
