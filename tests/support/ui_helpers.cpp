@@ -93,6 +93,14 @@ bool LiesAbove(HWND upper, HWND lower) {
     return false;
 }
 
+bool IsStrayWindow(HWND window, HWND other) {
+    if (!window) return false;
+    DWORD process = 0, otherProcess = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (other) ::GetWindowThreadProcessId(other, &otherProcess);
+    return process != ::GetCurrentProcessId() && process != otherProcess;
+}
+
 OtherProgramWindow::OtherProgramWindow(const std::wstring& title, const RECT& place) {
     std::wstring command = L"\"" + GetModuleDirectory() + L"other_program.exe\" \"" + title + L"\" " +
                            std::to_wstring(place.left) + L" " + std::to_wstring(place.top) + L" " +

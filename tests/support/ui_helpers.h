@@ -28,6 +28,9 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 bool LiesInsideWorkArea(HWND hwnd);
 // True when top-level window `upper` comes before `lower` in the z-order.
 bool LiesAbove(HWND upper, HWND lower);
+// True for a window of neither this process nor the one of `other`: another test program's, which
+// shares the display.
+bool IsStrayWindow(HWND window, HWND other);
 // Makes a top-level window the foreground one and the first in the z-order, as the user's click on
 // it does; false when that did not happen within 5 s.
 bool BringToFront(HWND window);
