@@ -140,7 +140,7 @@ bool BringToFront(HWND window) {
         // Windows raises the window it activates; Wine without a window manager does not.
         ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         if (!PumpUntil([&] { return ::GetForegroundWindow() == window; }, 500)) continue;
-        PumpMessagesFor(100);
+        PumpMessagesFor(300);
         if (::GetForegroundWindow() == window) return true;
     }
     return false;
