@@ -781,12 +781,25 @@ int CVolWinForm::LoadWindowModal(HWND owner) {
     // Still there after a WM_QUIT: the owner first, so that the activation goes back to it.
     ReleaseModalOwner();
     if (::IsWindow(h)) ::DestroyWindow(h);
-    if (owner && ::IsWindow(owner)) ::SetActiveWindow(owner);
+    if (owner && ::IsWindow(owner)) {
+        ::SetActiveWindow(owner);
+        // Windows raises the window it activates; Wine without a window manager leaves the z-order
+        // as it was, and the owner would stay behind the window of another program.
+        if (::GetForegroundWindow() == owner)
+            ::SetWindowPos(owner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     return modalResult_;
 }
 
 void CVolWinForm::ReleaseModalOwner() {
-    if (HWND owner = std::exchange(modalOwner_, nullptr); owner && ::IsWindow(owner)) ::EnableWindow(owner, TRUE);
+    HWND owner = std::exchange(modalOwner_, nullptr);
+    if (!owner || !::IsWindow(owner)) return;
+    ::EnableWindow(owner, TRUE);
+    // As a dialog box does: while this window is active, this process still holds the foreground
+    // and the owner takes it over. Once this window hides or goes, the system would pick the next
+    // window in the z-order, which may be another program's, for an owned window that is no popup.
+    HWND self = GetHwnd();
+    if (self && ::GetActiveWindow() == self && ::IsWindowVisible(owner)) ::SetActiveWindow(owner);
 }
 
 void CVolWinForm::EndModal(int result) {
@@ -820,9 +833,9 @@ bool CVolWinForm::DispatchWindowMessage(VolMessage& m) {
         if (Closing.Raise(this) != 0 || CanClose.Raise(this) != 0) return true;  // refused
         return false;
     case WM_WINDOWPOSCHANGING:
-        // Windows passes the activation on as the window disappears; a disabled owner cannot take
-        // it, and another program's window would. Closing, EndModal and a DestroyWindow from
-        // anywhere all hide the window first.
+        // Windows passes the activation on as the window disappears, to the next window in the
+        // z-order: the owner is enabled and activated before. Closing, EndModal and a DestroyWindow
+        // from anywhere all hide the window first.
         if (modalRunning_ && (reinterpret_cast<const WINDOWPOS*>(m.lParam)->flags & SWP_HIDEWINDOW))
             ReleaseModalOwner();
         return false;

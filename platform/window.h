@@ -362,7 +362,8 @@ public:
     VolEventBinding<> ModalShown;
 
 private:
-    // Enables the owner a modal run disabled, once.
+    // Enables the owner a modal run disabled, once, and hands it the activation while this window
+    // has it.
     void ReleaseModalOwner();
 
     bool activatedOnce_ = false;

@@ -433,12 +433,35 @@ std::wstring ChangedText(const std::wstring& folder) {
            L"\r\n\r\n新目录：" + folder + L"\r\n\r\n重启电脑后新目录才能生效";
 }
 
-// Chooses `typed` in the folder window and reads the message it leads to; the captions seen on the way.
-std::wstring ChooseAndRead(KelvaroRun& run, const std::wstring& typed, std::vector<std::wstring>& captions) {
+// The user looks at another program and comes back to the folder window: that program's window
+// then lies between the folder window and the main window.
+void PutBetween(const OtherProgramWindow& other, HWND window, HWND main) {
+    EXPECT_TRUE(other.BringToFront());
+    EXPECT_TRUE(BringToFront(window));
+    EXPECT_TRUE(LiesAbove(window, other.Hwnd()));
+    EXPECT_TRUE(LiesAbove(other.Hwnd(), main));
+}
+
+// The foreground window once what the system activates as a window goes has arrived.
+HWND SettledForeground() {
+    PumpMessagesFor(200);
+    return ::GetForegroundWindow();
+}
+
+// Chooses `typed` in the folder window and reads the message it leads to; the captions seen on the
+// way. With `other`, that program's window lies between the folder window and the main window.
+std::wstring ChooseAndRead(KelvaroRun& run, const std::wstring& typed, std::vector<std::wstring>& captions,
+                           const OtherProgramWindow* other = nullptr) {
     HWND window = OpenFolderWindow(run);
     if (!window) return L"<no folder window>";
+    if (other) PutBetween(*other, window, run.Main());
     TypePath(window, typed);
     run.PressIn(window, kOkId);
+    if (other) {  // (setx should take long enough for the message to come later)
+        EXPECT_TRUE(run.WaitClosed(window));
+        EXPECT_EQ(SettledForeground(), run.Main()) << "after OK";
+        EXPECT_TRUE(LiesAbove(run.Main(), other->Hwnd())) << "after OK";
+    }
     HWND form = nullptr, box = nullptr;
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000 && !form && !box; ::Sleep(2)) {
         std::wstring caption = run.Caption(kChangeDirId);
@@ -458,17 +481,23 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
     KelvaroRun run(kModels);
     ASSERT_TRUE(run.Start());
     ChangeDirFixture dirs(run);
+    OtherProgramWindow other(L"another program", RECT{250, 200, 1050, 850});
+    ASSERT_TRUE(other.Hwnd());
+    ASSERT_TRUE(BringToFront(run.Main()));
 
-    // Cancel: owned by the main window, which is disabled meanwhile.
+    // Cancel: owned by the main window, which is disabled meanwhile. Another program's window lies
+    // between them, and still the main window is in front again afterwards.
     HWND window = OpenFolderWindow(run);
     ASSERT_TRUE(window);
     EXPECT_EQ(::GetWindow(window, GW_OWNER), run.Main());
     EXPECT_FALSE(::IsWindowEnabled(run.Main()));
     EXPECT_EQ(run.Caption(kChangeDirId), L"更换模型目录");
+    PutBetween(other, window, run.Main());
     run.PressIn(window, kCancelId);
     EXPECT_TRUE(run.WaitClosed(window));
     EXPECT_TRUE(::IsWindowEnabled(run.Main()));
-    EXPECT_EQ(::GetForegroundWindow(), run.Main()) << "the activation went back to the main window";
+    EXPECT_EQ(SettledForeground(), run.Main()) << "the activation went back to the main window";
+    EXPECT_TRUE(LiesAbove(run.Main(), other.Hwnd())) << "in front, not only active";
 
     // A missing folder, a file, a relative path: a hint, the window stays, nothing runs.
     for (const std::wstring& typed : {dirs.models + L"\\missing", dirs.file, std::wstring(L"models")}) {
@@ -481,9 +510,11 @@ TEST(EndToEnd, ChangeModelDirectoryRunsNothingWithoutAFolder) {
         EXPECT_EQ(::GetWindow(hint, GW_OWNER), window);
         run.Answer(hint, IDOK);
         EXPECT_TRUE(::IsWindowVisible(window));
+        PutBetween(other, window, run.Main());
         ::PostMessageW(window, WM_CLOSE, 0, 0);  // the close box
         EXPECT_TRUE(run.WaitClosed(window));
-        EXPECT_EQ(::GetForegroundWindow(), run.Main()) << typed;
+        EXPECT_EQ(SettledForeground(), run.Main()) << typed;
+        EXPECT_TRUE(LiesAbove(run.Main(), other.Hwnd())) << typed;
     }
     EXPECT_TRUE(run.WaitCaption(kChangeDirId, L"更换模型目录"));
     EXPECT_TRUE(run.SetxLog().empty());
@@ -496,9 +527,15 @@ TEST(EndToEnd, ChangeModelDirectorySetsTheChosenFolder) {
     ChangeDirFixture dirs(run);
     std::vector<std::wstring> captions;
 
-    // A trailing backslash is dropped; setx ran under the progress caption, never "执行中".
+    // A trailing backslash is dropped; setx ran under the progress caption, never "执行中". Another
+    // program's window lay between the folder window and the main window: the main window is in
+    // front after the folder window and after the message.
+    OtherProgramWindow other(L"another program", RECT{250, 200, 1050, 850});
+    ASSERT_TRUE(other.Hwnd());
+    ASSERT_TRUE(BringToFront(run.Main()));
     run.SetSetxScenario(0, 1500);
-    EXPECT_EQ(ChooseAndRead(run, dirs.models + L"\\", captions), ChangedText(dirs.models));
+    EXPECT_EQ(ChooseAndRead(run, dirs.models + L"\\", captions, &other), ChangedText(dirs.models));
+    EXPECT_EQ(SettledForeground(), run.Main()) << "after the message";
     EXPECT_NE(std::find(captions.begin(), captions.end(), L"正在修改模型目录.."), captions.end());
     EXPECT_EQ(captions.back(), L"更换模型目录");
     for (const auto& c : captions) EXPECT_EQ(c.find(L"执行中"), std::wstring::npos) << c;

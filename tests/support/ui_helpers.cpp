@@ -85,3 +85,64 @@ ForeignWindow::~ForeignWindow() {
     while (!::PostThreadMessageW(threadId_, WM_QUIT, 0, 0)) ::Sleep(1);
     thread_.join();
 }
+
+bool LiesAbove(HWND upper, HWND lower) {
+    if (!upper || !lower || upper == lower) return false;
+    for (HWND h = ::GetWindow(upper, GW_HWNDNEXT); h; h = ::GetWindow(h, GW_HWNDNEXT))
+        if (h == lower) return true;
+    return false;
+}
+
+bool IsStrayWindow(HWND window, HWND other) {
+    if (!window) return false;
+    DWORD process = 0, otherProcess = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (other) ::GetWindowThreadProcessId(other, &otherProcess);
+    return process != ::GetCurrentProcessId() && process != otherProcess;
+}
+
+OtherProgramWindow::OtherProgramWindow(const std::wstring& title, const RECT& place) {
+    std::wstring command = L"\"" + GetModuleDirectory() + L"other_program.exe\" \"" + title + L"\" " +
+                           std::to_wstring(place.left) + L" " + std::to_wstring(place.top) + L" " +
+                           std::to_wstring(place.right - place.left) + L" " + std::to_wstring(place.bottom - place.top);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    ::CloseHandle(pi.hThread);
+    process_.reset(pi.hProcess);
+    PumpUntil([&] {
+        HWND h = ::FindWindowW(L"KelvaroOtherProgram", title.c_str());
+        if (h && ::IsWindowVisible(h)) hwnd_ = h;
+        return hwnd_ != nullptr;
+    }, 10000);
+    // The program takes the foreground as its window shows; under Wine that arrives a little later
+    // and would take it from whatever this test activates meanwhile.
+    if (hwnd_) PumpUntil([&] { return ::GetForegroundWindow() == hwnd_; }, 3000);
+    PumpMessagesFor(200);
+}
+
+OtherProgramWindow::~OtherProgramWindow() {
+    if (!process_) return;
+    if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    // Its window may be the foreground one: this thread's windows take the activation meanwhile.
+    if (!PumpUntil([&] { return ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }, 5000))
+        ::TerminateProcess(process_.get(), 1);
+}
+
+bool OtherProgramWindow::BringToFront() const { return hwnd_ && ::BringToFront(hwnd_); }
+
+bool BringToFront(HWND window) {
+    // Under Wine a program handles the focus events of its own earlier activation a little later and
+    // may take the foreground back meanwhile: tried again until it stays.
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 5000;) {
+        ::SetForegroundWindow(window);
+        // Windows raises the window it activates; Wine without a window manager does not.
+        ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (!PumpUntil([&] { return ::GetForegroundWindow() == window; }, 500)) continue;
+        PumpMessagesFor(300);
+        if (::GetForegroundWindow() == window) return true;
+    }
+    return false;
+}
+

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/handles.h"
 #include "platform/window.h"
 
 // Handles this thread's messages for about `ms` milliseconds.
@@ -25,6 +26,14 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 
 // True when the window (its frame included) lies wholly inside the work area of its monitor.
 bool LiesInsideWorkArea(HWND hwnd);
+// True when top-level window `upper` comes before `lower` in the z-order.
+bool LiesAbove(HWND upper, HWND lower);
+// True for a window of neither this process nor the one of `other`: another test program's, which
+// shares the display.
+bool IsStrayWindow(HWND window, HWND other);
+// Makes a top-level window the foreground one and the first in the z-order, as the user's click on
+// it does; false when that did not happen within 5 s.
+bool BringToFront(HWND window);
 
 // The program's SVG icon resources (svg_icons.dll beside the tests) as the resource module while it lives.
 class ScopedIconResources {
@@ -69,4 +78,23 @@ private:
     HWND hwnd_ = nullptr;
     DWORD threadId_ = 0;
     std::thread thread_;
+};
+
+// A shown window of another process (tools/other_program), standing for a program the user looked
+// at meanwhile: the foreground rules treat another thread of the same process differently. Placed
+// where the test asks and closed with the object.
+class OtherProgramWindow {
+public:
+    OtherProgramWindow(const std::wstring& title, const RECT& place);
+    ~OtherProgramWindow();
+    OtherProgramWindow(const OtherProgramWindow&) = delete;
+    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
+    // Null when the program did not show its window.
+    HWND Hwnd() const noexcept { return hwnd_; }
+    // Makes it the foreground window, above this process's windows (as the user's click does).
+    bool BringToFront() const;
+
+private:
+    UniqueKernelHandle process_;
+    HWND hwnd_ = nullptr;
 };

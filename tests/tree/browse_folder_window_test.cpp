@@ -139,29 +139,49 @@ TEST_F(BrowseFolderTest, OwnedModalCentredOnTheWorkArea) {
     EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd()));
 }
 
+// Another program's window below both, and, as after the user looked at it and came back to the
+// folder window, one between the folder window and its owner.
 TEST_F(BrowseFolderTest, OwnerIsActiveAgainAfterOkCancelAndTheCloseBox) {
     ForeignWindow other;
     HiddenTestForm owner;
     owner.SetVisible(true);
     ASSERT_TRUE(owner.LoadWindow());
+    OtherProgramWindow between(L"another program", RECT{300, 250, 1000, 800});
+    ASSERT_TRUE(between.Hwnd());
     struct Case { const char* way; std::function<void(rg_DrenvikLiuLanWenJianGaLei&)> close; } cases[] = {
         {"OK", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.okButton); }},
         {"Cancel", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.cancelButton); }},
         {"close box", [](rg_DrenvikLiuLanWenJianGaLei& w) { ::SendMessageW(w.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
-    for (auto& c : cases) {
-        ::SetForegroundWindow(owner.GetHwnd());
-        Run(
-            [&](rg_DrenvikLiuLanWenJianGaLei& w) {
-                EXPECT_EQ(::GetForegroundWindow(), w.GetHwnd()) << c.way;
-                w.pathEdit.SetText(temp.sub);
-                c.close(w);
-                PumpMessagesFor(50);
-            },
-            {}, owner.GetHwnd());
-        EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << c.way;
-        EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << c.way;
-        EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << c.way;
+    for (bool otherBetween : {false, true}) {
+        for (auto& c : cases) {
+            const std::string what = std::string(c.way) + (otherBetween ? ", another program between" : "");
+            // One display serves every test program: a window of another one may take the
+            // foreground meanwhile, and such a run is tried again.
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                ASSERT_TRUE(BringToFront(owner.GetHwnd())) << what;
+                Run(
+                    [&](rg_DrenvikLiuLanWenJianGaLei& w) {
+                        EXPECT_EQ(::GetForegroundWindow(), w.GetHwnd()) << what;
+                        if (otherBetween) {
+                            EXPECT_TRUE(between.BringToFront()) << what;
+                            EXPECT_TRUE(BringToFront(w.GetHwnd())) << what;  // the user clicks it again
+                            EXPECT_TRUE(LiesAbove(w.GetHwnd(), between.Hwnd())) << what;
+                            EXPECT_TRUE(LiesAbove(between.Hwnd(), owner.GetHwnd())) << what;
+                        }
+                        w.pathEdit.SetText(temp.sub);
+                        c.close(w);
+                        PumpMessagesFor(50);
+                    },
+                    {}, owner.GetHwnd());
+                PumpMessagesFor(100);  // whatever the system activates meanwhile has arrived
+                if (!IsStrayWindow(::GetForegroundWindow(), between.Hwnd())) break;
+            }
+            EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << what;
+            EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << what;
+            EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << what;
+            EXPECT_TRUE(LiesAbove(owner.GetHwnd(), between.Hwnd())) << what << ": in front, not only active";
+        }
     }
 }
 

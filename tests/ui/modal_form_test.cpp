@@ -1,5 +1,5 @@
 // A form run modally hands the activation back to its owner however it ends, even when another
-// program's window lies below.
+// program's window lies below, or between the two.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -40,5 +40,51 @@ TEST(ModalForm, GivesTheActivationBackToItsOwner) {
         EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << c.way;
         EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << c.way;
         EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << c.way;
+    }
+}
+
+// The user looked at another program while the modal window was open and came back to it: that
+// program's window now lies between the modal window and its owner, and takes the foreground
+// unless the owner gets it before the modal window hides.
+TEST(ModalForm, HandsTheForegroundBackToItsOwnerPastAnotherProgram) {
+    HiddenTestForm owner;
+    owner.SetVisible(true);
+    ASSERT_TRUE(owner.LoadWindow());
+    OtherProgramWindow other(L"another program", RECT{400, 300, 900, 700});
+    ASSERT_TRUE(other.Hwnd());
+    struct Case { const char* way; std::function<void(CVolWinForm&)> close; } cases[] = {
+        {"EndModal", [](CVolWinForm& f) { f.EndModal(1); }},
+        {"close box", [](CVolWinForm& f) { ::SendMessageW(f.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"destroyed from inside", [](CVolWinForm& f) { ::DestroyWindow(f.GetHwnd()); }},
+        {"WM_QUIT", [](CVolWinForm&) { ::PostQuitMessage(3); }},
+    };
+    for (auto& c : cases) {
+        // One display serves every test program: a window of another one may take the foreground
+        // meanwhile, and such a run is tried again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ASSERT_TRUE(BringToFront(owner.GetHwnd())) << c.way;
+            HiddenTestForm modal;
+            modal.SetVisible(true);
+            bool acted = false;
+            {
+                LoopStep step([&] {
+                    acted = true;
+                    EXPECT_TRUE(other.BringToFront()) << c.way;
+                    EXPECT_TRUE(BringToFront(modal.GetHwnd())) << c.way;  // the user clicks the modal window again
+                    EXPECT_TRUE(LiesAbove(modal.GetHwnd(), other.Hwnd())) << c.way;
+                    EXPECT_TRUE(LiesAbove(other.Hwnd(), owner.GetHwnd())) << c.way;
+                    c.close(modal);
+                }, 50);
+                modal.LoadWindowModal(owner.GetHwnd());
+            }
+            EXPECT_TRUE(acted) << c.way;
+            MSG quit;
+            ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+            PumpMessagesFor(100);  // whatever the system activates meanwhile has arrived
+            if (!IsStrayWindow(::GetForegroundWindow(), other.Hwnd())) break;
+        }
+        EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << c.way;
+        EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << c.way;
+        EXPECT_TRUE(LiesAbove(owner.GetHwnd(), other.Hwnd())) << c.way << ": in front, not only active";
     }
 }
