@@ -93,14 +93,6 @@ bool LiesAbove(HWND upper, HWND lower) {
     return false;
 }
 
-bool IsStrayWindow(HWND window, HWND other) {
-    if (!window) return false;
-    DWORD process = 0, otherProcess = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (other) ::GetWindowThreadProcessId(other, &otherProcess);
-    return process != ::GetCurrentProcessId() && process != otherProcess;
-}
-
 OtherProgramWindow::OtherProgramWindow(const std::wstring& title, const RECT& place) {
     std::wstring command = L"\"" + GetModuleDirectory() + L"other_program.exe\" \"" + title + L"\" " +
                            std::to_wstring(place.left) + L" " + std::to_wstring(place.top) + L" " +
@@ -131,6 +123,10 @@ OtherProgramWindow::~OtherProgramWindow() {
 }
 
 bool OtherProgramWindow::BringToFront() const { return hwnd_ && ::BringToFront(hwnd_); }
+
+bool SettlesInFront(HWND window, HWND other, int ms) {
+    return PumpUntil([&] { return ::GetForegroundWindow() == window && (!other || LiesAbove(window, other)); }, ms);
+}
 
 bool BringToFront(HWND window) {
     // Under Wine a program handles the focus events of its own earlier activation a little later and

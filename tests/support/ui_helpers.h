@@ -28,12 +28,12 @@ std::wstring SaveWindowScreenshot(HWND hwnd, const std::wstring& fileName);
 bool LiesInsideWorkArea(HWND hwnd);
 // True when top-level window `upper` comes before `lower` in the z-order.
 bool LiesAbove(HWND upper, HWND lower);
-// True for a window of neither this process nor the one of `other`: another test program's, which
-// shares the display.
-bool IsStrayWindow(HWND window, HWND other);
 // Makes a top-level window the foreground one and the first in the z-order, as the user's click on
 // it does; false when that did not happen within 5 s.
 bool BringToFront(HWND window);
+// Waits up to `ms` for `window` to be the foreground window and, with `other`, above it: under
+// Wine the activation passed on as a window goes arrives a little later.
+bool SettlesInFront(HWND window, HWND other, int ms = 2000);
 
 // The program's SVG icon resources (svg_icons.dll beside the tests) as the resource module while it lives.
 class ScopedIconResources {

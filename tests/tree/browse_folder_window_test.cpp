@@ -156,27 +156,30 @@ TEST_F(BrowseFolderTest, OwnerIsActiveAgainAfterOkCancelAndTheCloseBox) {
     for (bool otherBetween : {false, true}) {
         for (auto& c : cases) {
             const std::string what = std::string(c.way) + (otherBetween ? ", another program between" : "");
-            // One display serves every test program: a window of another one may take the
-            // foreground meanwhile, and such a run is tried again.
-            for (int attempt = 0; attempt < 3; ++attempt) {
-                ASSERT_TRUE(BringToFront(owner.GetHwnd())) << what;
+            // One display serves every test program, and Wine delivers another program's focus
+            // events late: a run whose windows did not end up in order is tried again. The fault
+            // fails every try.
+            bool placed = false, inFront = false;
+            for (int attempt = 0; attempt < 3 && !inFront; ++attempt) {
+                if (!BringToFront(owner.GetHwnd())) continue;
+                placed = false;
                 Run(
                     [&](rg_DrenvikLiuLanWenJianGaLei& w) {
-                        EXPECT_EQ(::GetForegroundWindow(), w.GetHwnd()) << what;
+                        placed = ::GetForegroundWindow() == w.GetHwnd();
                         if (otherBetween) {
-                            EXPECT_TRUE(between.BringToFront()) << what;
-                            EXPECT_TRUE(BringToFront(w.GetHwnd())) << what;  // the user clicks it again
-                            EXPECT_TRUE(LiesAbove(w.GetHwnd(), between.Hwnd())) << what;
-                            EXPECT_TRUE(LiesAbove(between.Hwnd(), owner.GetHwnd())) << what;
+                            // The user looks at the other program, then clicks the folder window again.
+                            placed = placed && between.BringToFront() && BringToFront(w.GetHwnd()) &&
+                                     LiesAbove(w.GetHwnd(), between.Hwnd()) && LiesAbove(between.Hwnd(), owner.GetHwnd());
                         }
                         w.pathEdit.SetText(temp.sub);
                         c.close(w);
                         PumpMessagesFor(50);
                     },
                     {}, owner.GetHwnd());
-                PumpMessagesFor(100);  // whatever the system activates meanwhile has arrived
-                if (!IsStrayWindow(::GetForegroundWindow(), between.Hwnd())) break;
+                inFront = placed && SettlesInFront(owner.GetHwnd(), between.Hwnd());
             }
+            EXPECT_TRUE(placed) << what << ": the folder window was in front (another program's window between)";
+            EXPECT_TRUE(inFront) << what;
             EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd())) << what;
             EXPECT_EQ(::GetForegroundWindow(), owner.GetHwnd()) << what;
             EXPECT_EQ(::GetActiveWindow(), owner.GetHwnd()) << what;
