@@ -638,26 +638,9 @@ TEST_F(DirectoryTree, WithoutAWindowEveryPlaceholderIsWrittenAtOnce) {
     EXPECT_EQ(WrongPlaceholders(bare), std::vector<std::string>{});
 }
 
+// Read into a control before it is shown, and into one shown already, which sees no shown event
+// after the read.
 TEST_F(DirectoryTree, TreeReadFromAStreamWithChecksPendingAsksThemAgain) {
-    MakeBigFolder(L"大", 60);
-    Open();
-    Expand(0);
-    Expand(Find(L"大"));
-    ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
-    VolMemStream out;
-    tree.SaveToStream(&out);
-    rg_DrenvikMuLuShuKuang1 back;
-    VolMemStream in(out.Data());
-    back.LoadFromStream(&in);
-    ASSERT_EQ(in.status, VolDataStream::kGood);
-    back.ModifyStyle(WS_VISIBLE, 0);
-    ASSERT_TRUE(back.CreateInParent(form, 0, 0, 300, 460, 102));
-    back.SetVisible(true);
-    ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
-    EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
-}
-
-TEST_F(DirectoryTree, TreeReadFromAStreamWhileShownAsksItsFoldersAgain) {
     MakeBigFolder(L"大", 300);
     Open();
     Expand(0);
@@ -665,16 +648,22 @@ TEST_F(DirectoryTree, TreeReadFromAStreamWhileShownAsksItsFoldersAgain) {
     ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
     VolMemStream out;
     tree.SaveToStream(&out);
-    // Read into a control that is shown already: no shown event follows the read.
-    rg_DrenvikMuLuShuKuang1 back;
-    back.ModifyStyle(WS_VISIBLE, 0);
-    ASSERT_TRUE(back.CreateInParent(form, 0, 0, 300, 460, 102));
-    back.SetVisible(true);
-    VolMemStream in(out.Data());
-    back.LoadFromStream(&in);
-    ASSERT_EQ(in.status, VolDataStream::kGood);
-    ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
-    EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
+    for (bool shownFirst : {false, true}) {
+        SCOPED_TRACE(shownFirst ? "read while shown" : "read, then shown");
+        rg_DrenvikMuLuShuKuang1 back;
+        auto show = [&] {
+            back.ModifyStyle(WS_VISIBLE, 0);
+            ASSERT_TRUE(back.CreateInParent(form, 0, 0, 300, 460, 102));
+            back.SetVisible(true);
+        };
+        if (shownFirst) show();
+        VolMemStream in(out.Data());
+        back.LoadFromStream(&in);
+        ASSERT_EQ(in.status, VolDataStream::kGood);
+        if (!shownFirst) show();
+        ASSERT_TRUE(PumpUntil([&] { return back.PendingPlaceholderChecks() == 0; }, 30000));
+        EXPECT_EQ(WrongPlaceholders(back), std::vector<std::string>{});
+    }
 }
 
 // A message box runs a message loop of its own, which delivers the control's check timer, and a

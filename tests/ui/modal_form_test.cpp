@@ -7,18 +7,28 @@
 
 #include "ui_test_support.h"
 
+namespace {
+
+// Every way a modal run can end.
+struct CloseWay {
+    const char* way;
+    void (*close)(CVolWinForm&);
+};
+const CloseWay kCloseWays[] = {
+    {"EndModal", [](CVolWinForm& f) { f.EndModal(1); }},
+    {"close box", [](CVolWinForm& f) { ::SendMessageW(f.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"destroyed from inside", [](CVolWinForm& f) { ::DestroyWindow(f.GetHwnd()); }},
+    {"WM_QUIT", [](CVolWinForm&) { ::PostQuitMessage(3); }},
+};
+
+}  // namespace
+
 TEST(ModalForm, GivesTheActivationBackToItsOwner) {
     ForeignWindow other;
     HiddenTestForm owner;
     owner.SetVisible(true);
     ASSERT_TRUE(owner.LoadWindow());
-    struct Case { const char* way; std::function<void(CVolWinForm&)> close; } cases[] = {
-        {"EndModal", [](CVolWinForm& f) { f.EndModal(1); }},
-        {"close box", [](CVolWinForm& f) { ::SendMessageW(f.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"destroyed from inside", [](CVolWinForm& f) { ::DestroyWindow(f.GetHwnd()); }},
-        {"WM_QUIT", [](CVolWinForm&) { ::PostQuitMessage(3); }},
-    };
-    for (auto& c : cases) {
+    for (const CloseWay& c : kCloseWays) {
         ::SetForegroundWindow(owner.GetHwnd());
         HiddenTestForm modal;
         modal.SetVisible(true);
@@ -52,13 +62,7 @@ TEST(ModalForm, HandsTheForegroundBackToItsOwnerPastAnotherProgram) {
     ASSERT_TRUE(owner.LoadWindow());
     OtherProgramWindow other(L"another program", RECT{400, 300, 900, 700});
     ASSERT_TRUE(other.Hwnd());
-    struct Case { const char* way; std::function<void(CVolWinForm&)> close; } cases[] = {
-        {"EndModal", [](CVolWinForm& f) { f.EndModal(1); }},
-        {"close box", [](CVolWinForm& f) { ::SendMessageW(f.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"destroyed from inside", [](CVolWinForm& f) { ::DestroyWindow(f.GetHwnd()); }},
-        {"WM_QUIT", [](CVolWinForm&) { ::PostQuitMessage(3); }},
-    };
-    for (auto& c : cases) {
+    for (const CloseWay& c : kCloseWays) {
         // One display serves every test program, and Wine delivers another program's focus events
         // late: a run whose windows did not end up in order is tried again. The fault fails every try.
         bool placed = false, inFront = false;

@@ -74,6 +74,14 @@ std::vector<std::pair<CWString, CWString>> PairList(const CVolObjectArray& pairs
     return out;
 }
 
+// The parser's lower-cased page, as a search sets it up.
+void SetLowerBytes(rg_DrenvikWangYeJieXiLei& p, std::wstring_view page) {
+    CWString lower(page);
+    lower.MakeLower();
+    p.lowerBytes = CVolMem::ConstructFromText(lower);
+    p.lowerLength = int32_t(p.lowerBytes.GetSize());
+}
+
 // Where GetElement's matches of a comma-form spec with a tag name start (inner starts with the
 // inner flag), found by reading each candidate's start tag on its own, as first written.
 std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_view spec, bool inner) {
@@ -88,10 +96,7 @@ std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_vi
         if (!sub.empty()) AppendAttributePairs(sub[0], sub.size() >= 2 ? sub[1] : CWString(), conds);
     }
     rg_DrenvikWangYeJieXiLei p;
-    CWString lower(page);
-    lower.MakeLower();
-    p.lowerBytes = CVolMem::ConstructFromText(lower);
-    p.lowerLength = int32_t(p.lowerBytes.GetSize());
+    SetLowerBytes(p, page);
     const CVolMem bytes = CVolMem::ConstructFromText(page);
     const CVolMem open = CVolMem::ConstructFromText(L"<" + pieces[0]);
     const uint8_t* low = p.lowerBytes.GetPtr();
@@ -121,10 +126,7 @@ std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_vi
 // `last` gets the closing pattern the last element leaves behind.
 std::vector<std::array<int32_t, 3>> CollectByTheWalk(std::wstring_view page, std::wstring_view tag, CVolMem& last) {
     rg_DrenvikWangYeJieXiLei p;
-    CWString lower(page);
-    lower.MakeLower();
-    p.lowerBytes = CVolMem::ConstructFromText(lower);
-    p.lowerLength = int32_t(p.lowerBytes.GetSize());
+    SetLowerBytes(p, page);
     const CVolMem bytes = CVolMem::ConstructFromText(page);
     const CVolMem open = CVolMem::ConstructFromText(L"<" + std::wstring(tag));
     const auto find = [&](const CVolMem& pattern, long long from) -> long long {
