@@ -261,7 +261,6 @@ void rg_DrenvikMuLuShuKuang1::EmptyTree() {
     pendingChecks_.clear();
     cursorNode_ = cursorParent_ = -1;
     checksSeenStamp_ = Tree.editStamp.value;
-    checksUnknown_ = false;
     ScheduleChecks();
 }
 
@@ -496,7 +495,6 @@ void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, i
 
 void rg_DrenvikMuLuShuKuang1::RequeueUnlistedFolders() {
     checksSeenStamp_ = Tree.editStamp.value;
-    checksUnknown_ = false;
     pendingChecks_.clear();
     cursorNode_ = cursorParent_ = -1;
     // One walk: a collapsed folder is unlisted when the next record is not its child.

@@ -193,7 +193,7 @@ private:
     // Queues every collapsed folder without children again, when edits went by unseen. It only
     // queues: the caller schedules the questions.
     void RequeueUnlistedFolders();
-    bool ChecksUnknown() const { return checksUnknown_ || Tree.editStamp.value != checksSeenStamp_; }
+    bool ChecksUnknown() const { return Tree.editStamp.value != checksSeenStamp_; }
     // While a listing pumps messages, the editor is open or a command runs, no answer is written.
     bool ChecksHeld() const { return checksBusy_ || fillBusy_ || commandBusy_ || Tree.isEditing; }
     enum class CheckOutcome { None, Placeholder, Listed };
@@ -250,7 +250,6 @@ private:
 
     std::vector<PendingCheck> pendingChecks_;
     uint32_t checksSeenStamp_ = 0;  // the tree's edit stamp as the last edit report left it
-    bool checksUnknown_ = false;    // every record was replaced at once (read from a stream)
     int32_t checksBusy_ = 0;
     int32_t commandBusy_ = 0;
     // Where the last answer was written: the next pending child is found from there, not from the

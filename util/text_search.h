@@ -180,10 +180,6 @@ public:
     }
 
     FoldedNeedleView View() const noexcept { return {text_, border_.data()}; }
-    // FoldedNeedleView::MatchFrom with this needle.
-    template <class Visit> size_t MatchFrom(std::wstring_view text, size_t p, size_t known, Visit&& visit) const {
-        return View().MatchFrom(text, p, known, visit);
-    }
 
 private:
     std::wstring text_;
