@@ -105,9 +105,18 @@ std::vector<char> MatchSharedStartTags(std::wstring_view units, const std::vecto
     return result;
 }
 
-// Hashes of stretches of a unit sequence, two moduli wide, for comparing stretches in constant time.
-// An equal hash is a hint only: every use either checks the text itself or takes the slower exact way.
-class StretchHashes {
+// Hashes of stretches of units, two moduli wide, for comparing stretches in constant time. An equal
+// hash is a hint only: every use either checks the text itself or takes the slower exact way.
+struct UnitHashing {
+    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;
+    // The key of a stretch from its two hashes; the length is part of it.
+    static uint64_t Key(uint64_t h1, uint64_t h2, uint64_t length) noexcept {
+        return (h1 << 32 | h2) ^ (length * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+// The hashes of every stretch of a sequence of units appended one by one.
+class StretchHashes : UnitHashing {
 public:
     void Append(uint32_t unit) {
         if (h1_.empty()) h1_.push_back(0), h2_.push_back(0), p1_.push_back(1), p2_.push_back(1);
@@ -121,11 +130,10 @@ public:
         if (to <= from) return 0;
         const uint64_t a = (h1_[to] + kMod1 - uint64_t(h1_[from]) * p1_[to - from] % kMod1) % kMod1;
         const uint64_t b = (h2_[to] + kMod2 - uint64_t(h2_[from]) * p2_[to - from] % kMod2) % kMod2;
-        return (a << 32 | b) ^ (uint64_t(to - from) * 0x9E3779B97F4A7C15ull);
+        return Key(a, b, to - from);
     }
 
 private:
-    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;
     std::vector<uint32_t> h1_, h2_, p1_, p2_;
 };
 
@@ -145,9 +153,12 @@ public:
             fr.kept.assign(units + 1, 0);
             std::vector<int32_t> nextGt(units + 1, int32_t(units));
             StretchHashes lowerUnits;
+            // Unit k of a byte block read from byte f on.
+            const auto unit = [f](const CVolMem& block, size_t k) {
+                return wchar_t(block[size_t(f) + 2 * k] | block[size_t(f) + 2 * k + 1] << 8);
+            };
             for (size_t k = 0; k < units; ++k) {
-                const wchar_t u = wchar_t(page[size_t(f) + 2 * k] | page[size_t(f) + 2 * k + 1] << 8);
-                const wchar_t l = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
+                const wchar_t u = unit(page, k), l = unit(lower, k);
                 lowerUnits.Append(l);
                 fr.kept[k + 1] = fr.kept[k] + (u != L'/');
                 if (u != L'/') fr.name.Append(AsciiLower(u));
@@ -155,16 +166,13 @@ public:
             lowerUnits.Append(0);
             if (fr.kept[units] == 0) fr.name.Append(0);
             for (size_t k = units; k-- > 0;) {
-                const wchar_t u = wchar_t(page[size_t(f) + 2 * k] | page[size_t(f) + 2 * k + 1] << 8);
-                const wchar_t l = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
+                const wchar_t u = unit(page, k), l = unit(lower, k);
                 fr.stop[k] = (u == L' ' || u == L'\r' || u == L'\n' || u == L'>') ? int32_t(k) : fr.stop[k + 1];
                 nextGt[k] = l == L'>' ? int32_t(k) : nextGt[k + 1];
             }
             // Every "</" of this frame, by the name up to the ">" after it.
             for (size_t k = 0; k + 1 < units; ++k) {
-                const wchar_t a = wchar_t(lower[size_t(f) + 2 * k] | lower[size_t(f) + 2 * k + 1] << 8);
-                const wchar_t b = wchar_t(lower[size_t(f) + 2 * k + 2] | lower[size_t(f) + 2 * k + 3] << 8);
-                if (a != L'<' || b != L'/' || nextGt[k + 2] == int32_t(units)) continue;
+                if (unit(lower, k) != L'<' || unit(lower, k + 1) != L'/' || nextGt[k + 2] == int32_t(units)) continue;
                 closings_[lowerUnits.Of(k + 2, size_t(nextGt[k + 2]))].push_back(int32_t(f + 2 * k));
             }
         }
@@ -262,6 +270,11 @@ private:
     std::vector<int32_t> opens_, closes_, positions_, falls_;
 };
 
+// Whether a recorded range is a non-empty stretch of whole units of a page of n units.
+bool OnWholeUnits(const rg_DrenvikWeiZhiLei& r, size_t n) noexcept {
+    return r.start >= 0 && r.start < r.end && ((r.start | r.end) & 1) == 0 && size_t(r.end / 2) <= n;
+}
+
 }  // namespace
 
 // Taking away every element's own stretch at once gives the text of the element-by-element removal
@@ -297,7 +310,7 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
     size_t greater = 0;  // the first ">" after the last element's start
     for (size_t i = 0; i < elements.size(); ++i) {
         const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
-        if (r.start < 0 || r.start >= r.end || ((r.start | r.end) & 1) || size_t(r.end / 2) > n) return false;
+        if (!OnWholeUnits(r, n)) return false;
         Element& e = elements[i];
         e.start = r.start / 2;
         e.end = r.end / 2;
@@ -394,6 +407,13 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
 // Elements are tracked by depth: a running count of the tag starts (+1) and closing tags (-1) of the
 // tag, each at its "<", in a tree of sums and least prefix sums.
 namespace {
+
+// Whether RemoveTags keeps an element: one of the keep-keywords stands in its start tag.
+bool KeptByKeywords(std::wstring_view element, std::wstring_view keepKeywords) {
+    if (keepKeywords.empty()) return false;
+    int32_t pos = 0, hit = 0;
+    return MatchKeywords(GetTextBetween(element, L"<", L">", pos, false, true), keepKeywords, 0, L"", L"|", hit);
+}
 
 // Next (or previous) index still in use, over removals only.
 class Skipper {
@@ -506,7 +526,7 @@ private:
 };
 
 // The hashes StretchHashes gives, of the units of a stretch still in use, as units are removed.
-class LiveHashes {
+class LiveHashes : UnitHashing {
 public:
     explicit LiveHashes(std::wstring_view units) : n_(units.size()) {
         while (size_ < std::max<size_t>(n_, 1)) size_ *= 2;
@@ -533,11 +553,10 @@ public:
             if (hi & 1) r = Join(nodes_[--hi], r);
         }
         const Node all = Join(l, r);
-        return all.count == 0 ? 0 : (all.h1 << 32 | all.h2) ^ (all.count * 0x9E3779B97F4A7C15ull);
+        return all.count == 0 ? 0 : Key(all.h1, all.h2, all.count);
     }
 
 private:
-    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;  // as StretchHashes
     struct Node {
         uint64_t count = 0, h1 = 0, h2 = 0;
     };
@@ -562,7 +581,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     const size_t n = P.size();
     for (int i = 0; i < ranges.GetCount(); ++i) {
         const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
-        if (r.start < 0 || r.start >= r.end || ((r.start | r.end) & 1) || size_t(r.end / 2) > n || P[size_t(r.start / 2)] != L'<')
+        if (!OnWholeUnits(r, n) || P[size_t(r.start / 2)] != L'<')
             return false;
     }
 
@@ -571,6 +590,8 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         if (P[i] == L'<') lts.push_back(int32_t(i));
         if (P[i] == L'>') gts.push_back(int32_t(i));
     }
+    // The number of the "<" at unit p, or of the first after it.
+    const auto ltIndex = [&lts](int32_t p) { return size_t(std::lower_bound(lts.begin(), lts.end(), p) - lts.begin()); };
     Skipper next(n, true), prev(n, false);  // units; prev is shifted by one
     Skipper prevGt(gts.size(), false), prevLt(lts.size(), false);
     RemovedCounts removed(n);
@@ -602,7 +623,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     for (int i = 0; i < ranges.GetCount(); ++i) {
         const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
         const int32_t s = r.start / 2, e = r.end / 2;
-        const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), s) - lts.begin());
+        const size_t k = ltIndex(s);
         if (depth.Value(k) != 1) return false;
         const int32_t g = greaterAfter(s);
         if (g >= 0 && e == g + 1) continue;
@@ -649,7 +670,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     // Notes q as it now reads; false, noting nothing, when its element is longer than `longest`.
     const auto note = [&](int32_t q, int32_t longest) {
         NotedKeys keys;
-        const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
+        const size_t k = ltIndex(q);
         const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
         if (z >= 0) {
             int32_t x = lts[size_t(z)];
@@ -680,7 +701,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             next.Remove(x);
             prev.Remove(x + 1);
             if (P[size_t(x)] == L'<') {
-                const size_t i = size_t(std::lower_bound(lts.begin(), lts.end(), x) - lts.begin());
+                const size_t i = ltIndex(x);
                 depth.Set(i, 0);
                 prevLt.Remove(int32_t(i) + 1);
                 forget(x);
@@ -714,11 +735,11 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         window.clear();
         for (int32_t k = 0, y = prev.Find(f) - 1; k < nameLength + 3 && y >= 0; ++k, y = prev.Find(y) - 1) {
             if (P[size_t(y)] != L'<') continue;
-            const size_t i = size_t(std::lower_bound(lts.begin(), lts.end(), y) - lts.begin());
+            const size_t i = ltIndex(y);
             depth.Set(i, tagAt(y));
             window.push_back(i);
         }
-        const size_t j = size_t(std::lower_bound(lts.begin(), lts.end(), f) - lts.begin());
+        const size_t j = ltIndex(f);
         noteHolders(j);
         for (size_t i : window) noteHolders(i);
         // The start tags that hold the join: those after the last ">" before it.
@@ -734,11 +755,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     for (int i = 0; i < ranges.GetCount(); ++i) {
         const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
         const int32_t s = r.start / 2, length = (r.end - r.start) / 2;
-        if (!keepKeywords.empty()) {
-            int32_t pos = 0, hit = 0;
-            const CWString startTag = GetTextBetween(P.substr(size_t(s), size_t(length)), L"<", L">", pos, false, true);
-            if (MatchKeywords(startTag, keepKeywords, 0, L"", L"|", hit)) continue;
-        }
+        if (KeptByKeywords(P.substr(size_t(s), size_t(length)), keepKeywords)) continue;
         const int32_t g = greaterAfter(s);
         auto& byText = g >= 0 && g + 1 - s == length ? startTagPlaces : elementPlaces;
         const uint64_t key = hashes.Of(size_t(s), size_t(s + length));
@@ -762,7 +779,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             const auto it = candidates.upper_bound(from);
             if (it == candidates.end() || *it >= best) break;
             const int32_t q = from = *it;
-            const size_t k = size_t(std::lower_bound(lts.begin(), lts.end(), q) - lts.begin());
+            const size_t k = ltIndex(q);
             if (at(q) != q || depth.Value(k) != 1) {
                 forget(q);
                 continue;
@@ -782,11 +799,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             for (; i < ranges.GetCount(); ++i) {
                 const rg_DrenvikWeiZhiLei& e = RangeAt(ranges, i);
                 const std::wstring_view text = P.substr(size_t(e.start / 2), size_t((e.end - e.start) / 2));
-                int32_t pos = 0, hit = 0;
-                if (!keepKeywords.empty() &&
-                    MatchKeywords(GetTextBetween(text, L"<", L">", pos, false, true), keepKeywords, 0, L"", L"|", hit))
-                    continue;
-                now.Replace(text, L"", 0, 1);
+                if (!KeptByKeywords(text, keepKeywords)) now.Replace(text, L"", 0, 1);
             }
             page = std::move(now);
             return true;
@@ -1117,13 +1130,8 @@ void rg_DrenvikWangYeJieXiLei::RemoveTags(CWString& page, std::wstring_view tagN
         }
         if (RemoveElementsInTurn(page, ranges, tagName, keepKeywords)) continue;
         for (int i = 0; i < ranges.GetCount(); ++i) {
-            CWString element = GetFoundText(i);
-            if (!keepKeywords.empty()) {
-                int32_t pos = 0, hit = 0;
-                CWString startTag = GetTextBetween(element, L"<", L">", pos, false, true);
-                if (MatchKeywords(startTag, keepKeywords, 0, L"", L"|", hit)) continue;
-            }
-            page.Replace(element, L"", 0, 1);
+            const CWString element = GetFoundText(i);
+            if (!KeptByKeywords(element, keepKeywords)) page.Replace(element, L"", 0, 1);
         }
     }
 }
