@@ -109,7 +109,8 @@ void FindContainerAfterUnclosedTags() {
     PrintScaleRow("GetElement div,class=markdown-container, unclosed tags", t, sizes, found ? "" : " (MISMATCH)");
 }
 
-void CollectFromOrdinaryPage() {
+// GetElement collecting every match on an ordinary page.
+void CollectFromOrdinaryPage(const wchar_t* spec, const char* label) {
     const size_t sizes[3] = {1000, 4000, 16000};
     double t[3];
     for (int i = 0; i < 3; ++i) {
@@ -118,10 +119,10 @@ void CollectFromOrdinaryPage() {
                               L"</body></html>";
         t[i] = TimeForScale([&] {
             rg_DrenvikWangYeJieXiLei p;
-            d += p.GetElement(page, L"div,class=x", -1, 0, 0).size();
+            d += p.GetElement(page, spec, -1, 0, 0).size();
         });
     }
-    PrintScaleRow("GetElement div,class=x, every match of an ordinary page (rows)", t, sizes);
+    PrintScaleRow(label, t, sizes);
 }
 
 // RemoveTags "a" on pages made for 500, 2000 and 8000; a row whose result `expected` refuses says so.
@@ -185,21 +186,6 @@ void CollectUnnamedFromLtRun() {
     PrintScaleRow("GetElement with no tag name, '<' run then '>' (length)", t, sizes, right ? "" : " (MISMATCH)");
 }
 
-void CollectUnnamedFromOrdinaryPage() {
-    const size_t sizes[3] = {1000, 4000, 16000};
-    double t[3];
-    for (int i = 0; i < 3; ++i) {
-        const CWString page = L"<html><body>" +
-                              Repeat(L"<div class=\"row x\"><p id=a>text <b>bold</b></p><a href=\"/x\">link</a></div>\r\n", sizes[i]) +
-                              L"</body></html>";
-        t[i] = TimeForScale([&] {
-            rg_DrenvikWangYeJieXiLei p;
-            d += p.GetElement(page, L"", -1, 0, 0).size();
-        });
-    }
-    PrintScaleRow("GetElement with no tag name, every element of an ordinary page (rows)", t, sizes);
-}
-
 }  // namespace
 
 int main() {
@@ -207,9 +193,9 @@ int main() {
     RemoveNestedDivs();
     RemoveWithKeepWords();
     FindContainerAfterUnclosedTags();
-    CollectFromOrdinaryPage();
+    CollectFromOrdinaryPage(L"div,class=x", "GetElement div,class=x, every match of an ordinary page (rows)");
     RemoveWhereOnePassDeclines();
     CollectUnnamedFromLtRun();
-    CollectUnnamedFromOrdinaryPage();
+    CollectFromOrdinaryPage(L"", "GetElement with no tag name, every element of an ordinary page (rows)");
     return d == 42 ? 1 : 0;
 }

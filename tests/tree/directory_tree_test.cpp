@@ -210,6 +210,20 @@ protected:
         return -1;
     }
     bool Settle() { return PumpUntil([&] { return tree.PendingPlaceholderChecks() == 0; }, 30000); }
+    // The roots built afresh and the desktop's folder `name` opened, its children still being asked
+    // about subfolders; its node, or -1.
+    int OpenWithChecksPending(const std::wstring& name) {
+        tree.BuildRoots();
+        Expand(0);
+        const int big = Find(name, 1);
+        if (big >= 0) Expand(big);
+        return big;
+    }
+    // A case of a table run on a folder opened that way.
+    struct BigFolderCase {
+        const char* what;
+        std::function<void(int big)> run;
+    };
     // Whether a folder holds a subfolder that is neither hidden nor system, found on its own.
     static bool HoldsVisibleFolder(const std::wstring& folder) {
         WIN32_FIND_DATAW fd;
@@ -531,11 +545,7 @@ TEST_F(DirectoryTree, EditsWhileChecksArePendingLeaveAConsistentTree) {
         rg_ZhengShuShuZuLei l;
         ASSERT_GT(tree.Tree.InsertNodes(node, 0, CVolMem(), 0, l), 0);
     };
-    struct Edit {
-        const char* what;
-        std::function<void(int big)> run;
-    };
-    const std::vector<Edit> edits = {
+    const std::vector<BigFolderCase> edits = {
         {"expanding a child not asked yet lists it at once",
          [&](int big) {
              const int child = LastUnaskedChild(big, kVisible);
@@ -610,11 +620,8 @@ TEST_F(DirectoryTree, EditsWhileChecksArePendingLeaveAConsistentTree) {
     Open();
     for (size_t e = 0; e < edits.size(); ++e) {
         SCOPED_TRACE(edits[e].what);
-        tree.BuildRoots();
-        Expand(0);
-        const int big = Find(L"大" + std::to_wstring(e), 1);
+        const int big = OpenWithChecksPending(L"大" + std::to_wstring(e));
         ASSERT_GE(big, 0);
-        Expand(big);
         ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
         edits[e].run(big);
         ASSERT_TRUE(Settle());
@@ -703,11 +710,7 @@ TEST_F(DirectoryTree, CommandsActOnTheChosenNodeWhileTheirBoxesRunChecks) {
     auto childOfBig = [&](int big, int i) { return Find(ChildName(i), Level(big) + 1, big); };
     auto pumpLikeABox = [&] { PumpMessagesFor(400); };
 
-    struct Case {
-        const char* what;
-        std::function<void(int big)> run;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<BigFolderCase> cases = {
         {"deleting a folder",
          [&](int big) {
              Select(childOfBig(big, count - 1));
@@ -799,7 +802,7 @@ TEST_F(DirectoryTree, CommandsActOnTheChosenNodeWhileTheirBoxesRunChecks) {
          }},
     };
     Open();
-    for (const Case& c : cases) {
+    for (const BigFolderCase& c : cases) {
         SCOPED_TRACE(c.what);
         for (int i = 0; i < count; ++i) temp.Folder(L"桌面\\大\\" + ChildName(i));
         gComponentConfig.Reset();
@@ -813,11 +816,8 @@ TEST_F(DirectoryTree, CommandsActOnTheChosenNodeWhileTheirBoxesRunChecks) {
         answersToBoxes.clear();
         ctrlHeld = false;
         whileBoxIsUp = nullptr;
-        tree.BuildRoots();
-        Expand(0);
-        const int big = Find(L"大", 1);
+        const int big = OpenWithChecksPending(L"大");
         ASSERT_GE(big, 0);
-        Expand(big);
         ASSERT_GT(tree.PendingPlaceholderChecks(), count / 2);
         c.run(big);
         whileBoxIsUp = nullptr;

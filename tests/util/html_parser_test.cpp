@@ -120,8 +120,8 @@ std::vector<int32_t> MatchStartsOneByOne(std::wstring_view page, std::wstring_vi
     return starts;
 }
 
-// GetElement's collection for a spec without conditions, step by step as first written: every
-// candidate's start tag up to the first ">", the element's own name when the spec names none, and
+// GetElement's collection for a tag name without conditions, step by step as first written: every
+// candidate's start tag up to the first ">", the element's own name when no tag name is given, and
 // the nesting walk from one closing tag to the next. Each record is start, end and nest count;
 // `last` gets the closing pattern the last element leaves behind.
 std::vector<std::array<int32_t, 3>> CollectByTheWalk(std::wstring_view page, std::wstring_view tag, CVolMem& last) {
