@@ -167,6 +167,24 @@ void RemoveWhereOnePassDeclines() {
     RemoveTagsRow("RemoveTags a, unclosed tags closed by later removals (tags)", [](size_t n) {
         return L"<a></<a></a>a>Q<a></a>" + Repeat(L"<a>", n) + Repeat(L"<a zzzzzzzzzz/></a>", n);
     }, any);
+    // A tag read half a unit off: U+3C41 U+6100 holds the bytes of "<a" across two units, so one
+    // element is no element of the units.
+    RemoveTagsRow("RemoveTags a, a tag half a unit off, run, nested (tags per run)",
+                  [&](size_t n) { return L"\x3C41\x6100\x2000>" + unclosedThenNested(n); },
+                  [](const CWString& out) { return out == L"\x3C41\x6100\x2000> "; });
+}
+
+// Two long elements whose last 12 units are two stretches with one hash under the key set here.
+void RemoveWithCollidingStretches() {
+    SetStretchHashKey(131071, 131071);
+    const CWString first = L"\x4ED3\x4ED7\x4ED9\x4EBD\x4EDB\x4ED5\x4ECB\x4ECD\x4ECA\x4ED2\x4EC4\x4EBA";
+    const CWString second(12, L'\x4EC8');
+    RemoveTagsRow("RemoveTags a, two elements, one stretch hash (tags per run)", [&](size_t n) {
+        const CWString run(7 * n, L'p');
+        return L"<" + Repeat(L"<a>", n) + L" " + Repeat(L"<a>", n) + Repeat(L"</a>", n) + L"<a>" + run + first + L"</a><a>" +
+               run + second + L"</a>";
+    }, [](const CWString& out) { return out == L"< "; });
+    SetStretchHashKey(0, 0);
 }
 
 // Without a tag name every "<" is a candidate, named by the rest of the run up to the ">".
@@ -195,6 +213,7 @@ int main() {
     FindContainerAfterUnclosedTags();
     CollectFromOrdinaryPage(L"div,class=x", "GetElement div,class=x, every match of an ordinary page (rows)");
     RemoveWhereOnePassDeclines();
+    RemoveWithCollidingStretches();
     CollectUnnamedFromLtRun();
     CollectFromOrdinaryPage(L"", "GetElement with no tag name, every element of an ordinary page (rows)");
     return d == 42 ? 1 : 0;

@@ -1,14 +1,18 @@
 #include "util/html_parser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "platform/system.h"
+
+#include <ntsecapi.h>
 #include "util/tag_attributes.h"
 #include "util/text_helpers.h"
 
@@ -106,13 +110,32 @@ std::vector<char> MatchSharedStartTags(std::wstring_view units, const std::vecto
 }
 
 // Hashes of stretches of units, two moduli wide, for comparing stretches in constant time. An equal
-// hash is a hint only: every use either checks the text itself or takes the slower exact way.
+// hash is a hint only: every use checks the text itself before it relies on it. The bases are drawn
+// once per run, so a page cannot be built for two texts with one hash.
+std::atomic<uint64_t> gSetBase1{0}, gSetBase2{0};
+
 struct UnitHashing {
-    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007, kBase = 131071;
+    static constexpr uint64_t kMod1 = 2147483647, kMod2 = 1000000007;
     // The key of a stretch from its two hashes; the length is part of it.
     static uint64_t Key(uint64_t h1, uint64_t h2, uint64_t length) noexcept {
         return (h1 << 32 | h2) ^ (length * 0x9E3779B97F4A7C15ull);
     }
+    UnitHashing() {
+        static const std::pair<uint64_t, uint64_t> drawn = [] {
+            uint64_t bits[2] = {0, 0};
+            if (!RtlGenRandom(bits, sizeof bits)) {  // not expected; still differs from run to run
+                LARGE_INTEGER t;
+                ::QueryPerformanceCounter(&t);
+                bits[0] = (uint64_t(t.QuadPart) ^ ::GetCurrentProcessId()) * 0x9E3779B97F4A7C15ull;
+                bits[1] = (bits[0] ^ ::GetTickCount64()) * 0xBF58476D1CE4E5B9ull;
+            }
+            return std::pair{256 + bits[0] % (kMod1 - 257), 256 + bits[1] % (kMod2 - 257)};
+        }();
+        base1 = gSetBase1.load();
+        base2 = gSetBase2.load();
+        if (base1 == 0 || base2 == 0) std::tie(base1, base2) = drawn;
+    }
+    uint64_t base1, base2;
 };
 
 // The hashes of every stretch of a sequence of units appended one by one.
@@ -120,17 +143,22 @@ class StretchHashes : UnitHashing {
 public:
     void Append(uint32_t unit) {
         if (h1_.empty()) h1_.push_back(0), h2_.push_back(0), p1_.push_back(1), p2_.push_back(1);
-        h1_.push_back(uint32_t((uint64_t(h1_.back()) * kBase + unit + 1) % kMod1));
-        h2_.push_back(uint32_t((uint64_t(h2_.back()) * kBase + unit + 1) % kMod2));
-        p1_.push_back(uint32_t(uint64_t(p1_.back()) * kBase % kMod1));
-        p2_.push_back(uint32_t(uint64_t(p2_.back()) * kBase % kMod2));
+        h1_.push_back(uint32_t((uint64_t(h1_.back()) * base1 + unit + 1) % kMod1));
+        h2_.push_back(uint32_t((uint64_t(h2_.back()) * base2 + unit + 1) % kMod2));
+        p1_.push_back(uint32_t(uint64_t(p1_.back()) * base1 % kMod1));
+        p2_.push_back(uint32_t(uint64_t(p2_.back()) * base2 % kMod2));
     }
-    // Of units [from, to) in the order appended; the length is part of the key.
-    uint64_t Of(size_t from, size_t to) const {
-        if (to <= from) return 0;
-        const uint64_t a = (h1_[to] + kMod1 - uint64_t(h1_[from]) * p1_[to - from] % kMod1) % kMod1;
-        const uint64_t b = (h2_[to] + kMod2 - uint64_t(h2_[from]) * p2_[to - from] % kMod2) % kMod2;
-        return Key(a, b, to - from);
+    // Of units [from, to) in the order appended, followed by `last` when it is not negative; the
+    // length is part of the key.
+    uint64_t Of(size_t from, size_t to, int32_t last = -1) const {
+        if (to <= from && last < 0) return 0;
+        if (to < from) to = from;
+        uint64_t a = (h1_[to] + kMod1 - uint64_t(h1_[from]) * p1_[to - from] % kMod1) % kMod1;
+        uint64_t b = (h2_[to] + kMod2 - uint64_t(h2_[from]) * p2_[to - from] % kMod2) % kMod2;
+        if (last < 0) return Key(a, b, to - from);
+        a = (a * base1 + uint64_t(last) + 1) % kMod1;
+        b = (b * base2 + uint64_t(last) + 1) % kMod2;
+        return Key(a, b, to - from + 1);
     }
 
 private:
@@ -191,6 +219,16 @@ public:
         const auto it = closings_.find(fr.name.Of(size_t(fr.kept[first]), size_t(fr.kept[end])));
         if (it == closings_.end()) return false;
         return std::upper_bound(it->second.begin(), it->second.end(), w) != it->second.end();
+    }
+
+    // The length in units of the name GetTagName reads from that start tag.
+    int32_t NameUnits(int32_t w, long long g) const {
+        const int f = w & 1;
+        const Frame& fr = frames_[f];
+        const size_t first = size_t(w - f) / 2 + 1;
+        const size_t last = size_t(((g - w) % 2 == 0 ? g : g - 1) - f) / 2;
+        if (first > last) return 0;
+        return fr.kept[std::min(size_t(fr.stop[first]), last + 1)] - fr.kept[first];
     }
 
 private:
@@ -452,6 +490,20 @@ public:
         return s;
     }
     bool AnyIn(size_t from, size_t to) const { return Before(to) != Before(from); }
+    // The index of the k-th unit not removed, counted from 1; n when fewer are left.
+    size_t KthKept(int32_t k) const {
+        size_t pos = 0, step = 1;
+        while (step * 2 < tree_.size()) step *= 2;
+        for (; step > 0; step /= 2) {
+            if (pos + step >= tree_.size()) continue;
+            const int32_t kept = int32_t(step) - tree_[pos + step];
+            if (kept < k) {
+                pos += step;
+                k -= kept;
+            }
+        }
+        return pos;
+    }
 
 private:
     std::vector<int32_t> tree_;
@@ -534,8 +586,8 @@ public:
         pow1_.assign(n_ + 1, 1);
         pow2_.assign(n_ + 1, 1);
         for (size_t i = 1; i <= n_; ++i) {
-            pow1_[i] = pow1_[i - 1] * kBase % kMod1;
-            pow2_[i] = pow2_[i - 1] * kBase % kMod2;
+            pow1_[i] = pow1_[i - 1] * base1 % kMod1;
+            pow2_[i] = pow2_[i - 1] * base2 % kMod2;
         }
         for (size_t i = 0; i < n_; ++i) nodes_[size_ + i] = Node{1, uint64_t(units[i]) + 1, uint64_t(units[i]) + 1};
         for (size_t i = size_; i-- > 1;) nodes_[i] = Join(nodes_[2 * i], nodes_[2 * i + 1]);
@@ -579,10 +631,12 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         if (u == L'<' || u == L'>' || u == L'/' || u == 0 || (u >= L'A' && u <= L'Z')) return false;
     const std::wstring_view P(page);
     const size_t n = P.size();
-    for (int i = 0; i < ranges.GetCount(); ++i) {
-        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
-        if (!OnWholeUnits(r, n) || P[size_t(r.start / 2)] != L'<')
-            return false;
+    const size_t count = size_t(ranges.GetCount());
+    // Elements that do not read as the units do (below); they are searched for by their text.
+    std::vector<char> odd(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
+        odd[i] = !OnWholeUnits(r, n) || P[size_t(r.start / 2)] != L'<';
     }
 
     std::vector<int32_t> lts, gts;  // every "<" and ">"
@@ -617,39 +671,60 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     };
     // The elements were found over bytes, where a unit 0x3Cxx or 0x3Exx followed by one whose low
     // byte is 0 holds a "<" or ">" half a unit off: a tag or start tag end there, or an element
-    // that counted one, is no element of the units. Everything below reads units, so each element
-    // must read as units do: its start tag alone (up to the first ">"), or the tag start and the
-    // closing tag that balances it.
-    for (int i = 0; i < ranges.GetCount(); ++i) {
-        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+    // that counted one, is no element of the units. An element reads as units do when it is its
+    // start tag alone (up to the first ">"), or the tag start and the closing tag that balances it.
+    for (size_t i = 0; i < count; ++i) {
+        if (odd[i]) continue;
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
         const int32_t s = r.start / 2, e = r.end / 2;
         const size_t k = ltIndex(s);
-        if (depth.Value(k) != 1) return false;
         const int32_t g = greaterAfter(s);
-        if (g >= 0 && e == g + 1) continue;
-        const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
-        if (z < 0 || depth.Value(size_t(z)) != -1 || lts[size_t(z)] + nameLength + 3 != e) return false;
+        if (depth.Value(k) != 1) {
+            odd[i] = 1;
+        } else if (g < 0 || e != g + 1) {
+            const long long z = depth.FirstAtMost(k + 1, depth.Before(k));
+            odd[i] = z < 0 || depth.Value(size_t(z)) != -1 || lts[size_t(z)] + nameLength + 3 != e;
+        }
     }
 
-    // Where each text first stood: by hash of the text, the starts of the elements, and of the tags
-    // by their start tag.
+    // Where each text first stood: the starts of the elements, and of the tags by their start tag,
+    // one list per text. Texts are told apart by hash, and by the text itself where hashes meet.
     StretchHashes hashes;
     for (wchar_t u : P) hashes.Append(u);
     hashes.Append(0);
     struct Places {
         std::vector<int32_t> at;
+        int32_t length = 0;
         size_t first = 0;  // those before it no longer stand whole
     };
-    std::unordered_map<uint64_t, Places> elementPlaces, startTagPlaces;
-    for (int i = 0; i < ranges.GetCount(); ++i) {
-        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
-        elementPlaces[hashes.Of(size_t(r.start / 2), size_t(r.end / 2))].at.push_back(r.start / 2);
+    std::vector<Places> places;
+    std::unordered_map<uint64_t, std::vector<size_t>> elementPlaces, startTagPlaces;
+    const auto placeOf = [&](std::unordered_map<uint64_t, std::vector<size_t>>& byText, int32_t at, int32_t length) {
+        std::vector<size_t>& same = byText[hashes.Of(size_t(at), size_t(at + length))];
+        for (size_t j : same) {
+            if (places[j].length == length && P.substr(size_t(places[j].at[0]), size_t(length)) == P.substr(size_t(at), size_t(length))) {
+                places[j].at.push_back(at);
+                return j;
+            }
+        }
+        same.push_back(places.size());
+        places.push_back(Places{{at}, length});
+        return places.size() - 1;
+    };
+    std::vector<size_t> placesOf(count, SIZE_MAX);
+    for (size_t i = 0; i < count; ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
+        const int32_t s = r.start / 2, length = (r.end - r.start) / 2, g = odd[i] ? -1 : greaterAfter(s);
+        if (!odd[i] && g + 1 - s != length) placesOf[i] = placeOf(elementPlaces, s, length);
     }
+    std::vector<size_t> startTagPlacesOf(lts.size(), SIZE_MAX);
     for (size_t i = 0; i < lts.size(); ++i) {
         const int32_t g = depth.Value(i) == 1 ? greaterAfter(lts[i]) : -1;
-        if (g >= 0) startTagPlaces[hashes.Of(size_t(lts[i]), size_t(g) + 1)].at.push_back(lts[i]);
+        if (g >= 0) startTagPlacesOf[i] = placeOf(startTagPlaces, lts[i], g + 1 - lts[i]);
     }
-    for (auto& [key, places] : elementPlaces) std::sort(places.at.begin(), places.at.end());
+    for (size_t i = 0; i < count; ++i)
+        if (!odd[i] && placesOf[i] == SIZE_MAX) placesOf[i] = startTagPlacesOf[ltIndex(RangeAt(ranges, int(i)).start / 2)];
+    for (Places& p : places) std::sort(p.at.begin(), p.at.end());
 
     // Tag starts whose element or start tag may hold a join, by the hash of that start tag, and of
     // that element when a closing tag closes it; read again whenever a removal changes them.
@@ -693,7 +768,9 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             if (x >= int32_t(n) || P[size_t(x)] != P[size_t(s + k)]) return false;
         return true;
     };
+    std::vector<int32_t> joins;  // where each removal began
     const auto removeAt = [&](int32_t f, int32_t length) {
+        joins.push_back(f);
         int32_t x = f;
         for (int32_t k = 0; k < length; ++k) {
             removed.Add(size_t(x));
@@ -752,29 +829,150 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             if (depth.Value(size_t(k - 1)) == 1) note(lts[size_t(k - 1)], kAnyLength);
     };
 
-    for (int i = 0; i < ranges.GetCount(); ++i) {
-        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, i);
+    // The elements that do not read as units: their text, as GetFoundText reads it from the bytes,
+    // is searched for in the page as it now is. An occurrence that starts before where the last
+    // search for the text stopped holds a join made since (it would have been found otherwise), and
+    // that join came from a removal no shorter than the text: it starts among the units just before
+    // the join, as many as the text is long. So each text is searched once through the page, and
+    // the units before each join are read once per text.
+    const auto byteAt = [&](int32_t b) { return uint32_t(P[size_t(b / 2)] >> (8 * (b & 1))) & 0xFF; };
+    const auto oddUnit = [&](const rg_DrenvikWeiZhiLei& r, int32_t k) {
+        const int32_t b = r.start + 2 * k;
+        return wchar_t(byteAt(b) | (b + 1 < r.end ? byteAt(b + 1) << 8 : 0));
+    };
+    // The units read from the page's second byte on; a text that holds a unit the page does not
+    // can never occur, removals only take units away.
+    StretchHashes shifted;
+    std::vector<char> present;
+    std::vector<int32_t> absentBefore{0};
+    if (std::find(odd.begin(), odd.end(), 1) != odd.end()) {
+        present.assign(0x10000, 0);
+        for (wchar_t u : P) present[u] = 1;
+        for (size_t k = 0; k + 1 < n; ++k) {
+            const wchar_t u = wchar_t(P[k] >> 8 | (P[k + 1] & 0xFF) << 8);
+            shifted.Append(u);
+            absentBefore.push_back(absentBefore.back() + !present[u]);
+        }
+        shifted.Append(0);
+    }
+    struct OddText {
+        const rg_DrenvikWeiZhiLei* r = nullptr;  // an element with this text
+        int32_t length = 0;
+        uint64_t key = 0;
+        bool canOccur = false;
+        int kept = -1;
+        std::vector<wchar_t> units;    // read on the first search
+        std::vector<int32_t> border;   // longest proper border of each prefix
+        int32_t from = 0;              // no occurrence starts before it but those in `found` and over later joins
+        size_t joinsSeen = 0;
+        std::set<int32_t> found;
+    };
+    std::vector<OddText> oddTexts;
+    std::vector<size_t> oddOf(count, SIZE_MAX);
+    {
+        std::unordered_map<uint64_t, std::vector<size_t>> byKey;
+        for (size_t i = 0; i < count; ++i) {
+            if (!odd[i]) continue;
+            const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
+            const int32_t whole = (r.end - r.start) / 2, k = r.start / 2;
+            const int32_t last = (r.end - r.start) & 1 ? int32_t(byteAt(r.end - 1)) : -1;
+            const uint64_t key = (r.start & 1 ? shifted : hashes).Of(size_t(k), size_t(k + whole), last);
+            const int32_t length = whole + (last >= 0);
+            std::vector<size_t>& same = byKey[key];
+            for (size_t j : same) {
+                const OddText& t = oddTexts[j];
+                if (t.length != length) continue;
+                int32_t u = 0;
+                while (u < length && oddUnit(*t.r, u) == oddUnit(r, u)) ++u;
+                if (u == length) {
+                    oddOf[i] = j;
+                    break;
+                }
+            }
+            if (oddOf[i] != SIZE_MAX) continue;
+            const bool canOccur = (last < 0 || present[size_t(last)]) && ((r.start & 1) == 0 || absentBefore[size_t(k + whole)] == absentBefore[size_t(k)]);
+            oddOf[i] = oddTexts.size();
+            same.push_back(oddTexts.size());
+            OddText& t = oddTexts.emplace_back();
+            t.r = &r;
+            t.length = length;
+            t.key = key;
+            t.canOccur = canOccur;
+        }
+    }
+    // Whether the text stands whole at q in the page as it now is.
+    const auto oddAt = [&](const OddText& t, int32_t q) {
+        if (at(q) != q) return false;
+        for (int32_t k = 0, x = q; k < t.length; ++k, x = at(x + 1))
+            if (x >= int32_t(n) || P[size_t(x)] != t.units[size_t(k)]) return false;
+        return true;
+    };
+    const auto findOdd = [&](OddText& t) -> int32_t {
+        if (t.units.empty()) {
+            for (int32_t k = 0; k < t.length; ++k) t.units.push_back(oddUnit(*t.r, k));
+            t.border.assign(size_t(t.length), 0);
+            for (int32_t k = 1, b = 0; k < t.length; ++k) {
+                while (b > 0 && t.units[size_t(k)] != t.units[size_t(b)]) b = t.border[size_t(b - 1)];
+                if (t.units[size_t(k)] == t.units[size_t(b)]) ++b;
+                t.border[size_t(k)] = b;
+            }
+            t.joinsSeen = joins.size();
+        }
+        for (; t.joinsSeen < joins.size(); ++t.joinsSeen) {
+            int32_t y = prev.Find(joins[t.joinsSeen]) - 1;  // the last unit in use before the join
+            for (int32_t k = 1; k < t.length && y >= 0; ++k, y = prev.Find(y) - 1) {
+                if (y >= t.from || P[size_t(y)] != L'<') continue;
+                const size_t end = removed.KthKept(y - removed.Before(size_t(y)) + t.length) + 1;
+                if (end <= n && live.Of(size_t(y), end) == t.key) t.found.insert(y);
+            }
+        }
+        while (!t.found.empty()) {
+            const int32_t q = *t.found.begin();
+            t.found.erase(t.found.begin());
+            if (oddAt(t, q)) return q;
+        }
+        if (t.from >= int32_t(n)) return -1;
+        std::vector<int32_t> ring(size_t(t.length));
+        size_t seen = 0;
+        int32_t b = 0;
+        for (int32_t x = at(t.from); x < int32_t(n); x = at(x + 1)) {
+            const wchar_t u = P[size_t(x)];
+            while (b > 0 && t.units[size_t(b)] != u) b = t.border[size_t(b - 1)];
+            if (t.units[size_t(b)] == u) ++b;
+            ring[seen++ % ring.size()] = x;
+            if (b == t.length) return t.from = ring[seen % ring.size()];
+        }
+        t.from = int32_t(n);
+        return -1;
+    };
+
+    for (size_t i = 0; i < count; ++i) {
+        const rg_DrenvikWeiZhiLei& r = RangeAt(ranges, int(i));
+        if (odd[i]) {
+            OddText& t = oddTexts[oddOf[i]];
+            if (t.kept < 0) {
+                // Its start tag: up to the first ">" after its "<".
+                std::wstring tag;
+                for (int32_t k = 0; k < t.length && (tag.empty() || tag.back() != L'>'); ++k) tag += oddUnit(r, k);
+                t.kept = KeptByKeywords(tag, keepKeywords);
+            }
+            if (t.kept || !t.canOccur) continue;
+            const int32_t q = findOdd(t);
+            if (q >= 0) removeAt(q, t.length);
+            continue;
+        }
         const int32_t s = r.start / 2, length = (r.end - r.start) / 2;
         if (KeptByKeywords(P.substr(size_t(s), size_t(length)), keepKeywords)) continue;
         const int32_t g = greaterAfter(s);
-        auto& byText = g >= 0 && g + 1 - s == length ? startTagPlaces : elementPlaces;
+        const bool startTag = g >= 0 && g + 1 - s == length;
         const uint64_t key = hashes.Of(size_t(s), size_t(s + length));
-        const auto found = byText.find(key);
-        int32_t best = int32_t(n);
-        bool whole = false;  // best is a first stretch found by its hash
-        if (found != byText.end()) {
-            Places& places = found->second;
-            while (places.first < places.at.size() &&
-                   removed.AnyIn(size_t(places.at[places.first]), size_t(places.at[places.first] + length)))
-                ++places.first;
-            if (places.first < places.at.size()) {
-                best = places.at[places.first];
-                whole = true;
-            }
-        }
+        Places& own = places[placesOf[i]];
+        while (own.first < own.at.size() && removed.AnyIn(size_t(own.at[own.first]), size_t(own.at[own.first] + length)))
+            ++own.first;
+        int32_t best = own.first < own.at.size() ? own.at[own.first] : int32_t(n);
         // A noted tag whose text has X's hash; one that proves another (its element no longer
         // closed, or two texts with one hash) is read again.
-        const std::set<int32_t>& candidates = (&byText == &startTagPlaces ? notedByStartTag : notedByElement)[key];
+        const std::set<int32_t>& candidates = (startTag ? notedByStartTag : notedByElement)[key];
         for (int32_t from = -1;;) {
             const auto it = candidates.upper_bound(from);
             if (it == candidates.end() || *it >= best) break;
@@ -786,25 +984,11 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             }
             if (textAt(q, s, length)) {
                 best = q;
-                whole = false;
                 break;
             }
             note(q, kAnyLength);
         }
-        if (best == int32_t(n)) continue;
-        if (whole && P.substr(size_t(best), size_t(length)) != P.substr(size_t(s), size_t(length))) {
-            // Two texts with one hash: the rest the plain way.
-            CWString now;
-            for (int32_t x = at(0); x < int32_t(n); x = at(x + 1)) now += P[size_t(x)];
-            for (; i < ranges.GetCount(); ++i) {
-                const rg_DrenvikWeiZhiLei& e = RangeAt(ranges, i);
-                const std::wstring_view text = P.substr(size_t(e.start / 2), size_t((e.end - e.start) / 2));
-                if (!KeptByKeywords(text, keepKeywords)) now.Replace(text, L"", 0, 1);
-            }
-            page = std::move(now);
-            return true;
-        }
-        removeAt(best, length);
+        if (best < int32_t(n)) removeAt(best, length);
     }
     CWString out;
     out.reserve(n - size_t(removed.Before(n)));
@@ -1029,11 +1213,13 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         // of its name follows) needs no name: it is made only for the patterns the last element
         // leaves behind. Short names of a few kinds are made and indexed as they come.
         bool alone = false;
+        int32_t aloneCloseLength = 0;  // of "</" + its name + ">", which is not made
         if (openLength == 2) {
             alone = selfClosing;
             if (!alone && (tagBytes > 512 || nesting.size() >= 32)) {
                 if (!closingNames) closingNames.emplace(pageBytes, lowerBytes);
                 alone = !closingNames->MayClose(w, g);
+                if (alone) aloneCloseLength = 2 * (3 + closingNames->NameUnits(w, g));
             }
         }
         if (alone) {
@@ -1061,7 +1247,7 @@ CWString rg_DrenvikWangYeJieXiLei::GetElement(std::wstring_view page, std::wstri
         int32_t rangeStart = w, rangeEnd = E;
         if (innerOnly) {
             rangeStart = w + L;
-            rangeEnd = selfClosing ? w + L : E - closeLength;
+            rangeEnd = selfClosing ? w + L : E - (alone ? aloneCloseLength : closeLength);
             h = w + L;
         }
         if (index < 0) {
@@ -1134,6 +1320,11 @@ void rg_DrenvikWangYeJieXiLei::RemoveTags(CWString& page, std::wstring_view tagN
             if (!KeptByKeywords(element, keepKeywords)) page.Replace(element, L"", 0, 1);
         }
     }
+}
+
+void SetStretchHashKey(uint64_t base1, uint64_t base2) {
+    gSetBase1.store(base1 % UnitHashing::kMod1);
+    gSetBase2.store(base2 % UnitHashing::kMod2);
 }
 
 void SortPositionsByStart(CVolObjectArray& ranges) {

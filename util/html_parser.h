@@ -79,11 +79,15 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
 // Removes from the page, one element of `ranges` (sorted longest first) at a time, the first
 // occurrence of each element's text in the page as it then is, but for the elements whose start tag
 // holds one of the keep-keywords: what RemoveTags does, without searching the page from its start
-// for each. Returns false, leaving the page alone, for a tag name or elements it does not take (a
-// name that holds "<", ">", "/", a zero unit or a capital letter, an element found over a "<" or
-// ">" byte that lies half a unit off).
+// for each. Returns false, leaving the page alone, for a tag name it does not take (one that holds
+// "<", ">", "/", a zero unit or a capital letter).
 bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::wstring_view tagName,
                           std::wstring_view keepKeywords);
+
+// Texts of a page are compared by hashes keyed once per run from a random seed, so a page cannot be
+// built to give two of its texts one hash. Tests that need such texts set bases of their own (below
+// 1000000007); 0, 0 goes back to the run's.
+void SetStretchHashKey(uint64_t base1, uint64_t base2);
 
 void SortPositionsByStart(CVolObjectArray& ranges);
 // Longest first.
