@@ -664,7 +664,13 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         const unsigned low = unsigned(AsciiLower(P[size_t(x)])) & 0xFF;  // as the tag search reads it
         return (low >= '0' && low <= '9') || (low >= 'a' && low <= 'z') ? 0 : 1;
     };
-    for (size_t i = 0; i < lts.size(); ++i) depth.Set(i, tagAt(lts[i]));
+    std::set<size_t> tagStarts;  // the "<" that start the tag, by number
+    const auto setDepth = [&](size_t i, int v) {
+        depth.Set(i, v);
+        if (v == 1) tagStarts.insert(i);
+        else tagStarts.erase(i);
+    };
+    for (size_t i = 0; i < lts.size(); ++i) setDepth(i, tagAt(lts[i]));
     const auto greaterAfter = [&](int32_t p) {
         const auto it = std::upper_bound(gts.begin(), gts.end(), p);
         return it == gts.end() ? -1 : *it;
@@ -779,7 +785,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             prev.Remove(x + 1);
             if (P[size_t(x)] == L'<') {
                 const size_t i = ltIndex(x);
-                depth.Set(i, 0);
+                setDepth(i, 0);
                 prevLt.Remove(int32_t(i) + 1);
                 forget(x);
             } else if (P[size_t(x)] == L'>') {
@@ -813,7 +819,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         for (int32_t k = 0, y = prev.Find(f) - 1; k < nameLength + 3 && y >= 0; ++k, y = prev.Find(y) - 1) {
             if (P[size_t(y)] != L'<') continue;
             const size_t i = ltIndex(y);
-            depth.Set(i, tagAt(y));
+            setDepth(i, tagAt(y));
             window.push_back(i);
         }
         const size_t j = ltIndex(f);
@@ -834,7 +840,9 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     // search for the text stopped holds a join made since (it would have been found otherwise), and
     // that join came from a removal no shorter than the text: it starts among the units just before
     // the join, as many as the text is long. So each text is searched once through the page, and
-    // the units before each join are read once per text.
+    // the units before each join are read once per text. Such a text begins with "<", the name and
+    // a unit that ends a tag name as the byte search reads it, so it stands only where the page now
+    // starts a tag: those are the places searched.
     const auto byteAt = [&](int32_t b) { return uint32_t(P[size_t(b / 2)] >> (8 * (b & 1))) & 0xFF; };
     const auto oddUnit = [&](const rg_DrenvikWeiZhiLei& r, int32_t k) {
         const int32_t b = r.start + 2 * k;
@@ -861,8 +869,9 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
         uint64_t key = 0;
         bool canOccur = false;
         int kept = -1;
-        std::vector<wchar_t> units;    // read on the first search
-        std::vector<int32_t> border;   // longest proper border of each prefix
+        bool searched = false;
+        bool tagLike = false;          // it reads as "<", the name and what ends it: it stands at tag starts only
+        std::vector<int32_t> border;   // of each prefix, when it is not tag-like
         int32_t from = 0;              // no occurrence starts before it but those in `found` and over later joins
         size_t joinsSeen = 0;
         std::set<int32_t> found;
@@ -904,17 +913,35 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
     const auto oddAt = [&](const OddText& t, int32_t q) {
         if (at(q) != q) return false;
         for (int32_t k = 0, x = q; k < t.length; ++k, x = at(x + 1))
-            if (x >= int32_t(n) || P[size_t(x)] != t.units[size_t(k)]) return false;
+            if (x >= int32_t(n) || P[size_t(x)] != oddUnit(*t.r, k)) return false;
         return true;
     };
+    // Whether the text stands whole at the tag start q: the first units read one by one (most
+    // places differ early), the rest by hash, then by the units where the hashes meet.
+    const auto oddAtTagStart = [&](const OddText& t, int32_t q) {
+        constexpr int32_t kRead = 16;
+        int32_t k = 0, x = q;
+        for (; k < std::min(t.length, kRead); ++k, x = at(x + 1))
+            if (x >= int32_t(n) || P[size_t(x)] != oddUnit(*t.r, k)) return false;
+        if (k == t.length) return true;
+        const size_t end = removed.KthKept(q - removed.Before(size_t(q)) + t.length) + 1;
+        return end <= n && live.Of(size_t(q), end) == t.key && oddAt(t, q);
+    };
     const auto findOdd = [&](OddText& t) -> int32_t {
-        if (t.units.empty()) {
-            for (int32_t k = 0; k < t.length; ++k) t.units.push_back(oddUnit(*t.r, k));
-            t.border.assign(size_t(t.length), 0);
-            for (int32_t k = 1, b = 0; k < t.length; ++k) {
-                while (b > 0 && t.units[size_t(k)] != t.units[size_t(b)]) b = t.border[size_t(b - 1)];
-                if (t.units[size_t(k)] == t.units[size_t(b)]) ++b;
-                t.border[size_t(k)] = b;
+        const auto unit = [&](int32_t k) { return oddUnit(*t.r, k); };
+        if (!t.searched) {
+            t.searched = true;
+            t.tagLike = t.length > nameLength + 1 && unit(0) == L'<';
+            for (int32_t k = 0; t.tagLike && k < nameLength; ++k) t.tagLike = AsciiLower(unit(k + 1)) == tagName[size_t(k)];
+            const unsigned low = unsigned(AsciiLower(unit(std::min(nameLength + 1, t.length - 1)))) & 0xFF;
+            t.tagLike = t.tagLike && !((low >= '0' && low <= '9') || (low >= 'a' && low <= 'z'));
+            if (!t.tagLike) {
+                t.border.assign(size_t(t.length), 0);
+                for (int32_t k = 1, b = 0; k < t.length; ++k) {
+                    while (b > 0 && unit(k) != unit(b)) b = t.border[size_t(b - 1)];
+                    if (unit(k) == unit(b)) ++b;
+                    t.border[size_t(k)] = b;
+                }
             }
             t.joinsSeen = joins.size();
         }
@@ -932,13 +959,19 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             if (oddAt(t, q)) return q;
         }
         if (t.from >= int32_t(n)) return -1;
+        if (t.tagLike) {
+            for (auto it = tagStarts.lower_bound(ltIndex(t.from)); it != tagStarts.end(); ++it)
+                if (oddAtTagStart(t, lts[*it])) return t.from = lts[*it];
+            t.from = int32_t(n);
+            return -1;
+        }
         std::vector<int32_t> ring(size_t(t.length));
         size_t seen = 0;
         int32_t b = 0;
         for (int32_t x = at(t.from); x < int32_t(n); x = at(x + 1)) {
             const wchar_t u = P[size_t(x)];
-            while (b > 0 && t.units[size_t(b)] != u) b = t.border[size_t(b - 1)];
-            if (t.units[size_t(b)] == u) ++b;
+            while (b > 0 && unit(b) != u) b = t.border[size_t(b - 1)];
+            if (unit(b) == u) ++b;
             ring[seen++ % ring.size()] = x;
             if (b == t.length) return t.from = ring[seen % ring.size()];
         }
