@@ -169,9 +169,17 @@ void RemoveWhereOnePassDeclines() {
     }, any);
     // A tag read half a unit off: U+3C41 U+6100 holds the bytes of "<a" across two units, so one
     // element is no element of the units.
-    RemoveTagsRow("RemoveTags a, a tag half a unit off, run, nested (tags per run)",
+    RemoveTagsRow("RemoveTags a, tag half a unit off, run, nested (tags per run)",
                   [&](size_t n) { return L"\x3C41\x6100\x2000>" + unclosedThenNested(n); },
                   [](const CWString& out) { return out == L"\x3C41\x6100\x2000> "; });
+    // Nested tags whose bytes all stand half a unit off (units 0x3C00, 0x6100, 0x3E00, ...), then a
+    // copy as units: every element is read half a unit off, each with a text of its own.
+    RemoveTagsRow("RemoveTags a, nested tags half a unit off, a copy (depth)", [&](size_t n) {
+        const std::wstring ascii = Repeat(L"<a>", n) + Repeat(L"</a>", n);
+        CWString shifted(1, wchar_t(ascii[0] << 8 | 'Q'));
+        for (size_t i = 1; i < ascii.size(); ++i) shifted += wchar_t(ascii[i] << 8);
+        return shifted + L"\x4100" + ascii;
+    }, any);
 }
 
 // Two long elements whose last 12 units are two stretches with one hash under the key set here.
