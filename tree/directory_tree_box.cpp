@@ -66,16 +66,6 @@ bool IsStorableName(std::wstring_view name) {
 bool IsDriveIcon(int32_t icon) noexcept { return icon == kDirIconWindowsDrive || icon == kDirIconDrive; }
 bool IsFolderIcon(int32_t icon) noexcept { return icon == kDirIconFolder || icon == kDirIconFolderSelected; }
 
-// Clears a flag on every way out.
-struct FlagScope {
-    int32_t& flag;
-    int32_t saved;
-    explicit FlagScope(int32_t& f) : flag(f), saved(f) { flag = 1; }
-    ~FlagScope() { flag = saved; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-};
-
 }  // namespace
 
 // ---- names -----------------------------------------------------------------------------------------
@@ -128,11 +118,15 @@ rg_DrenvikMuLuShuKuang1::rg_DrenvikMuLuShuKuang1() {
     Tree.recordsChanged = [this](int32_t first, int32_t removed, int32_t added) {
         OnRecordsChanged(first, removed, added);
     };
+    // The editor held the answers back; they come once it closes, however it closed. It lives in a
+    // window, so the timer asks them.
+    Tree.editEnded = [this] { ScheduleChecks(false); };
 }
 
 rg_DrenvikMuLuShuKuang1::~rg_DrenvikMuLuShuKuang1() {
     flags |= kFlagDestroying;
     Tree.recordsChanged = nullptr;
+    Tree.editEnded = nullptr;
     if (HWND h = GetHwnd()) ::KillTimer(h, kPlaceholderCheckTimer);
     DetachEvents();
     DestroyOwnWindow();
@@ -258,6 +252,7 @@ void rg_DrenvikMuLuShuKuang1::EmptyTree() {
     Tree.verticalBar.SetPosition(0);
     Tree.RefreshView(-1);
     // Every node went with the records; the emptying itself is not reported as an edit.
+    for (FollowedNode* f : followed_) f->gone_ = true;
     pendingChecks_.clear();
     cursorNode_ = cursorParent_ = -1;
     checksSeenStamp_ = Tree.editStamp.value;
@@ -348,10 +343,59 @@ CWString rg_DrenvikMuLuShuKuang1::GetNodePath(int32_t node) {
 
 CWString rg_DrenvikMuLuShuKuang1::GetSelectedPath() { return GetNodePath(Tree.GetSelectedIndex()); }
 
-int32_t rg_DrenvikMuLuShuKuang1::FindNodeByPath(const CWString& path, int32_t icon) {
-    for (int32_t i = 0; i < Tree.nodeCount; ++i)
-        if (IconOf(i) == icon && SamePathText(GetNodePath(i), path)) return i;
-    return -1;
+// ---- nodes followed across message loops -----------------------------------------------------------------
+
+rg_DrenvikMuLuShuKuang1::FollowedNode::FollowedNode(rg_DrenvikMuLuShuKuang1& d, int32_t node) : d_(d), node_(node) {
+    if (node < 0 || node >= d.Tree.nodeCount) {
+        node_ = -1;
+        gone_ = true;
+        return;
+    }
+    for (int32_t n = node; n >= 0; n = d.ParentOf(n)) chain_.push_back({d.TextOf(n), d.IconOf(n), d.DataOf(n)});
+    std::reverse(chain_.begin(), chain_.end());
+    d_.followed_.push_back(this);
+}
+
+rg_DrenvikMuLuShuKuang1::FollowedNode::~FollowedNode() { std::erase(d_.followed_, this); }
+
+void rg_DrenvikMuLuShuKuang1::FollowedNode::OnRecordsChanged(int32_t first, int32_t removed, int32_t added) {
+    if (gone_) return;
+    if (removed < 0 || (node_ >= first && node_ < int64_t(first) + removed)) gone_ = true;
+    else if (node_ >= int64_t(first) + removed) node_ += added - removed;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::FollowedNode::Node() {
+    if (gone_) {
+        // Found once, then followed again from there.
+        node_ = chain_.empty() ? -1 : d_.FindByChain(chain_);
+        gone_ = node_ < 0;
+    }
+    return node_;
+}
+
+int32_t rg_DrenvikMuLuShuKuang1::FindByChain(const std::vector<FollowedNode::Step>& chain) const {
+    // What tells a node from its siblings: a drive by its letter (its label may change), a
+    // system folder or a favourite by its data (the position, the id), anything else by its text.
+    auto matches = [&](int32_t n, const FollowedNode::Step& step) {
+        if (IconOf(n) != step.icon || DataOf(n) != step.data) return false;
+        if (IsDriveIcon(step.icon)) return DriveLetterOfCaption(TextOf(n)) == DriveLetterOfCaption(step.text);
+        return step.icon == kDirIconEntry || TextOf(n) == step.text;
+    };
+    int32_t node = -1;
+    for (size_t depth = 0; depth < chain.size(); ++depth) {
+        int32_t child = node + 1;
+        if (child >= Tree.nodeCount || LevelOf(child) != int32_t(depth)) return -1;
+        rg_ZhengShuShuZuLei loc;
+        while (child >= 0 && !matches(child, chain[depth])) {
+            rg_ZhengShuShuZuLei next;
+            const int32_t sibling = Tree.GetNextSibling(child, loc, next, nullptr);
+            child = sibling > child ? sibling : -1;
+            loc = next;
+        }
+        if (child < 0) return -1;
+        node = child;
+    }
+    return node;
 }
 
 void rg_DrenvikMuLuShuKuang1::OpenPath(const CWString& path) {
@@ -370,18 +414,16 @@ void rg_DrenvikMuLuShuKuang1::ListFolder(int32_t node, int32_t askNow, bool refr
     const int32_t refreshWas = Tree.autoRefresh;
     const CWString path = GetNodePath(node);
     if (!FileExists(path)) return;
-    const int32_t icon = IconOf(node);
-    FlagScope busy(fillBusy_);
-    const uint32_t stamp = Tree.editStamp.value;
+    // Ends with the listing, however it ends; the answers held meanwhile are scheduled then.
+    HoldScope busy(*this, fillBusy_);
+    FollowedNode listed(*this, node);
 
     rg_DrenvikWenBenShuZuLei folders;
     ListFiles(path, L"*.*", folders, true);  // pumps messages on huge folders
 
-    // The tree may have changed shape while the listing pumped messages: find the node again.
-    if (Tree.editStamp.value != stamp) {
-        node = FindNodeByPath(path, icon);
-        if (node < 0) return;
-    }
+    // The tree may have changed shape while the listing pumped messages.
+    node = listed.Node();
+    if (node < 0) return;
     const int32_t level = LevelOf(node);
     CVolMem block;
     int32_t count = 0;
@@ -423,10 +465,6 @@ void rg_DrenvikMuLuShuKuang1::ListFolder(int32_t node, int32_t askNow, bool refr
     } else {
         Tree.autoRefresh = refreshWas;
     }
-    // The listing is done, and none was under way when it began, so its guard ends here: without a
-    // window to wait on, the checks then run right away.
-    fillBusy_ = 0;
-    ScheduleChecks();
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::OnNodeExpanding(int32_t node) {
@@ -468,6 +506,7 @@ void rg_DrenvikMuLuShuKuang1::QueueChildChecks(int32_t parent, int32_t firstChil
 
 void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, int32_t added) {
     checksSeenStamp_ = Tree.editStamp.value;
+    for (FollowedNode* f : followed_) f->OnRecordsChanged(first, removed, added);
     // Whatever lay at or after the edit has moved: the remembered places there are no longer good.
     if (cursorNode_ >= first) cursorNode_ = -1;
     if (cursorParent_ >= first) cursorParent_ = -1;
@@ -475,9 +514,10 @@ void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, i
         // Every record was replaced (read from a stream): what this control knew is gone, and
         // every folder not listed is asked again. Queued now, from the records alone; asked once
         // the rest of the control is read too, so never from here. A shown control is shown no
-        // second time, so its timer asks them.
+        // second time, so its timer asks them, or the end of whatever holds them now.
         RequeueUnlistedFolders();
-        if (HWND h = GetHwnd(); h && !pendingChecks_.empty()) ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
+        if (HWND h = GetHwnd(); h && !pendingChecks_.empty() && !ChecksHeld())
+            ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
         return;
     }
     if (removed == 0 && added == 0) return;
@@ -643,17 +683,18 @@ void rg_DrenvikMuLuShuKuang1::RunPlaceholderChecks(int64_t budgetMicroseconds) {
     if (changed) Tree.RefreshView(-1);
 }
 
-void rg_DrenvikMuLuShuKuang1::ScheduleChecks() {
-    if (commandBusy_) return;  // the command schedules them as it ends
+void rg_DrenvikMuLuShuKuang1::ScheduleChecks(bool runWithoutWindow) {
     HWND h = GetHwnd();
-    if (pendingChecks_.empty()) {
+    // Held: nothing is armed, or its messages would only find them held again. The hold's end
+    // schedules them.
+    if (pendingChecks_.empty() || ChecksHeld()) {
         if (h) ::KillTimer(h, kPlaceholderCheckTimer);
         return;
     }
     // A timer message comes only when nothing else waits: the questions take the idle time.
     if (h) {
         ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
-    } else if (!checksBusy_) {
+    } else if (runWithoutWindow) {
         RunPlaceholderChecks(INT64_MAX / 2);  // no window to wait on
     }
 }
@@ -662,10 +703,14 @@ void rg_DrenvikMuLuShuKuang1::OnCheckTimer() {
     // Slices follow one another while nothing else waits for the thread, so whatever arrives
     // meanwhile waits one slice at most. The timer is off meanwhile: it would count as waiting.
     if (HWND h = GetHwnd()) ::KillTimer(h, kPlaceholderCheckTimer);
+    // Scheduled again on every way out, a throw out of a handler an answer raised included.
+    struct Reschedule {
+        rg_DrenvikMuLuShuKuang1& d;
+        ~Reschedule() { d.ScheduleChecks(false); }
+    } again{*this};
     do {
         RunPlaceholderChecks(kCheckSliceMicroseconds);
     } while (!pendingChecks_.empty() && !ChecksHeld() && HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0);
-    ScheduleChecks();
 }
 
 // ---- renaming --------------------------------------------------------------------------------------------
@@ -684,12 +729,17 @@ int32_t rg_DrenvikMuLuShuKuang1::HandleEditRequest(int32_t node, CWString& edito
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::RenameNode(int32_t node, const CWString& oldText, const CWString& newText) {
-    CommandScope command(*this);  // a refused name shows a box; the tree box then writes to `node`
+    HoldScope command(*this, commandBusy_);  // a refused name shows a box; the tree box then writes to `node`
     const int32_t icon = IconOf(node);
     if (IsFolderIcon(icon)) return RenameFolder(node, oldText, newText);
     if (IsDriveIcon(icon)) return RelabelDrive(node, oldText, newText);
     if (icon == kDirIconEntry && IsFavourite(node)) {
         if (newText.empty() || newText == oldText) return 1;
+        // The tree would store another text than the settings, and show it after every rebuild.
+        if (!IsStorableName(newText)) {
+            ShowMessageBox(CWString(L"名称含有目录树无法保存的字符：") + newText, L"信息:", MB_OK | MB_ICONINFORMATION);
+            return 1;
+        }
         gComponentConfig.sectionName = FavouritesSection();
         return gComponentConfig.WriteText(FavouriteKeyPrefix(DataOf(node)) + L"名称", newText) ? 0 : 1;
     }

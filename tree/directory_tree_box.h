@@ -12,6 +12,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <vector>
 
@@ -158,6 +159,16 @@ private:
     int32_t OnTreeRightClick(CVolObject*) { return OnContextMenu(); }
     int32_t OnTreeKeyDown(CVolObject*, int32_t key, int32_t modifiers) { return HandleShortcutKey(key, modifiers); }
 
+    // Sets a flag for a scope and restores it on every way out.
+    struct FlagScope {
+        int32_t& flag;
+        int32_t saved;
+        explicit FlagScope(int32_t& f) : flag(f), saved(f) { flag = 1; }
+        ~FlagScope() { flag = saved; }
+        FlagScope(const FlagScope&) = delete;
+        FlagScope& operator=(const FlagScope&) = delete;
+    };
+
     // Node reads without a cached locator.
     template <auto Getter> auto Read(int32_t node) const {
         rg_ZhengShuShuZuLei loc;
@@ -170,8 +181,6 @@ private:
     int32_t ParentOf(int32_t node) const;
     bool IsPlaceholder(int32_t node) const;
     bool IsFavourite(int32_t node) const;
-    // The node whose path this is and whose icon matches, found by scanning; -1 when gone.
-    int32_t FindNodeByPath(const CWString& path, int32_t icon);
     void EmptyTree();
     void AddPlaceholderIfSubfolders(std::wstring_view path, int32_t level);
     // Lists a folder into the tree and asks at once whether its first `askNow` children have
@@ -187,6 +196,33 @@ private:
         return std::lower_bound(checks.begin(), checks.end(), node,
                                 [](const PendingCheck& c, int64_t n) { return c.node < n; });
     }
+    // A node an operation took before a message loop ran (a box, a listing's pump). It moves with
+    // every edit of the records; only when its record went, or every record was replaced, is it
+    // looked up again, by its chain from the root. One folder may stand several times in the tree
+    // (under the desktop, through the drive, as a favourite), so its path would not tell which.
+    class FollowedNode {
+    public:
+        FollowedNode(rg_DrenvikMuLuShuKuang1& d, int32_t node);
+        ~FollowedNode();
+        FollowedNode(const FollowedNode&) = delete;
+        FollowedNode& operator=(const FollowedNode&) = delete;
+        // The node now; -1 when it is no longer in the tree.
+        int32_t Node();
+
+    private:
+        friend class rg_DrenvikMuLuShuKuang1;
+        struct Step {
+            CWString text;
+            int32_t icon, data;
+        };
+        void OnRecordsChanged(int32_t first, int32_t removed, int32_t added);
+        rg_DrenvikMuLuShuKuang1& d_;
+        int32_t node_;
+        bool gone_ = false;
+        std::vector<Step> chain_;  // root first
+    };
+    int32_t FindByChain(const std::vector<FollowedNode::Step>& chain) const;
+
     bool IsCheckPending(int32_t node) const;
     void QueueChildChecks(int32_t parent, int32_t firstChild, int32_t count);
     void OnRecordsChanged(int32_t first, int32_t removed, int32_t added);
@@ -194,7 +230,8 @@ private:
     // queues: the caller schedules the questions.
     void RequeueUnlistedFolders();
     bool ChecksUnknown() const { return Tree.editStamp.value != checksSeenStamp_; }
-    // While a listing pumps messages, the editor is open or a command runs, no answer is written.
+    // While a listing pumps messages, the editor is open, a command runs or answers are being
+    // written, no answer is written and no timer is armed: the end of each hold schedules them.
     bool ChecksHeld() const { return checksBusy_ || fillBusy_ || commandBusy_ || Tree.isEditing; }
     enum class CheckOutcome { None, Placeholder, Listed };
     // Asks one pending child and writes its answer: a "+" under it, or, for a child opened
@@ -205,31 +242,37 @@ private:
     // Asks the first `limit` pending children of a node.
     void SettleChildren(int32_t parent, int32_t limit);
     int32_t ScreenRows() const;
-    void ScheduleChecks();
+    // Arms the check timer, or kills it while the checks are held or none is pending. Without a
+    // window there is no timer: `runWithoutWindow` asks them all at once then.
+    void ScheduleChecks(bool runWithoutWindow = true);
     void OnCheckTimer();
     // Favourites.
     void ReadFavourites();
     int32_t NewFavouriteId();
     CWString FavouriteKeyPrefix(int32_t id) const;
     bool IsProtectedFolder(const CWString& path);
-    // Commands. A command holds the background answers for its whole length: its message boxes
-    // run message loops, and an answer written meanwhile moves every record after it.
-    class CommandScope {
+    // Holds the background answers while it lives, and schedules them as it ends, on every way
+    // out. A command holds them for its whole length (its message boxes run message loops, and an
+    // answer written meanwhile moves every record after it), a listing while it pumps.
+    class HoldScope {
     public:
-        explicit CommandScope(rg_DrenvikMuLuShuKuang1& d) : d_(d) { ++d_.commandBusy_; }
-        ~CommandScope() {
-            if (--d_.commandBusy_ == 0) d_.ScheduleChecks();
+        HoldScope(rg_DrenvikMuLuShuKuang1& d, int32_t& counter)
+            : d_(d), counter_(counter), exceptions_(std::uncaught_exceptions()) {
+            ++counter_;
         }
-        CommandScope(const CommandScope&) = delete;
-        CommandScope& operator=(const CommandScope&) = delete;
+        ~HoldScope() {
+            --counter_;
+            // While an exception passes, no answer is written here: the timer is armed at most.
+            d_.ScheduleChecks(std::uncaught_exceptions() == exceptions_);
+        }
+        HoldScope(const HoldScope&) = delete;
+        HoldScope& operator=(const HoldScope&) = delete;
 
     private:
         rg_DrenvikMuLuShuKuang1& d_;
+        int32_t& counter_;
+        int exceptions_;
     };
-    // The node a command chose before a message loop ran: found again by its path and icon, or
-    // for a favourite by its id, when the tree changed shape meanwhile; -1 when it is gone.
-    int32_t FindChosenNodeAgain(int32_t node, uint32_t stamp, const CWString& path, int32_t icon, bool favourite,
-                                int32_t favouriteId);
     void DeleteSelected();
     // True when the folder went to the recycle bin; one the bin cannot take stays, with a box.
     bool RecycleFolder(const CWString& path);
@@ -248,6 +291,7 @@ private:
     // Set while this control itself moves the selection, so the tree box's report is not passed on.
     int32_t quietSelection_ = 0;
 
+    std::vector<FollowedNode*> followed_;  // live ones, each unregistered by its destructor
     std::vector<PendingCheck> pendingChecks_;
     uint32_t checksSeenStamp_ = 0;  // the tree's edit stamp as the last edit report left it
     int32_t checksBusy_ = 0;

@@ -119,7 +119,7 @@ void rg_DrenvikMuLuShuKuang1::UpdateMenuStates() {
 void rg_DrenvikMuLuShuKuang1::HandleMenuCommand(int32_t commandId) {
     // Nothing may change the tree while a listing pumps messages.
     if (fillBusy_) return;
-    CommandScope command(*this);
+    HoldScope command(*this, commandBusy_);
     const int32_t node = Tree.GetSelectedIndex();
     switch (commandId) {
     case kDirCmdRead: RaiseIntEvent(0); break;
@@ -186,24 +186,12 @@ bool rg_DrenvikMuLuShuKuang1::IsProtectedFolder(const CWString& path) {
     return false;
 }
 
-int32_t rg_DrenvikMuLuShuKuang1::FindChosenNodeAgain(int32_t node, uint32_t stamp, const CWString& path, int32_t icon,
-                                                     bool favourite, int32_t favouriteId) {
-    if (Tree.editStamp.value == stamp) return node;
-    // Two favourites may name one folder: a favourite is its id.
-    if (!favourite) return path.empty() ? -1 : FindNodeByPath(path, icon);
-    const int32_t root = Tree.FindFavouritesRoot();
-    if (root < 0) return -1;
-    const int32_t level = LevelOf(root) + 1;
-    for (int32_t i = root + 1; i < Tree.nodeCount && LevelOf(i) >= level; ++i)
-        if (LevelOf(i) == level && IconOf(i) == kDirIconEntry && DataOf(i) == favouriteId) return i;
-    return -1;
-}
-
 void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
-    int32_t node = Tree.GetSelectedIndex();
+    const int32_t node = Tree.GetSelectedIndex();
     if (node < 0) return;
-    // The boxes below run message loops: whatever is read of the node is read now.
-    const uint32_t stamp = Tree.editStamp.value;
+    // The boxes below run message loops: whatever is read of the node is read now, and the node
+    // itself is followed through whatever the loops do to the tree.
+    FollowedNode chosen(*this, node);
     const int32_t icon = IconOf(node);
     const CWString path = GetSelectedPath();
     const bool favourite = icon == kDirIconEntry && IsFavourite(node);
@@ -229,13 +217,16 @@ void rg_DrenvikMuLuShuKuang1::DeleteSelected() {
         remove = true;
     }
     if (!remove) return;
-    node = FindChosenNodeAgain(node, stamp, path, icon, favourite, id);
-    if (node < 0) return;
+    // The folder went as the user confirmed it; a node gone meanwhile (a rebuild) leaves nothing
+    // to remove, and another node of the same folder is not this one.
+    const int32_t now = chosen.Node();
+    if (now < 0) return;
     rg_ZhengShuShuZuLei loc;
     CVolMem nothing;
-    quietSelection_ = 1;  // the tree box would report the removed node's index
-    Tree.InsertNodes(node, 0, nothing, 0, loc);
-    quietSelection_ = 0;
+    {
+        FlagScope quiet(quietSelection_);  // the tree box would report the removed node's index
+        Tree.InsertNodes(now, 0, nothing, 0, loc);
+    }
     if (Tree.selectedNode >= Tree.nodeCount) Tree.selectedNode = -1;
     Tree.RefreshView(-1);
 }
@@ -332,6 +323,11 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
     // way down needs listing; the siblings on it are asked about subfolders in the window's idle
     // time, those on screen first.
     const int32_t refreshWas = Tree.autoRefresh;
+    struct Restore {
+        int32_t& flag;
+        int32_t was;
+        ~Restore() { flag = was; }
+    } drawing{Tree.autoRefresh, refreshWas};  // drawn again on every way out
     bool listed = false;
     auto notFound = [&] {
         Tree.autoRefresh = refreshWas;
@@ -340,9 +336,13 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
     };
     for (const CWString& part : parts) {
         if (IsPlaceholder(node + 1) || IsCheckPending(node)) {
+            // A big folder's listing pumps messages: the node is followed through what they do.
+            FollowedNode reached(*this, node);
             Tree.autoRefresh = 0;
             ListFolder(node, 0, false);
             listed = true;
+            node = reached.Node();
+            if (node < 0) return notFound();
         }
         const int32_t level = LevelOf(node) + 1;
         int32_t child = node + 1;
@@ -375,7 +375,7 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
 
 void rg_DrenvikMuLuShuKuang1::CreateNewFolder() {
     if (fillBusy_) return;
-    CommandScope command(*this);  // the folder window's button comes here without the menu
+    HoldScope command(*this, commandBusy_);  // the folder window's button comes here without the menu
     const int32_t node = Tree.GetSelectedIndex();
     const CWString base = GetSelectedPath();
     if (node < 0 || !FileExists(base)) return;

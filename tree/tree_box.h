@@ -284,6 +284,9 @@ public:
     // record was replaced; a text edit reports 0 and 0). An owner that keeps node indexes of its
     // own follows the edits through it. Neither streamed nor copied.
     std::function<void(int32_t first, int32_t removed, int32_t added)> recordsChanged;
+    // Told when the in-place editor has closed, however the edit's handler left. Neither streamed
+    // nor copied.
+    std::function<void()> editEnded;
 
     // text, icon, selectedIcon, data, state, check, textColour, textBackColour, level
     VolEventBinding<const CWString&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>

@@ -176,15 +176,21 @@ int32_t rg_DrenvikShuXingKuang::MoveByArrow(bool up) {
     }
     arrowKeysReady = 0;
     treeLock.Unlock();
+    // Ready again on every way out, a throw from a selection handler included.
+    struct Ready {
+        rg_DrenvikShuXingKuang& t;
+        ~Ready() {
+            t.selectionReason = 0;
+            t.treeLock.Lock();
+            t.arrowKeysReady = 1;
+            t.treeLock.Unlock();
+        }
+    } ready{*this};
     const int32_t current = GetVisibleRowNumber(GetSelectedIndex());
     const int32_t target = TreeArrowTargetRow(current, visibleRowCount, up);
     selectionReason = 2;
     const int32_t node = GetVisibleRowEntry(target);
     if (node >= 0) SelectNode(node);
-    selectionReason = 0;
-    treeLock.Lock();
-    arrowKeysReady = 1;
-    treeLock.Unlock();
     return 1;
 }
 
@@ -269,6 +275,15 @@ int32_t rg_DrenvikShuXingKuang::OnEditorKeyDown(CVolObject* source, int key, int
 
 int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
     if (source != &editor || !EditorOpen()) return 0;
+    // The editor is closed on every way out, a throw from the rename's handler included: an open
+    // one holds the owner's background work.
+    struct Closing {
+        rg_DrenvikShuXingKuang& t;
+        ~Closing() {
+            t.isEditing = 0;
+            if (t.editEnded) t.editEnded();
+        }
+    } closing{*this};
     editor.SetVisible(false);
     const CWString edited = editor.GetText();
     const int32_t node = editor.tag;
@@ -279,6 +294,5 @@ int32_t rg_DrenvikShuXingKuang::EndInPlaceEdit(CVolObject* source) {
         rg_ZhengShuShuZuLei loc;
         SetNodeFields(node, &edited, -1, -1, loc);
     }
-    isEditing = 0;
     return 0;
 }

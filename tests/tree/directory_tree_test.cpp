@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -171,6 +172,81 @@ protected:
         tree.Tree.SelectNode(node);
     }
     int Favourites() { return Find(L"收藏夹", 0); }
+    int Documents() { return Find(L"我的文档", 0); }
+    // The child of `parent` with this text, or -1.
+    int ChildNamed(int parent, std::wstring_view name) {
+        for (int i = parent + 1; i < tree.Tree.nodeCount && Level(i) > Level(parent); ++i)
+            if (Level(i) == Level(parent) + 1 && Text(i) == name) return i;
+        return -1;
+    }
+    // A folder's node reached the other way: 我的电脑, its drive, then folder by folder, each listed
+    // on the way; -1 when a step is missing. `listed` false: nothing is listed, only looked for.
+    int ThroughDrive(const std::wstring& folder, bool listed = true) {
+        int node = -1;
+        for (int i = 0; i < tree.Tree.nodeCount && node < 0; ++i)
+            if (Level(i) == 1 && DriveLetterOfCaption(Text(i)) == AsciiUpper(folder[0])) node = i;
+        CWStringArray parts;
+        SplitTextByAnyChar(folder.substr(2), parts, L"\\", true, true);
+        for (const CWString& part : parts) {
+            if (node < 0) return -1;
+            if (listed) Expand(node);
+            node = ChildNamed(node, part);
+        }
+        return node;
+    }
+    // Writes the whole control to a stream and reads it back into itself.
+    void StreamRoundTrip() {
+        VolMemStream out;
+        tree.SaveToStream(&out);
+        VolMemStream in(out.Data());
+        tree.LoadFromStream(&in);
+        ASSERT_EQ(in.status, VolDataStream::kGood);
+    }
+    // Runs `step` in whatever message loop next runs on this thread once `afterMs` passed (a box's,
+    // a listing's pump), again on every tick until it answers true. A step that runs a loop of its
+    // own does not run again inside it.
+    void InNextLoop(std::function<bool()> step, UINT afterMs = 10) {
+        inLoop_ = std::move(step);
+        ::SetTimer(nullptr, 0, afterMs, [](HWND, UINT, UINT_PTR id, DWORD) {
+            if (inLoopRunning_) return;
+            if (inLoop_) {
+                inLoopRunning_ = true;
+                const bool done = inLoop_();
+                inLoopRunning_ = false;
+                if (!done) return;
+            }
+            ::KillTimer(nullptr, id);
+            inLoop_ = nullptr;
+        });
+    }
+    static inline bool inLoopRunning_ = false;
+    static inline std::function<bool()> inLoop_;
+    // The message box the control has up, when one is.
+    static HWND OpenBox() {
+        HWND box = ::FindWindowW(L"#32770", L"信息:");
+        return box && ::GetWindowThreadProcessId(box, nullptr) == ::GetCurrentThreadId() ? box : nullptr;
+    }
+    // Counts the timer messages the control's own window takes from the queue.
+    struct TimerCount {
+        explicit TimerCount(HWND window) {
+            target_ = window;
+            count_ = 0;
+            hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, &Hook, nullptr, ::GetCurrentThreadId());
+        }
+        ~TimerCount() { ::UnhookWindowsHookEx(hook_); }
+        TimerCount(const TimerCount&) = delete;
+        int Taken() const { return count_; }
+
+    private:
+        static LRESULT CALLBACK Hook(int code, WPARAM removed, LPARAM message) {
+            const MSG* m = reinterpret_cast<const MSG*>(message);
+            if (code >= 0 && removed == PM_REMOVE && m->message == WM_TIMER && m->hwnd == target_) ++count_;
+            return ::CallNextHookEx(nullptr, code, removed, message);
+        }
+        static inline HWND target_ = nullptr;
+        static inline int count_ = 0;
+        HHOOK hook_;
+    };
 
     // ---- placeholders asked in the background ----
     static bool HasPlaceholder(const rg_DrenvikShuXingKuang& t, int node) {
@@ -828,6 +904,137 @@ TEST_F(DirectoryTree, CommandsActOnTheChosenNodeWhileTheirBoxesRunChecks) {
     }
 }
 
+// One folder stands twice: under 我的文档 and, later in the tree, through 我的电脑 > its drive. The
+// user deletes the second; while the real box is up, its own loop runs what the owner does to the
+// tree. The folder goes to this test's own bin, the chosen node goes, and the first node of the
+// same folder stays as it would had nothing happened meanwhile.
+TEST_F(DirectoryTree, DeleteTakesTheChosenNodeOfAFolderShownTwiceWhateverHappensUnderItsBox) {
+    const std::wstring bin = temp.Folder(L"回收站");
+    std::vector<std::wstring> recycled;
+    int binned = 0;
+    ScopedSeam recycle(&PlatformSeams::recycle, [&](const CWString& path) {
+        recycled.push_back(path);
+        const std::wstring into = bin + L"\\" + std::to_wstring(++binned);
+        return ::MoveFileW(path.c_str(), into.c_str()) ? RecycleResult::Recycled : RecycleResult::Failed;
+    });
+    ScopedSeam real(&PlatformSeams::messageBox, [&](HWND owner, const CWString& text, const CWString& caption, UINT type) {
+        boxes.push_back({text, caption, type});
+        return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+    });
+    const std::wstring folder = documents + L"删";
+    const struct {
+        const char* what;
+        std::function<void()> meanwhile;
+    } cases[] = {
+        {"the owner lists another folder", [&] { tree.FillFolderChildren(0); }},
+        {"the control is written to a stream and read back", [&] { StreamRoundTrip(); }},
+        {"the owner selects another path",
+         [&] { EXPECT_GE(tree.SelectPath(desktop + L"项目 (2024)\\子目录"), 0); }},
+        {"the tree is rebuilt and the other way listed again",
+         [&] {
+             tree.BuildRoots();
+             Expand(Documents());
+         }},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        temp.Folder(L"文档\\删");
+        temp.Folder(L"文档\\删\\里面");
+        temp.Folder(L"文档\\留");
+        boxes.clear();
+        recycled.clear();
+        tree.BuildRoots();
+        Expand(Documents());
+        ASSERT_GE(ChildNamed(Documents(), L"删"), 0);
+        const int chosen = ThroughDrive(folder);
+        ASSERT_GT(chosen, ChildNamed(Documents(), L"删"));
+        Expand(chosen);
+        Select(chosen);
+        bool ran = false;
+        InNextLoop([&] {
+            HWND box = OpenBox();
+            if (!box) return false;
+            c.meanwhile();
+            ran = true;
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        tree.HandleMenuCommand(kDirCmdDelete);
+        EXPECT_TRUE(ran);
+        ASSERT_EQ(boxes.size(), 1u);
+        ASSERT_EQ(recycled.size(), 1u);
+        EXPECT_TRUE(SamePathText(recycled[0], folder));
+        EXPECT_FALSE(FileExists(folder));
+        EXPECT_TRUE(IsExistingFolder(bin + L"\\" + std::to_wstring(binned) + L"\\里面"));
+        // The way the user chose shows the folder no more; the other way still does, with its subtree.
+        const int parentThroughDrive = ThroughDrive(documents.substr(0, documents.size() - 1), false);
+        if (parentThroughDrive >= 0) {
+            EXPECT_EQ(ChildNamed(parentThroughDrive, L"删"), -1);
+            EXPECT_GE(ChildNamed(parentThroughDrive, L"留"), 0);
+        }
+        const int other = ChildNamed(Documents(), L"删");
+        EXPECT_GE(other, 0);
+        EXPECT_GE(ChildNamed(Documents(), L"留"), 0);
+        EXPECT_EQ(Find(L"删"), other);
+        ASSERT_TRUE(Settle());
+    }
+}
+
+// A listing of a big folder pumps messages. Whatever the owner does to the tree meanwhile, the
+// folder's children land under the very node that was opened (the folder stands twice), and a
+// path being selected goes on from the node it reached.
+TEST_F(DirectoryTree, ListingThatPumpsKeepsToTheNodeItTook) {
+    const std::wstring big = temp.Folder(L"文档\\大") + L"\\";
+    for (int i = 0; i < 5100; ++i) ::CreateDirectoryW((big + ChildName(i)).c_str(), nullptr);
+    const struct {
+        const char* what;
+        std::function<void()> meanwhile;
+    } changes[] = {
+        {"the owner adds a node above it",
+         [&] {
+             rg_ZhengShuShuZuLei l;
+             EXPECT_GE(tree.Tree.InsertChildNode(0, L"新", kDirIconFolder, kDirIconFolderSelected, 0, l), 0);
+         }},
+        {"the control is written to a stream and read back", [&] { StreamRoundTrip(); }},
+    };
+    Open();
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.what);
+        for (bool selecting : {false, true}) {
+            SCOPED_TRACE(selecting ? "selecting a path in it" : "opening it through the drive");
+            tree.BuildRoots();
+            Expand(Documents());
+            const int first = ChildNamed(Documents(), L"大");
+            ASSERT_GE(first, 0);
+            // Opened the second way, or reached in a path being selected.
+            const std::wstring path = big.substr(0, big.size() - 1);
+            const int second = selecting ? -1 : ThroughDrive(path);
+            if (!selecting) {
+                ASSERT_GT(second, first);
+            }
+            bool ran = false;
+            InNextLoop([&] {
+                c.meanwhile();
+                ran = true;
+                return true;
+            });
+            ::Sleep(30);  // due at the listing's first pump
+            if (selecting) {
+                const int found = tree.SelectPath(big + ChildName(4321));
+                EXPECT_TRUE(ran);
+                EXPECT_EQ(tree.Tree.GetSelectedIndex(), found);
+                EXPECT_EQ(U8(tree.GetNodePath(found)), U8(big + ChildName(4321) + L"\\"));
+                continue;
+            }
+            Expand(second);
+            EXPECT_TRUE(ran);
+            EXPECT_LE(Children(ChildNamed(Documents(), L"大")).size(), 1u);  // at most its "+"
+            EXPECT_EQ(Children(ThroughDrive(path, false)).size(), 5100u);
+        }
+    }
+}
+
 // ---- renaming ----------------------------------------------------------------------------------------
 
 TEST_F(DirectoryTree, FolderRenameMovesTheFolder) {
@@ -897,6 +1104,129 @@ TEST_F(DirectoryTree, EditRequestsFollowTheNodeKind) {
     EXPECT_EQ(tree.HandleEditRequest(Favourites() + 1, t), 0);
     for (int refused : {0, system, system + 1, Favourites(), Find(L"我的电脑", 0), Find(L"+")})
         EXPECT_EQ(tree.HandleEditRequest(refused, t), 1) << refused;
+}
+
+// F2 on a favourite: the tree and the settings hold one name, now and after a rebuild. A name the
+// tree's records cannot hold is refused with a box, as a folder's is.
+TEST_F(DirectoryTree, RenamedFavouriteShowsTheNameItStores) {
+    const std::wstring section = L"目录树_收藏夹";
+    const struct {
+        std::wstring typed, kept;
+        size_t boxes;
+    } cases[] = {
+        {L"收藏二", L"收藏二", 0},
+        {L"收\x0201\x0403藏", L"收藏", 1},  // bytes 01 02 03 04: the record separator
+        {L"\x0302\x0404x", L"收藏", 1},      // the separator right after a check byte 1
+        {L"", L"收藏", 0},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.typed));
+        gComponentConfig.Reset();
+        gComponentConfig.SetValue(section, L"100名称", L"收藏");
+        gComponentConfig.SetValue(section, L"100路径", desktop);
+        boxes.clear();
+        tree.BuildRoots();
+        const int node = Find(L"收藏", 1);
+        ASSERT_GT(node, Favourites());
+        Select(node);
+        tree.Tree.HandleKeyDown(VK_F2, 0);
+        ASSERT_EQ(tree.Tree.isEditing, 1);
+        tree.Tree.editor.SetText(c.typed);
+        tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+        EXPECT_EQ(boxes.size(), c.boxes);
+        EXPECT_EQ(U8(Text(node)), U8(c.kept));
+        EXPECT_EQ(U8(gComponentConfig.GetValue(section, L"100名称", L"")), U8(c.kept));
+        tree.BuildRoots();
+        EXPECT_EQ(U8(Text(Favourites() + 1)), U8(c.kept));
+    }
+}
+
+// ---- what holds the background answers back --------------------------------------------------------------
+
+// Whatever leaves an edit's handler, a throw included, the editor counts as closed and the answers
+// held back meanwhile come.
+TEST_F(DirectoryTree, ThrowOutOfAnEditsHandlerReleasesTheChecks) {
+    MakeBigFolder(L"大", 60);
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"100名称", L"收藏");
+    gComponentConfig.SetValue(L"目录树_收藏夹", L"100路径", desktop);
+    const struct {
+        const char* what;
+        std::function<int(int big)> node;  // the node renamed
+        std::wstring refused;
+    } cases[] = {
+        {"a folder's refused name", [&](int big) { return Find(ChildName(3), -1, big); }, L"甲|乙"},
+        {"a favourite's refused name", [&](int) { return Find(L"收藏", 1); }, L"收\x0201\x0403藏"},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int big = OpenWithChecksPending(L"大");
+        ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+        const int node = c.node(big);
+        ASSERT_GE(node, 0);
+        ASSERT_EQ(tree.Tree.BeginEditNode(node, -1), 1);
+        tree.Tree.editor.SetText(c.refused);
+        whileBoxIsUp = [] { throw std::runtime_error("the box failed"); };
+        EXPECT_THROW(tree.Tree.EndInPlaceEdit(&tree.Tree.editor), std::runtime_error);
+        whileBoxIsUp = nullptr;
+        EXPECT_EQ(tree.Tree.isEditing, 0);
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+    }
+}
+
+// Held answers arm nothing: the control's timer stays quiet while the editor is open or a listing
+// pumps, and the answers come once the hold ends.
+TEST_F(DirectoryTree, HeldChecksLeaveTheTimerQuiet) {
+    MakeBigFolder(L"大", 60);
+    const std::wstring huge = temp.Folder(L"桌面\\巨") + L"\\";
+    for (int i = 0; i < 5100; ++i) ::CreateDirectoryW((huge + std::to_wstring(i)).c_str(), nullptr);
+    constexpr int kMilliseconds = 2000;
+    // Runs a message loop for kMilliseconds; the timer messages it took, and the answers still held at its end.
+    int held = 0;
+    auto countTimers = [&] {
+        TimerCount timers(tree.GetHwnd());
+        PumpMessagesFor(kMilliseconds);
+        held = tree.PendingPlaceholderChecks();
+        return timers.Taken();
+    };
+    const struct {
+        const char* what;
+        std::function<int(int big)> hold;  // the timer messages taken while the hold lasts
+    } cases[] = {
+        {"the rename editor open",
+         [&](int big) {
+             EXPECT_EQ(tree.Tree.BeginEditNode(Find(ChildName(2), -1, big), -1), 1);
+             const int taken = countTimers();
+             tree.Tree.EndInPlaceEdit(&tree.Tree.editor);
+             return taken;
+         }},
+        {"a listing that pumps while the owner's box is up",
+         [&](int) {
+             int taken = -1;
+             InNextLoop([&] {
+                 taken = countTimers();
+                 return true;
+             });
+             ::Sleep(30);  // due at the listing's first pump
+             Expand(Find(L"巨", 1));
+             return taken;
+         }},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int big = OpenWithChecksPending(L"大");
+        ASSERT_GT(tree.PendingPlaceholderChecks(), 0);
+        held = 0;
+        const int taken = c.hold(big);
+        EXPECT_GT(held, 0);
+        EXPECT_GE(taken, 0);
+        EXPECT_LE(taken, 2 * kMilliseconds / 1000) << "timer messages in " << kMilliseconds << " ms";
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+    }
 }
 
 // ---- selection and check mark --------------------------------------------------------------------------
