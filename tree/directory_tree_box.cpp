@@ -253,6 +253,7 @@ void rg_DrenvikMuLuShuKuang1::EmptyTree() {
     Tree.RefreshView(-1);
     // Every node went with the records; the emptying itself is not reported as an edit.
     for (FollowedNode* f : followed_) f->gone_ = true;
+    Tree.DropFollowedNodes();
     pendingChecks_.clear();
     cursorNode_ = cursorParent_ = -1;
     checksSeenStamp_ = Tree.editStamp.value;

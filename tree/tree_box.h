@@ -287,6 +287,11 @@ public:
     // Told when the in-place editor has closed, however the edit's handler left. Neither streamed
     // nor copied.
     std::function<void()> editEnded;
+    // For an owner that empties the records itself, which reports no edit: the nodes being
+    // followed through an expand request are gone.
+    void DropFollowedNodes() noexcept {
+        for (int32_t* node : followedNodes_) *node = -1;
+    }
 
     // text, icon, selectedIcon, data, state, check, textColour, textBackColour, level
     VolEventBinding<const CWString&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>
@@ -379,8 +384,17 @@ private:
     std::shared_ptr<const IndexSnapshot> TakeSnapshot() const;
     void MarkStructureChanged(int32_t first, int32_t removed, int32_t added) {
         ++editStamp.value;
+        for (int32_t* node : followedNodes_) {
+            if (*node < 0) continue;
+            if (removed < 0 || (*node >= first && *node < int64_t(first) + removed)) *node = -1;
+            else if (*node >= int64_t(first) + removed) *node += added - removed;
+        }
         if (recordsChanged) recordsChanged(first, removed, added);
     }
+    // Raises the expand request for `node`, which then follows the edits the handlers made (an
+    // owner's listing pumps messages); -1 when its record went. Nonzero forbids.
+    int32_t RaiseExpandRequest(int32_t& node);
+    std::vector<int32_t*> followedNodes_;
     void PatchVisibleRows(int32_t node, bool expanded);
     // The visible-row index is current for the present length and edit stamp only.
     bool VisibleRowsCurrent() const noexcept {

@@ -58,10 +58,11 @@ int32_t rg_DrenvikShuXingKuang::HandleMouseDown(int32_t button, int32_t x, int32
         const TreeRowHitArea area = RowArea(i);
         const TreeHit hit = HitTestTreeRow(area, x, rowUnit);
         if (left && hit == TreeHit::Expander) {
-            if (expandRequestEvent.Raise(this, n) == 0) {
+            int32_t node = n;
+            if (RaiseExpandRequest(node) == 0 && node >= 0) {
                 rg_ZhengShuShuZuLei loc;
-                SetNodeExpanded(n, 1, 1, loc);
-                expandToggledEvent.Raise(this, n);
+                SetNodeExpanded(node, 1, 1, loc);
+                expandToggledEvent.Raise(this, node);
             }
             return 0;
         }
@@ -123,8 +124,8 @@ int32_t rg_DrenvikShuXingKuang::OnRowTextClick(int32_t x) {
     const TreeRowHitArea area = RowArea(i);
     if (TreeHitsBox(area, x, rowUnit) || !(area.hitLeft < x && x < area.hitRight)) return 0;
     renamePending = 0;
-    const int32_t n = rowNodes[i];
-    if (expandRequestEvent.Raise(this, n) != 0) return 0;
+    int32_t n = rowNodes[i];
+    if (RaiseExpandRequest(n) != 0 || n < 0) return 0;
     // The row's own node: the hot node may be stale when the pointer has not moved since a refresh.
     rg_ZhengShuShuZuLei loc;
     SetNodeFields(n, nullptr, -2, -1, loc);
@@ -154,11 +155,21 @@ int32_t rg_DrenvikShuXingKuang::TrackHotRow(CVolObject* source, int32_t x, int32
     return 0;
 }
 
+int32_t rg_DrenvikShuXingKuang::RaiseExpandRequest(int32_t& node) {
+    followedNodes_.push_back(&node);
+    struct Unfollow {
+        std::vector<int32_t*>& list;
+        int32_t* node;
+        ~Unfollow() { std::erase(list, node); }
+    } unfollow{followedNodes_, &node};
+    return expandRequestEvent.Raise(this, node);
+}
+
 // ---- keys -----------------------------------------------------------------------------------------
 
 int32_t rg_DrenvikShuXingKuang::ToggleExpandByKey(bool expand) {
-    const int32_t node = GetSelectedIndex();
-    if (node < 0 || expandRequestEvent.Raise(this, node) != 0) return 0;
+    int32_t node = GetSelectedIndex();
+    if (node < 0 || RaiseExpandRequest(node) != 0 || node < 0) return 0;
     rg_ZhengShuShuZuLei loc;
     const int32_t state = GetNodeState(node, loc);
     if (state == 255) return 0;
