@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win.h"
+#include "support/child_run.h"
 
 namespace {
 
@@ -14,22 +15,8 @@ int Deeper(int n) {
     return frame[n % 100] + Deeper(n + 1);
 }
 
-// Runs one disabled case of this program in a child process; its exit code, or -1 when it did not
-// end within a minute.
 long RunChild(const wchar_t* name) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=TestProgramCrash." + name;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    ::CloseHandle(pi.hThread);
-    DWORD code = DWORD(-1);
-    if (::WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
-    else ::TerminateProcess(pi.hProcess, code);
-    ::CloseHandle(pi.hProcess);
-    return long(code);
+    return RunThisProgram(std::wstring(L"--gtest_also_run_disabled_tests --gtest_filter=TestProgramCrash.") + name);
 }
 
 }  // namespace

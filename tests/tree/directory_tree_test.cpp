@@ -20,6 +20,7 @@
 #include "platform/gdiplus_session.h"
 #include "platform/seams.h"
 #include "platform/shell.h"
+#include "support/child_run.h"
 #include "support/temp_tree.h"
 #include "tree/directory_tree_box.h"
 #include "ui/ui_test_support.h"
@@ -87,22 +88,8 @@ int RunDeleteChild(const std::wstring& folder, const std::string& dataHome, cons
         environment.append(e).push_back(L'\0');
     environment.push_back(L'\0');
 
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) +
-                           L"\" --gtest_filter=DirectoryTree.DISABLED_DeleteAsAChildProcess --gtest_also_run_disabled_tests";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                          environment.data(), nullptr, &si, &pi))
-        return -1;
-    ::CloseHandle(pi.hThread);
-    DWORD code = DWORD(-1);
-    if (::WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
-    else ::TerminateProcess(pi.hProcess, code);
-    ::CloseHandle(pi.hProcess);
-    return int(code);
+    return int(RunThisProgram(L"--gtest_filter=DirectoryTree.DISABLED_DeleteAsAChildProcess --gtest_also_run_disabled_tests",
+                              environment.data()));
 }
 
 struct Box {
