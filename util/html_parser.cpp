@@ -20,6 +20,13 @@ namespace {
 
 CVolMem BytesOf(std::wstring_view text) { return CVolMem::ConstructFromText(text); }
 
+// Whether a byte of the lower-cased page goes on with a tag name: "<div" before it starts a longer name.
+constexpr bool ContinuesTagName(unsigned byte) noexcept {
+    return (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z');
+}
+// The same for the unit after a name, as the byte search reads it: its low byte, lower-cased.
+bool UnitContinuesTagName(wchar_t u) noexcept { return ContinuesTagName(unsigned(AsciiLower(u)) & 0xFF); }
+
 rg_DrenvikWeiZhiLei& RangeAt(const CVolObjectArray& a, int i) { return *static_cast<rg_DrenvikWeiZhiLei*>(a.GetAt(i)); }
 
 bool PairMatches(const rg_DrenvikJianZhiLei& cond, const rg_DrenvikJianZhiLei& attr) {
@@ -376,8 +383,7 @@ bool RemoveElementsAtOnce(const CWString& page, const CVolObjectArray& ranges, s
         for (size_t i = 1; i < std::min(end - lt, name); ++i)
             if (AsciiLower(page[lt + i]) != tagName[i - 1]) return false;
         if (end - lt <= name) return true;
-        const unsigned next = unsigned(AsciiLower(page[lt + name])) & 0xFF;  // as the tag search reads it
-        return !((next >= '0' && next <= '9') || (next >= 'a' && next <= 'z'));
+        return !UnitContinuesTagName(page[lt + name]);
     };
     // Nor may it start a closing tag of the tag ("</" and the name, or a beginning of them): joined
     // to a ">" after the element it could close an element before it into a copy of another.
@@ -661,8 +667,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             if (x >= int32_t(n) || AsciiLower(P[size_t(x)]) != tagName[size_t(k)]) return 0;
         if (closing) return x < int32_t(n) && P[size_t(x)] == L'>' ? -1 : 0;
         if (x >= int32_t(n)) return 1;
-        const unsigned low = unsigned(AsciiLower(P[size_t(x)])) & 0xFF;  // as the tag search reads it
-        return (low >= '0' && low <= '9') || (low >= 'a' && low <= 'z') ? 0 : 1;
+        return UnitContinuesTagName(P[size_t(x)]) ? 0 : 1;
     };
     std::set<size_t> tagStarts;  // the "<" that start the tag, by number
     const auto setDepth = [&](size_t i, int v) {
@@ -933,8 +938,7 @@ bool RemoveElementsInTurn(CWString& page, const CVolObjectArray& ranges, std::ws
             t.searched = true;
             t.tagLike = t.length > nameLength + 1 && unit(0) == L'<';
             for (int32_t k = 0; t.tagLike && k < nameLength; ++k) t.tagLike = AsciiLower(unit(k + 1)) == tagName[size_t(k)];
-            const unsigned low = unsigned(AsciiLower(unit(std::min(nameLength + 1, t.length - 1)))) & 0xFF;
-            t.tagLike = t.tagLike && !((low >= '0' && low <= '9') || (low >= 'a' && low <= 'z'));
+            t.tagLike = t.tagLike && !UnitContinuesTagName(unit(std::min(nameLength + 1, t.length - 1)));
             if (!t.tagLike) {
                 t.border.assign(size_t(t.length), 0);
                 for (int32_t k = 1, b = 0; k < t.length; ++k) {
@@ -1068,8 +1072,7 @@ void rg_DrenvikWangYeJieXiLei::FindTagStart(const CVolMem& pattern, int32_t leng
         holder = int32_t(hit);
         if (hit < 0) return;
         if (length != 2 && holder + length <= lowerLength - 1) {
-            uint8_t next = lowerBytes[size_t(holder + length)];
-            if ((next >= '0' && next <= '9') || (next >= 'a' && next <= 'z')) continue;  // a longer tag name
+            if (ContinuesTagName(lowerBytes[size_t(holder + length)])) continue;  // a longer tag name
         }
         return;
     }
