@@ -252,7 +252,6 @@ void rg_DrenvikMuLuShuKuang1::EmptyTree() {
     Tree.verticalBar.SetPosition(0);
     Tree.RefreshView(-1);
     // Every node went with the records; the emptying itself is not reported as an edit.
-    for (FollowedNode* f : followed_) f->gone_ = true;
     Tree.DropFollowedNodes();
     pendingChecks_.clear();
     cursorNode_ = cursorParent_ = -1;
@@ -349,28 +348,15 @@ CWString rg_DrenvikMuLuShuKuang1::GetSelectedPath() { return GetNodePath(Tree.Ge
 rg_DrenvikMuLuShuKuang1::FollowedNode::FollowedNode(rg_DrenvikMuLuShuKuang1& d, int32_t node) : d_(d), node_(node) {
     if (node < 0 || node >= d.Tree.nodeCount) {
         node_ = -1;
-        gone_ = true;
         return;
     }
     for (int32_t n = node; n >= 0; n = d.ParentOf(n)) chain_.push_back({d.TextOf(n), d.IconOf(n), d.DataOf(n)});
     std::reverse(chain_.begin(), chain_.end());
-    d_.followed_.push_back(this);
-}
-
-rg_DrenvikMuLuShuKuang1::FollowedNode::~FollowedNode() { std::erase(d_.followed_, this); }
-
-void rg_DrenvikMuLuShuKuang1::FollowedNode::OnRecordsChanged(int32_t first, int32_t removed, int32_t added) {
-    if (gone_) return;
-    if (removed < 0 || (node_ >= first && node_ < int64_t(first) + removed)) gone_ = true;
-    else if (node_ >= int64_t(first) + removed) node_ += added - removed;
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::FollowedNode::Node() {
-    if (gone_) {
-        // Found once, then followed again from there.
-        node_ = chain_.empty() ? -1 : d_.FindByChain(chain_);
-        gone_ = node_ < 0;
-    }
+    // Found once, then followed again from there.
+    if (node_ < 0 && !chain_.empty()) node_ = d_.FindByChain(chain_);
     return node_;
 }
 
@@ -507,7 +493,6 @@ void rg_DrenvikMuLuShuKuang1::QueueChildChecks(int32_t parent, int32_t firstChil
 
 void rg_DrenvikMuLuShuKuang1::OnRecordsChanged(int32_t first, int32_t removed, int32_t added) {
     checksSeenStamp_ = Tree.editStamp.value;
-    for (FollowedNode* f : followed_) f->OnRecordsChanged(first, removed, added);
     // Whatever lay at or after the edit has moved: the remembered places there are no longer good.
     if (cursorNode_ >= first) cursorNode_ = -1;
     if (cursorParent_ >= first) cursorParent_ = -1;

@@ -196,16 +196,14 @@ private:
         return std::lower_bound(checks.begin(), checks.end(), node,
                                 [](const PendingCheck& c, int64_t n) { return c.node < n; });
     }
-    // A node an operation took before a message loop ran (a box, a listing's pump). It moves with
-    // every edit of the records; only when its record went, or every record was replaced, is it
-    // looked up again, by its chain from the root. One folder may stand several times in the tree
-    // (under the desktop, through the drive, as a favourite), so its path would not tell which.
+    // A node an operation took before a message loop ran (a box, a listing's pump). The tree box
+    // moves it with every edit of the records; only when its record went, or every record was
+    // replaced, is it looked up again, by its chain from the root. One folder may stand several
+    // times in the tree (under the desktop, through the drive, as a favourite), so its path would
+    // not tell which.
     class FollowedNode {
     public:
         FollowedNode(rg_DrenvikMuLuShuKuang1& d, int32_t node);
-        ~FollowedNode();
-        FollowedNode(const FollowedNode&) = delete;
-        FollowedNode& operator=(const FollowedNode&) = delete;
         // The node now; -1 when it is no longer in the tree.
         int32_t Node();
 
@@ -215,11 +213,10 @@ private:
             CWString text;
             int32_t icon, data;
         };
-        void OnRecordsChanged(int32_t first, int32_t removed, int32_t added);
         rg_DrenvikMuLuShuKuang1& d_;
         int32_t node_;
-        bool gone_ = false;
         std::vector<Step> chain_;  // root first
+        rg_DrenvikShuXingKuang::FollowedIndex follow_{d_.Tree, node_};
     };
     int32_t FindByChain(const std::vector<FollowedNode::Step>& chain) const;
 
@@ -291,7 +288,6 @@ private:
     // Set while this control itself moves the selection, so the tree box's report is not passed on.
     int32_t quietSelection_ = 0;
 
-    std::vector<FollowedNode*> followed_;  // live ones, each unregistered by its destructor
     std::vector<PendingCheck> pendingChecks_;
     uint32_t checksSeenStamp_ = 0;  // the tree's edit stamp as the last edit report left it
     int32_t checksBusy_ = 0;

@@ -287,8 +287,23 @@ public:
     // Told when the in-place editor has closed, however the edit's handler left. Neither streamed
     // nor copied.
     std::function<void()> editEnded;
+    // Keeps a node index on its record through every structural edit while it lives (the edits a
+    // message loop makes meanwhile): -1 once the record went or every record was replaced.
+    class FollowedIndex {
+    public:
+        FollowedIndex(rg_DrenvikShuXingKuang& t, int32_t& node) : t_(t), node_(node) {
+            t_.followedNodes_.push_back(&node_);
+        }
+        ~FollowedIndex() { std::erase(t_.followedNodes_, &node_); }
+        FollowedIndex(const FollowedIndex&) = delete;
+        FollowedIndex& operator=(const FollowedIndex&) = delete;
+
+    private:
+        rg_DrenvikShuXingKuang& t_;
+        int32_t& node_;
+    };
     // For an owner that empties the records itself, which reports no edit: the nodes being
-    // followed through an expand request are gone.
+    // followed are gone.
     void DropFollowedNodes() noexcept {
         for (int32_t* node : followedNodes_) *node = -1;
     }
@@ -394,7 +409,7 @@ private:
     // Raises the expand request for `node`, which then follows the edits the handlers made (an
     // owner's listing pumps messages); -1 when its record went. Nonzero forbids.
     int32_t RaiseExpandRequest(int32_t& node);
-    std::vector<int32_t*> followedNodes_;
+    std::vector<int32_t*> followedNodes_;  // by FollowedIndex
     void PatchVisibleRows(int32_t node, bool expanded);
     // The visible-row index is current for the present length and edit stamp only.
     bool VisibleRowsCurrent() const noexcept {

@@ -156,12 +156,7 @@ int32_t rg_DrenvikShuXingKuang::TrackHotRow(CVolObject* source, int32_t x, int32
 }
 
 int32_t rg_DrenvikShuXingKuang::RaiseExpandRequest(int32_t& node) {
-    followedNodes_.push_back(&node);
-    struct Unfollow {
-        std::vector<int32_t*>& list;
-        int32_t* node;
-        ~Unfollow() { std::erase(list, node); }
-    } unfollow{followedNodes_, &node};
+    const FollowedIndex follow(*this, node);
     return expandRequestEvent.Raise(this, node);
 }
 
