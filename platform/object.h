@@ -510,9 +510,13 @@ public:
         if (!target || !h) return dropped;
         CVolObject* owner = target.get()->Enter();
         if (!owner) return dropped;
-        int r = h(owner, source, extra, args...);
-        target.get()->Leave();
-        return r;
+        // Left on every way out: a call counted as running forever would keep the owner's
+        // destruction on another thread waiting for it.
+        struct Leaving {
+            CVolEventObjectPointer* target;
+            ~Leaving() { target->Leave(); }
+        } leaving{target.get()};
+        return h(owner, source, extra, args...);
     }
 
 private:

@@ -150,6 +150,7 @@ void rg_DrenvikMuLuShuKuang1::BindEvents() {
 }
 
 void rg_DrenvikMuLuShuKuang1::CreateChildren() {
+    hadWindow_ = true;
     if (!dynamic_cast<CVolWinForm*>(this)) ModifyStyle(0, WS_TABSTOP);
     Tree.fontFace = L"微软雅黑";
     Tree.fontSize = 12;
@@ -234,23 +235,22 @@ int32_t rg_DrenvikMuLuShuKuang1::InitialiseTree() {
         return 0;
     }
     IsTreeBuilt = 1;
-    Tree.autoRefresh = 0;
-    for (const NodeImage& image : kNodeImages)
-        Tree.AddImage(GetSvgIconFromResource(image.resource, image.width, image.height, false));
-    Tree.autoRefresh = 1;
+    {
+        FlagScope noDrawing(Tree.autoRefresh, 0);
+        for (const NodeImage& image : kNodeImages)
+            Tree.AddImage(GetSvgIconFromResource(image.resource, image.width, image.height, false));
+    }
     BuildRoots();
     return 0;
 }
 
 void rg_DrenvikMuLuShuKuang1::EmptyTree() {
-    Tree.autoRefresh = 0;
     Tree.nodeBuffer.Clear();
     Tree.nodeCount = 0;
     Tree.visibleRowIndexBuiltFor = -1;
     Tree.topNode = 0;
     Tree.selectedNode = -1;
     Tree.verticalBar.SetPosition(0);
-    Tree.RefreshView(-1);
     // Every node went with the records; the emptying itself is not reported as an edit.
     Tree.DropFollowedNodes();
     pendingChecks_.clear();
@@ -265,39 +265,42 @@ void rg_DrenvikMuLuShuKuang1::AddPlaceholderIfSubfolders(std::wstring_view path,
 
 void rg_DrenvikMuLuShuKuang1::BuildRoots() {
     if (fillBusy_) return;  // a listing under way would write into the new tree
-    EmptyTree();
-    Tree.AddNode(L"桌面", kDirIconDesktop, 0, 0, 0);
-    AddPlaceholderIfSubfolders(GetSpecialFolderPath(3), 1);
-    Tree.AddNode(L"我的文档", kDirIconDocuments, 0, 0, 0);
-    AddPlaceholderIfSubfolders(GetSpecialFolderPath(1), 1);
-    Tree.AddNode(L"我的电脑", kDirIconComputer, 0, 2, 0);
+    {
+        // Drawn once every root is in; drawing comes back however the build ends.
+        FlagScope noDrawing(Tree.autoRefresh, 0);
+        EmptyTree();
+        Tree.AddNode(L"桌面", kDirIconDesktop, 0, 0, 0);
+        AddPlaceholderIfSubfolders(GetSpecialFolderPath(3), 1);
+        Tree.AddNode(L"我的文档", kDirIconDocuments, 0, 0, 0);
+        AddPlaceholderIfSubfolders(GetSpecialFolderPath(1), 1);
+        Tree.AddNode(L"我的电脑", kDirIconComputer, 0, 2, 0);
 
-    wchar_t windows[261] = {};
-    const UINT n = ::GetWindowsDirectoryW(windows, 260);
-    const wchar_t windowsLetter = (n > 0 && n < 260) ? AsciiUpper(windows[0]) : L' ';
-    for (const CWString& root : ListLogicalDrives()) {
-        if (root.size() < 2 || root[1] != L':') continue;
-        const CWString driveRoot = root.substr(0, 2) + L"\\";
-        if (!DriveAnswers(driveRoot)) continue;  // an empty drive or a lost network share
-        CWString label;
-        ReadVolumeLabel(driveRoot, label);
-        const CWString caption = label + L" (" + root.substr(0, 2) + L")";
-        Tree.AddNode(caption, AsciiUpper(root[0]) == windowsLetter ? kDirIconWindowsDrive : kDirIconDrive, 0, 0, 1);
-        AddPlaceholderIfSubfolders(driveRoot, 2);
+        wchar_t windows[261] = {};
+        const UINT n = ::GetWindowsDirectoryW(windows, 260);
+        const wchar_t windowsLetter = (n > 0 && n < 260) ? AsciiUpper(windows[0]) : L' ';
+        for (const CWString& root : ListLogicalDrives()) {
+            if (root.size() < 2 || root[1] != L':') continue;
+            const CWString driveRoot = root.substr(0, 2) + L"\\";
+            if (!DriveAnswers(driveRoot)) continue;  // an empty drive or a lost network share
+            CWString label;
+            ReadVolumeLabel(driveRoot, label);
+            const CWString caption = label + L" (" + root.substr(0, 2) + L")";
+            Tree.AddNode(caption, AsciiUpper(root[0]) == windowsLetter ? kDirIconWindowsDrive : kDirIconDrive, 0, 0, 1);
+            AddPlaceholderIfSubfolders(driveRoot, 2);
+        }
+
+        Tree.AddNode(L"系统夹", kDirIconSystemRoot, 0, 0, 0);
+        SystemFolderPaths.clear();
+        for (size_t i = 0; i < kSystemFolders.size(); ++i) {
+            const CWString path = GetSpecialFolderPath(kSystemFolders[i].kind);
+            Tree.AddNode(kSystemFolders[i].caption, kDirIconEntry, int32_t(i), 0, 1);
+            SystemFolderPaths.push_back(path);
+            AddPlaceholderIfSubfolders(path, 2);
+        }
+
+        Tree.AddNode(L"收藏夹", kDirIconFavouritesRoot, 0, 0, 0);
+        ReadFavourites();
     }
-
-    Tree.AddNode(L"系统夹", kDirIconSystemRoot, 0, 0, 0);
-    SystemFolderPaths.clear();
-    for (size_t i = 0; i < kSystemFolders.size(); ++i) {
-        const CWString path = GetSpecialFolderPath(kSystemFolders[i].kind);
-        Tree.AddNode(kSystemFolders[i].caption, kDirIconEntry, int32_t(i), 0, 1);
-        SystemFolderPaths.push_back(path);
-        AddPlaceholderIfSubfolders(path, 2);
-    }
-
-    Tree.AddNode(L"收藏夹", kDirIconFavouritesRoot, 0, 0, 0);
-    ReadFavourites();
-    Tree.autoRefresh = 1;
     Tree.RefreshView(-1);
 }
 
@@ -398,7 +401,6 @@ void rg_DrenvikMuLuShuKuang1::FillFolderChildren(int32_t node) { ListFolder(node
 
 void rg_DrenvikMuLuShuKuang1::ListFolder(int32_t node, int32_t askNow, bool refresh) {
     if (node < 0 || node >= Tree.nodeCount || fillBusy_) return;
-    const int32_t refreshWas = Tree.autoRefresh;
     const CWString path = GetNodePath(node);
     if (!FileExists(path)) return;
     // Ends with the listing, however it ends; the answers held meanwhile are scheduled then.
@@ -422,36 +424,36 @@ void rg_DrenvikMuLuShuKuang1::ListFolder(int32_t node, int32_t askNow, bool refr
         ++count;
     }
 
-    const int32_t selected = Tree.GetSelectedIndex();
-    rg_ZhengShuShuZuLei loc, range;
-    rg_ZhengShuShuZuLei probe;
-    const int32_t replaced = Tree.GetSubtreeRange(node, probe, range, 0);
-    Tree.autoRefresh = 0;
     {
-        FlagScope quiet(quietSelection_);
-        Tree.InsertNodes(node, 2, block, count, loc);
+        // Drawing comes back on every way out, a throw from the owner's selection handler included.
+        FlagScope noDrawing(Tree.autoRefresh, 0);
+        const int32_t selected = Tree.GetSelectedIndex();
+        rg_ZhengShuShuZuLei loc, range;
+        rg_ZhengShuShuZuLei probe;
+        const int32_t replaced = Tree.GetSubtreeRange(node, probe, range, 0);
+        {
+            FlagScope quiet(quietSelection_);
+            Tree.InsertNodes(node, 2, block, count, loc);
+        }
+        // A selection after the replaced rows moves by the real difference; one inside them goes to
+        // the refreshed node itself.
+        int32_t target = selected;
+        if (selected > node + replaced) target = selected + count - replaced;
+        else if (selected > node) target = node;
+        Tree.selectedNode = (target >= 0 && target < Tree.nodeCount) ? target : -1;
+        // The folder is listed now: its own question is answered, and its children's are queued
+        // before any handler runs, so they are asked whatever the handler does.
+        if (auto it = PendingAtOrAfter(pendingChecks_, node); it != pendingChecks_.end() && it->node == node)
+            pendingChecks_.erase(it);
+        QueueChildChecks(node, node + 1, count);
+        if (selected > node) {
+            Tree.RaiseSelectionEvent(Tree.selectedNode, Tree.selectionReason, 0);
+            Tree.selectionReason = 0;
+            node = listed.Node();  // the handler may have changed the tree
+        }
+        if (node >= 0) SettleChildren(node, askNow);
     }
-    // A selection after the replaced rows moves by the real difference; one inside them goes to
-    // the refreshed node itself.
-    int32_t target = selected;
-    if (selected > node + replaced) target = selected + count - replaced;
-    else if (selected > node) target = node;
-    Tree.selectedNode = (target >= 0 && target < Tree.nodeCount) ? target : -1;
-    if (selected > node) {
-        Tree.RaiseSelectionEvent(Tree.selectedNode, Tree.selectionReason, 0);
-        Tree.selectionReason = 0;
-    }
-    // The folder is listed now: its own question is answered, and its children's are asked.
-    if (auto it = PendingAtOrAfter(pendingChecks_, node); it != pendingChecks_.end() && it->node == node)
-        pendingChecks_.erase(it);
-    QueueChildChecks(node, node + 1, count);
-    SettleChildren(node, askNow);
-    if (refresh) {
-        Tree.autoRefresh = 1;
-        Tree.RefreshView(-1);
-    } else {
-        Tree.autoRefresh = refreshWas;
-    }
+    if (refresh) Tree.RefreshView(-1);
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::OnNodeExpanding(int32_t node) {
@@ -606,7 +608,7 @@ rg_DrenvikMuLuShuKuang1::CheckOutcome rg_DrenvikMuLuShuKuang1::SettleCheck(size_
 
 void rg_DrenvikMuLuShuKuang1::SettleChildren(int32_t parent, int32_t limit) {
     // Not held by a command: a listing it makes itself asks its own first rows as one edit.
-    if (checksBusy_ || Tree.isEditing) return;
+    if (checksBusy_ || Tree.isEditing || WindowGone()) return;
     FlagScope busy(checksBusy_);
     cursorNode_ = cursorParent_ = -1;
     int64_t after = parent;
@@ -680,7 +682,7 @@ void rg_DrenvikMuLuShuKuang1::ScheduleChecks(bool runWithoutWindow) {
     // A timer message comes only when nothing else waits: the questions take the idle time.
     if (h) {
         ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
-    } else if (runWithoutWindow) {
+    } else if (runWithoutWindow && !hadWindow_) {
         RunPlaceholderChecks(INT64_MAX / 2);  // no window to wait on
     }
 }
@@ -702,6 +704,8 @@ void rg_DrenvikMuLuShuKuang1::OnCheckTimer() {
 // ---- renaming --------------------------------------------------------------------------------------------
 
 int32_t rg_DrenvikMuLuShuKuang1::HandleEditRequest(int32_t node, CWString& editorText) {
+    // A listing that pumps writes back the names it read before: no rename starts under it.
+    if (fillBusy_) return 1;
     const int32_t icon = IconOf(node);
     if (IsDriveIcon(icon)) {
         // The editor shows the bare label; the node keeps its caption until the edit ends.
@@ -715,6 +719,9 @@ int32_t rg_DrenvikMuLuShuKuang1::HandleEditRequest(int32_t node, CWString& edito
 }
 
 int32_t rg_DrenvikMuLuShuKuang1::RenameNode(int32_t node, const CWString& oldText, const CWString& newText) {
+    // An editor opened before a listing began and closed while it pumps: the listing would put the
+    // old name back over a renamed folder, so nothing is renamed.
+    if (fillBusy_) return 1;
     HoldScope command(*this, commandBusy_);  // a refused name shows a box; the tree box then writes to `node`
     const int32_t icon = IconOf(node);
     if (IsFolderIcon(icon)) return RenameFolder(node, oldText, newText);

@@ -163,7 +163,7 @@ private:
     struct FlagScope {
         int32_t& flag;
         int32_t saved;
-        explicit FlagScope(int32_t& f) : flag(f), saved(f) { flag = 1; }
+        explicit FlagScope(int32_t& f, int32_t value = 1) : flag(f), saved(f) { flag = value; }
         ~FlagScope() { flag = saved; }
         FlagScope(const FlagScope&) = delete;
         FlagScope& operator=(const FlagScope&) = delete;
@@ -230,6 +230,9 @@ private:
     // While a listing pumps messages, the editor is open, a command runs or answers are being
     // written, no answer is written and no timer is armed: the end of each hold schedules them.
     bool ChecksHeld() const { return checksBusy_ || fillBusy_ || commandBusy_ || Tree.isEditing; }
+    // The control had a window and it was destroyed: nothing can show an answer any more. One that
+    // never had a window answers at once instead.
+    bool WindowGone() const { return hadWindow_ && !GetHwnd(); }
     enum class CheckOutcome { None, Placeholder, Listed };
     // Asks one pending child and writes its answer: a "+" under it, or, for a child opened
     // meanwhile, its listing.
@@ -240,7 +243,8 @@ private:
     void SettleChildren(int32_t parent, int32_t limit);
     int32_t ScreenRows() const;
     // Arms the check timer, or kills it while the checks are held or none is pending. Without a
-    // window there is no timer: `runWithoutWindow` asks them all at once then.
+    // window there is no timer: `runWithoutWindow` asks them all at once then, unless the window
+    // went.
     void ScheduleChecks(bool runWithoutWindow = true);
     void OnCheckTimer();
     // Favourites.
@@ -283,8 +287,10 @@ private:
 
     // The key prefix each favourite id was read or written under (ids of odd keys are made up).
     std::map<int32_t, CWString> favouriteKeys_;
-    // A fill pumps messages while it lists: nothing may change the tree's shape meanwhile.
+    // A fill pumps messages while it lists: nothing may change the tree's shape or a folder's name
+    // meanwhile (the listing would write back the names it read before).
     int32_t fillBusy_ = 0;
+    bool hadWindow_ = false;
     // Set while this control itself moves the selection, so the tree box's report is not passed on.
     int32_t quietSelection_ = 0;
 

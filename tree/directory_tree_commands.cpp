@@ -323,11 +323,7 @@ int32_t rg_DrenvikMuLuShuKuang1::SelectPath(const CWString& path) {
     // way down needs listing; the siblings on it are asked about subfolders in the window's idle
     // time, those on screen first.
     const int32_t refreshWas = Tree.autoRefresh;
-    struct Restore {
-        int32_t& flag;
-        int32_t was;
-        ~Restore() { flag = was; }
-    } drawing{Tree.autoRefresh, refreshWas};  // drawn again on every way out
+    FlagScope drawing(Tree.autoRefresh, refreshWas);  // drawn again on every way out
     bool listed = false;
     auto notFound = [&] {
         Tree.autoRefresh = refreshWas;

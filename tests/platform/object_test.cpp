@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -376,6 +377,27 @@ TEST(Events, OwnerDestroyedWhileHandlerRunsOnAnotherThread) {
     raiser.join();
     EXPECT_EQ(s.changed.Raise(&s, 1), 0) << "raises after destruction call nothing";
     ::CloseHandle(go);
+}
+
+// A handler that throws has still ended its call: the owner's destruction on another thread does
+// not wait for it.
+TEST(Events, HandlerThatThrowsEndsItsCall) {
+    Source s;
+    auto* l = new Listener();
+    s.changed.Bind(&VolThunk<&Listener::OnChanged>::Call, l->GetEventTarget());
+    l->onCall = [] { throw std::runtime_error("handler failed"); };
+    std::thread raiser([&] { EXPECT_THROW(s.changed.Raise(&s, 1), std::runtime_error); });
+    raiser.join();
+    std::atomic<bool> destroyed{false};
+    std::thread destroyer([&] {
+        delete l;
+        destroyed = true;
+    });
+    for (int i = 0; i < 500 && !destroyed; ++i) ::Sleep(10);
+    EXPECT_TRUE(destroyed) << "the destruction still waits for the thrown call";
+    if (destroyed) destroyer.join();
+    else destroyer.detach();  // it would wait for good
+    EXPECT_EQ(s.changed.Raise(&s, 1), 0);
 }
 
 TEST(Events, OwnerMayDestroyItselfInsideItsOwnHandler) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +42,13 @@ void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD) {
     std::exchange(gStep, nullptr)(w);
     // A step that left the window open ends the run here.
     if (w.IsCreated()) ::PostMessageW(w.GetHwnd(), WM_CLOSE, 0, 0);
+}
+
+// Runs once in whatever message loop next runs on this thread (a listing's pump).
+std::function<void()> gInLoop;
+void CALLBACK RunInLoop(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    if (auto step = std::exchange(gInLoop, nullptr)) step();
 }
 
 // A press where the user's lands: on the button's visible canvas.
@@ -173,6 +182,7 @@ TEST_F(BrowseFolderTest, OwnerIsActiveAgainAfterOkCancelAndTheCloseBox) {
                         }
                         w.pathEdit.SetText(temp.sub);
                         c.close(w);
+                    std::fprintf(stderr, "T closecall done %.1f created %d\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(), (int)w.IsCreated());
                         PumpMessagesFor(50);
                     },
                     {}, owner.GetHwnd());
@@ -253,5 +263,66 @@ TEST_F(BrowseFolderTest, PathBoxLeavesRoomForThePasteButton) {
                 Press(w.cancelButton);
             },
             temp.sub);
+    }
+}
+
+// "取消", "确定" or the close box while a folder of 6,000 subfolders lists after a Right arrow: the
+// window goes inside the listing's pump, and the key's call returns without asking any listed
+// folder whether it has subfolders, which only a window could show.
+TEST_F(BrowseFolderTest, ClosingWhileAFolderListsAsksNothingMore) {
+    const std::wstring big = temp.Folder(L"大");
+    constexpr int kSubfolders = 6000;
+    for (int i = 0; i < kSubfolders; ++i) ::CreateDirectoryW((big + L"\\" + std::to_wstring(i)).c_str(), nullptr);
+    const struct {
+        const char* way;
+        std::function<void(rg_DrenvikLiuLanWenJianGaLei&)> close;
+        std::wstring result;
+    } ways[] = {
+        {"取消", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.cancelButton); }, L""},
+        {"确定", [](rg_DrenvikLiuLanWenJianGaLei& w) { Press(w.okButton); }, big + L"\\"},
+        {"the close box",
+         [](rg_DrenvikLiuLanWenJianGaLei& w) { ::SendMessageW(w.GetHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }, L""},
+    };
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::duration d) { return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()); };
+    for (const auto& c : ways) {
+        SCOPED_TRACE(c.way);
+        bool gone = false;
+        int pending = -1;
+        Clock::time_point closedAt, goneAt, returnedAt;
+        const CWString result = Run(
+            [&](rg_DrenvikLiuLanWenJianGaLei& w) {
+                rg_DrenvikMuLuShuKuang1& d = w.directoryTree;
+                rg_DrenvikShuXingKuang& t = d.Tree;
+                // The initial folder is selected: open it and select its big subfolder.
+                t.HandleKeyDown(VK_RIGHT, 0);
+                int node = -1;
+                for (int i = t.GetSelectedIndex() + 1; i < t.nodeCount && node < 0; ++i)
+                    if (d.GetNodePath(i) == big + L"\\") node = i;
+                ASSERT_GE(node, 0);
+                t.selectionReason = 1;
+                t.SelectNode(node);
+                ASSERT_TRUE(PumpUntil([&] { return d.PendingPlaceholderChecks() == 0; }, 30000));
+                // Inside the listing's pump: the click, and the window's end that it brings.
+                gInLoop = [&] {
+                    closedAt = Clock::now();
+                    c.close(w);
+                    gone = PumpUntil([&] { return !w.IsCreated(); }, 10000);
+                    goneAt = Clock::now();
+                };
+                ::SetTimer(nullptr, 0, 10, &RunInLoop);
+                ::Sleep(30);  // due at the listing's first pump
+                t.HandleKeyDown(VK_RIGHT, 0);
+                returnedAt = Clock::now();
+                pending = d.PendingPlaceholderChecks();
+            },
+            temp.root);
+        EXPECT_TRUE(gone);
+        EXPECT_EQ(pending, kSubfolders) << "every listed folder still unasked";
+        EXPECT_EQ(result, c.result);
+        // Closing a window under Wine without a window manager waits for the X server itself.
+        std::printf("%s while %d subfolders list: the window went %lld ms after it, the key's call returned %lld ms "
+                    "after that\n",
+                    c.way, kSubfolders, ms(goneAt - closedAt), ms(returnedAt - goneAt));
     }
 }

@@ -25,6 +25,8 @@
 #include "tree/directory_tree_box.h"
 #include "ui/ui_test_support.h"
 #include "util/component_config.h"
+#include "util/files.h"
+#include "util/path_parts.h"
 
 namespace {
 
@@ -41,10 +43,12 @@ public:
     }
     std::vector<int> selections;
     int menus = 0;
+    std::function<void()> whenSelected;
 
 private:
     int OnSelected(CVolObject*, int32_t reason) {
         selections.push_back(reason);
+        if (whenSelected) whenSelected();
         return 0;
     }
     int OnMenu(CVolObject*) {
@@ -330,12 +334,20 @@ protected:
         return wrong;
     }
     std::vector<std::string> WrongPlaceholders() { return WrongPlaceholders(tree); }
+    // A big folder on the desktop of `count` empty subfolders, which its listing pumps messages for.
+    std::wstring MakeFolderThatPumps(const std::wstring& name, int count) {
+        const std::wstring big = temp.Folder(L"桌面\\" + name) + L"\\";
+        for (int i = 0; i < count; ++i) ::CreateDirectoryW((big + ChildName(i)).c_str(), nullptr);
+        return big;
+    }
 
     static inline std::unique_ptr<GdiplusSession> gdiplus_;
     TempTree temp;
     std::wstring desktop, documents;
     std::map<int, std::wstring> systemPaths;
+    int failingFolderKind = -1;  // its lookup throws
     ScopedSeam<std::function<CWString(int)>> folders{&PlatformSeams::specialFolder, [this](int kind) -> CWString {
+        if (kind == failingFolderKind) throw std::runtime_error("the lookup failed");
         if (kind == 3) return desktop;
         if (kind == 1) return documents;
         auto it = systemPaths.find(kind);
@@ -1145,6 +1157,99 @@ TEST_F(DirectoryTree, RenamedFavouriteShowsTheNameItStores) {
     }
 }
 
+// While a folder lists (the listing pumps messages), the user renames one of its children: with F2,
+// with a second click on the selected row's text, or in an editor opened before the listing began.
+// Once the listing is done, the tree shows the folder's children as they are on disk.
+TEST_F(DirectoryTree, RenameWhileAFolderListsLeavesTheTreeAsTheDiskIs) {
+    const std::wstring big = MakeFolderThatPumps(L"大", 5300);
+    auto onDisk = [&] {
+        rg_DrenvikWenBenShuZuLei found;
+        ListFiles(big, L"*", found, true);
+        std::vector<std::string> names;
+        for (int32_t i = 0; i < found.GetCount(); ++i) names.push_back(U8(GetPathLeaf(found.GetItem(i), 0)));
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    // The names only one side has.
+    auto treeAgainstDisk = [&] {
+        std::vector<std::string> shown = Children(Find(L"大", 1)), disk = onDisk(), differ;
+        std::sort(shown.begin(), shown.end());
+        std::set_symmetric_difference(shown.begin(), shown.end(), disk.begin(), disk.end(), std::back_inserter(differ));
+        return differ;
+    };
+    // Types into the editor, when one is open, and presses Enter in it.
+    auto typeAndEnter = [&](const wchar_t* name) {
+        if (!tree.Tree.isEditing) return;
+        tree.Tree.editor.SetText(name);
+        ::SendMessageW(tree.Tree.editor.GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    };
+    // A left click on the text of a drawn row.
+    auto clickText = [&](int node) {
+        const auto& t = tree.Tree;
+        for (size_t r = 0; r < t.rowNodes.size(); ++r) {
+            if (t.rowNodes[r] != node) continue;
+            const int x = (t.rowHitLeft[r] + t.iconSize + t.gap + t.rowHitRight[r]) / 2;
+            const int y = TreeRowTop(int(r), t.gap, t.itemHeight, t.rowSpacing) + t.itemHeight / 2;
+            tree.Tree.HandleMouseDown(1, x, y);
+            tree.Tree.HandleMouseUp(x, y);
+            return true;
+        }
+        return false;
+    };
+    const struct {
+        const char* what;
+        int child;  // by number in the folder
+        std::function<void(int child)> before, meanwhile;
+    } cases[] = {
+        {"F2, a name and Enter", 7, nullptr,
+         [&](int child) {
+             Select(child);
+             tree.Tree.HandleKeyDown(VK_F2, 0);
+             typeAndEnter(L"改名一");
+         }},
+        {"a second click on the selected row's text", 8, nullptr,
+         [&](int child) {
+             EXPECT_TRUE(clickText(child));
+             EXPECT_TRUE(clickText(child));
+             PumpMessagesFor(400);  // the rename starts on a timer
+             typeAndEnter(L"改名二");
+         }},
+        {"an editor opened before the listing began", 9,
+         [&](int child) {
+             Select(child);
+             ASSERT_EQ(tree.Tree.BeginEditNode(child, -1), 1);
+         },
+         [&](int) { typeAndEnter(L"改名三"); }},
+    };
+    Open();
+    Expand(0);
+    Expand(Find(L"大", 1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Settle());
+        const int node = Find(L"大", 1);
+        const int child = ChildNamed(node, ChildName(c.child));
+        ASSERT_GT(child, node);
+        if (c.before) c.before(child);
+        bool ran = false;
+        InNextLoop([&] {
+            c.meanwhile(ChildNamed(node, ChildName(c.child)));
+            ran = true;
+            return true;
+        });
+        ::Sleep(30);  // due at the listing's first pump
+        if (c.before) {
+            tree.FillFolderChildren(node);  // the owner lists it, the editor open
+        } else {
+            Select(node);
+            tree.HandleMenuCommand(kDirCmdRefresh);
+        }
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(tree.Tree.isEditing, 0);
+        EXPECT_EQ(treeAgainstDisk(), std::vector<std::string>{});
+    }
+}
+
 // ---- what holds the background answers back --------------------------------------------------------------
 
 // Whatever leaves an edit's handler, a throw included, the editor counts as closed and the answers
@@ -1174,6 +1279,48 @@ TEST_F(DirectoryTree, ThrowOutOfAnEditsHandlerReleasesTheChecks) {
         EXPECT_THROW(tree.Tree.EndInPlaceEdit(&tree.Tree.editor), std::runtime_error);
         whileBoxIsUp = nullptr;
         EXPECT_EQ(tree.Tree.isEditing, 0);
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
+    }
+}
+
+// A throw out of the owner's selection handler, raised as a listing moves the selection onto the
+// listed folder, or out of a special folder's lookup in a rebuild: the tree draws again, and every
+// listed child with subfolders gets its "+".
+TEST_F(DirectoryTree, ThrowWhileTheTreeHoldsItsDrawingLeavesItDrawing) {
+    temp.Folder(L"桌面\\深2");
+    for (int i = 0; i < 30; ++i) {
+        temp.Folder(L"桌面\\深2\\层" + std::to_wstring(i));
+        if (i % 2 == 0) temp.Folder(L"桌面\\深2\\层" + std::to_wstring(i) + L"\\里");
+    }
+    const struct {
+        const char* what;
+        std::function<void()> run;  // throws
+    } cases[] = {
+        {"the owner's selection handler in a listing",
+         [&] {
+             const int deep = Find(L"深2", 1);
+             Select(ChildNamed(deep, L"层3"));
+             owner.whenSelected = [] { throw std::runtime_error("the owner failed"); };
+             tree.FillFolderChildren(deep);
+         }},
+        {"a special folder's lookup in a rebuild",
+         [&] {
+             failingFolderKind = 7;
+             tree.BuildRoots();
+         }},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tree.BuildRoots();
+        Expand(0);
+        Expand(Find(L"深2", 1));
+        ASSERT_TRUE(Settle());
+        EXPECT_THROW(c.run(), std::runtime_error);
+        owner.whenSelected = nullptr;
+        failingFolderKind = -1;
+        EXPECT_EQ(tree.Tree.autoRefresh, 1);
         ASSERT_TRUE(Settle());
         EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
     }
@@ -1230,6 +1377,58 @@ TEST_F(DirectoryTree, HeldChecksLeaveTheTimerQuiet) {
         ASSERT_TRUE(Settle());
         EXPECT_EQ(WrongPlaceholders(), std::vector<std::string>{});
     }
+}
+
+// ---- a control whose window went ------------------------------------------------------------------------
+
+// The window goes while a listing pumps (its folder window closed): the listing lands, and no child
+// is asked about subfolders for a window that is gone.
+TEST_F(DirectoryTree, WindowDestroyedWhileAFolderListsAsksNothingMore) {
+    MakeFolderThatPumps(L"大", 5100);
+    Open();
+    Expand(0);
+    ASSERT_TRUE(Settle());
+    const int big = Find(L"大", 1);
+    ASSERT_GE(big, 0);
+    bool destroyed = false;
+    InNextLoop([&] {
+        destroyed = ::DestroyWindow(tree.GetHwnd()) != FALSE;
+        return true;
+    });
+    ::Sleep(30);  // due at the listing's first pump
+    Expand(big);
+    EXPECT_TRUE(destroyed);
+    EXPECT_FALSE(tree.IsCreated());
+    EXPECT_EQ(Children(big).size(), 5100u);
+    EXPECT_EQ(tree.PendingPlaceholderChecks(), 5100);
+    PumpMessagesFor(100);
+    EXPECT_EQ(tree.PendingPlaceholderChecks(), 5100);
+}
+
+// The window goes while "删除"'s box is up: the folder still goes as confirmed, and the questions
+// held under the box stay unasked.
+TEST_F(DirectoryTree, WindowDestroyedUnderTheDeleteBoxAsksNothingMore) {
+    ScopedSeam recycle(&PlatformSeams::recycle, [](const CWString& path) {
+        TempTree::Remove(path);
+        return RecycleResult::Recycled;
+    });
+    MakeBigFolder(L"大", 300);
+    Open();
+    const int big = OpenWithChecksPending(L"大");
+    ASSERT_GE(big, 0);
+    const int child = LastUnaskedChild(big, kVisible);
+    ASSERT_GT(child, big);
+    const std::wstring name = Text(child);
+    Select(child);
+    const int waiting = tree.PendingPlaceholderChecks();
+    ASSERT_GT(waiting, 100);
+    whileBoxIsUp = [&] { ::DestroyWindow(tree.GetHwnd()); };
+    tree.HandleMenuCommand(kDirCmdDelete);
+    EXPECT_FALSE(tree.IsCreated());
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_FALSE(FileExists(desktop + L"大\\" + name));
+    EXPECT_EQ(Find(name, -1, big), -1);
+    EXPECT_EQ(tree.PendingPlaceholderChecks(), waiting - 1);  // the deleted child's own went with it
 }
 
 // ---- selection and check mark --------------------------------------------------------------------------
