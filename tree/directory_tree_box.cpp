@@ -682,7 +682,7 @@ void rg_DrenvikMuLuShuKuang1::ScheduleChecks(bool runWithoutWindow) {
     // A timer message comes only when nothing else waits: the questions take the idle time.
     if (h) {
         ::SetTimer(h, kPlaceholderCheckTimer, 1, nullptr);
-    } else if (runWithoutWindow && !hadWindow_) {
+    } else if (runWithoutWindow && !WindowGone()) {
         RunPlaceholderChecks(INT64_MAX / 2);  // no window to wait on
     }
 }
