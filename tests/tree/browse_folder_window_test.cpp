@@ -182,7 +182,6 @@ TEST_F(BrowseFolderTest, OwnerIsActiveAgainAfterOkCancelAndTheCloseBox) {
                         }
                         w.pathEdit.SetText(temp.sub);
                         c.close(w);
-                    std::fprintf(stderr, "T closecall done %.1f created %d\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(), (int)w.IsCreated());
                         PumpMessagesFor(50);
                     },
                     {}, owner.GetHwnd());
